@@ -1,0 +1,12 @@
+#pragma once
+
+#include <memory>
+
+#include "platform/services.h"
+
+namespace tarnlight {
+
+// The directory listing of the system the program is built for.
+std::unique_ptr<DirListing> CreateSystemListing();
+
+}  // namespace tarnlight

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Sets up what the tests need, builds everything and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. scripts/deps.sh
+install_missing "${BUILD_PACKAGES[@]}"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j"$(nproc)"
+ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 300

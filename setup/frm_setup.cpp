@@ -1,0 +1,91 @@
+#include "setup/frm_setup.h"
+
+#include <string>
+
+#include "platform/conversions.h"
+#include "platform/error.h"
+#include "setup/app_info.h"
+#include "setup/frm_setup_layout.h"
+#include "startup/settings.h"
+
+namespace tarnlight {
+namespace {
+
+constexpr int kSwShowNormal = 1;
+
+std::string SelectedText(const ListBox& list) {
+  int index = list.ListIndex();
+  return index >= 0 && index < list.ListCount() ? list.List(index) : "";
+}
+
+}  // namespace
+
+frmSetup::frmSetup(const Module1& m, Services& s)
+    : m_(m), s_(s), window_(s.windows.CreateSetupWindow(FrmSetupLayout())) {}
+
+void frmSetup::ShowModal() { window_->ShowModal(*this); }
+
+void frmSetup::Form_Load() {
+  Settings settings(s_.store);
+  TextBox& source = window_->TextBoxNamed("txtSource");
+  source.SetText(settings.Get(key::kVidFolder));
+  if (source.Text().empty()) settings.Save(key::kVidFolder, defaults::kVidFolder);
+  TextBox& interval = window_->TextBoxNamed("txtInterval");
+  interval.SetText(settings.Get(key::kIntervalTime));
+  if (interval.Text().empty())
+    settings.Save(key::kIntervalTime, defaults::kIntervalTime);
+  FillTimes(window_->ListNamed("lstFrom"), m_.timeFrom);
+  FillTimes(window_->ListNamed("lstUntil"), m_.timeUntil);
+}
+
+// The 48 half hours of a day; selects the one equal to `current`, or the
+// first when none is.
+void frmSetup::FillTimes(ListBox& list, const std::string& current) {
+  int selected = 0;
+  for (int hour = 0; hour < 24; ++hour) {
+    for (const char* minutes : {":00", ":30"}) {
+      std::string entry = TwoDigits(hour) + minutes;
+      int index = list.AddItem(entry);
+      if (entry == current) selected = index;
+    }
+  }
+  list.SetListIndex(selected);
+}
+
+void frmSetup::Command1_Click() {
+  TextBox& source = window_->TextBoxNamed("txtSource");
+  std::string folder = source.Text();
+  if (folder.empty() || folder.back() != '\\') source.SetText(folder + "\\");
+  Settings settings(s_.store);
+  settings.Save(key::kVidFolder, source.Text());
+  settings.Save(key::kIntervalTime, window_->TextBoxNamed("txtInterval").Text());
+  settings.Save(key::kTimeFrom, SelectedText(window_->ListNamed("lstFrom")));
+  settings.Save(key::kTimeUntil, SelectedText(window_->ListNamed("lstUntil")));
+  s_.program.End();
+}
+
+void frmSetup::cmdClose_Click() { s_.program.End(); }
+
+void frmSetup::Label4_MouseDown(int button, int, int, int) {
+  if (button & 1) OpenLink();
+  s_.pointer.SetMousePointer(pointer::kDefault);
+}
+
+void frmSetup::Label4_MouseMove(int, int, int, int) {
+  window_->LabelNamed("Label4").SetMousePointer(pointer::kArrowQuestion);
+}
+
+// The shell call blocks, so the hourglass shows for as long as it takes.
+void frmSetup::OpenLink() {
+  const std::string target = kLinkTarget;
+  try {
+    s_.pointer.SetMousePointer(pointer::kHourglass);
+    s_.shell.ShellExecute(window_->hWnd(), "open", target, kSwShowNormal);
+  } catch (const PlatformError& e) {
+    s_.messageBox.MsgBox("Unable to load '" + target + "' : " + e.description() +
+                             " (Error " + std::to_string(e.number()) + ")",
+                         kProgramTitle);
+  }
+}
+
+}  // namespace tarnlight

@@ -1,0 +1,215 @@
+#include "setup/frm_setup.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "platform/error.h"
+#include "setup/frm_setup_layout.h"
+#include "startup/main.h"
+#include "tests/fake/fake_backend.h"
+
+namespace tarnlight {
+namespace {
+
+using fake::FakeBackend;
+using fake::ProgramEnded;
+
+// The dialog as "/c" opens it, over the given stored settings.
+class SetupRun {
+ public:
+  SetupRun(const char* folder, const char* interval, const char* from,
+           const char* until) {
+    fake.store.Put("vidFolder", folder);
+    fake.store.Put("intervalTime", interval);
+    fake.store.Put("timeFrom", from);
+    fake.store.Put("timeUntil", until);
+    fake.program.command = "/c:4711";
+    app.Main();
+    fake.store.writes.clear();
+  }
+  fake::FakeSetupWindow& window() { return *fake.windows.setup; }
+  SetupEvents& events() { return *window().events; }
+
+  FakeBackend fake;
+  Tarnlight app{fake.services};
+};
+
+TEST(frmSetup, LoadShowsStoredValuesAndOkSavesAllFourInOrder) {
+  SetupRun run("d:\\clips", "45", "09:00", "18:00");
+  EXPECT_EQ(run.window().text("txtSource").text, "d:\\clips");
+  EXPECT_EQ(run.window().text("txtInterval").text, "45");
+  fake::FakeListBox& from = run.window().list("lstFrom");
+  fake::FakeListBox& until = run.window().list("lstUntil");
+  ASSERT_EQ(from.items.size(), 48u);
+  for (int k = 0; k < 48; ++k) {
+    std::string hour = (k / 2 < 10 ? "0" : "") + std::to_string(k / 2);
+    EXPECT_EQ(from.items[k], hour + (k % 2 ? ":30" : ":00"));
+  }
+  EXPECT_EQ(until.items, from.items);
+  EXPECT_EQ(from.index, 18);
+  EXPECT_EQ(until.index, 36);
+
+  EXPECT_THROW(run.events().Command1_Click(), ProgramEnded);
+  EXPECT_EQ(run.fake.store.writes,
+            (std::vector<std::string>{"vidFolder=d:\\clips\\", "intervalTime=45",
+                                      "timeFrom=09:00", "timeUntil=18:00"}));
+  EXPECT_EQ(run.window().text("txtSource").text, "d:\\clips\\");
+}
+
+TEST(frmSetup, TimesNotInTheListSelectTheFirstEntry) {
+  struct Case {
+    const char* from;
+    const char* until;
+    int fromIndex, untilIndex;
+  };
+  const Case cases[] = {{"7:30", "09:15", 0, 0},
+                        {"23:30", "00:00", 47, 0},
+                        {"22:00", "06:00", 44, 12},
+                        {"09:00 ", "18:00:00", 0, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.from) + " " + c.until);
+    SetupRun run("c:\\", "30", c.from, c.until);
+    EXPECT_EQ(run.window().list("lstFrom").index, c.fromIndex);
+    EXPECT_EQ(run.window().list("lstUntil").index, c.untilIndex);
+    EXPECT_THROW(run.events().Command1_Click(), ProgramEnded);
+    EXPECT_EQ(run.fake.store.Value("timeFrom"), run.window().list("lstFrom").items[c.fromIndex]);
+    EXPECT_EQ(run.fake.store.Value("timeUntil"), run.window().list("lstUntil").items[c.untilIndex]);
+  }
+}
+
+TEST(frmSetup, OkWritesWhatWasTypedAddingOnlyTheBackslash) {
+  struct Case {
+    const char* typedFolder;
+    const char* typedInterval;
+    const char* storedFolder;
+  };
+  const Case cases[] = {{"", "", "\\"},
+                        {"c:/clips/", "abc", "c:/clips/\\"},
+                        {"e:\\v\\", "-4", "e:\\v\\"},
+                        {"\\\\server\\share", "12.6", "\\\\server\\share\\"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typedFolder);
+    SetupRun run("c:\\", "30", "09:00", "18:00");
+    run.window().text("txtSource").text = c.typedFolder;
+    run.window().text("txtInterval").text = c.typedInterval;
+    EXPECT_THROW(run.events().Command1_Click(), ProgramEnded);
+    EXPECT_EQ(run.fake.store.Value("vidFolder"), c.storedFolder);
+    EXPECT_EQ(run.fake.store.Value("intervalTime"), c.typedInterval);
+  }
+}
+
+TEST(frmSetup, LoadWritesDefaultsForEmptyKeysButLeavesTheBoxesEmpty) {
+  FakeBackend fake;
+  Module1 m;
+  m.timeFrom = "09:00";
+  m.timeUntil = "18:00";
+  frmSetup setup(m, fake.services);
+  setup.ShowModal();
+  EXPECT_EQ(fake.store.writes,
+            (std::vector<std::string>{"vidFolder=c:\\", "intervalTime=30"}));
+  EXPECT_EQ(fake.windows.setup->text("txtSource").text, "");
+  EXPECT_EQ(fake.windows.setup->text("txtInterval").text, "");
+  // Cancel afterwards writes nothing more, and the defaults stay.
+  EXPECT_THROW(setup.cmdClose_Click(), ProgramEnded);
+  EXPECT_EQ(fake.store.writes.size(), 2u);
+}
+
+TEST(frmSetup, CancelWritesNothingWhateverWasEdited) {
+  SetupRun run("d:\\clips\\", "45", "09:00", "18:00");
+  run.window().text("txtSource").text = "x";
+  run.window().list("lstFrom").index = 3;
+  EXPECT_THROW(run.events().cmdClose_Click(), ProgramEnded);
+  EXPECT_TRUE(run.fake.store.writes.empty());
+  EXPECT_TRUE(run.fake.program.ended);
+}
+
+TEST(frmSetup, OkWithAListWithoutSelectionWritesAnEmptyTime) {
+  SetupRun run("c:\\", "30", "09:00", "18:00");
+  run.window().list("lstUntil").index = -1;
+  EXPECT_THROW(run.events().Command1_Click(), ProgramEnded);
+  EXPECT_EQ(run.fake.store.Value("timeUntil"), "");
+}
+
+TEST(frmSetup, LeftPressOnTheLinkOpensItUnderTheHourglass) {
+  SetupRun run("c:\\", "30", "09:00", "18:00");
+  run.events().Label4_MouseDown(1, 0, 10, 10);
+  ASSERT_EQ(run.fake.shell.calls.size(), 1u);
+  const auto& call = run.fake.shell.calls[0];
+  EXPECT_EQ(call.owner, run.window().hWnd());
+  EXPECT_EQ(call.operation, "open");
+  EXPECT_EQ(call.file, "http://tarnlight.example.org/");
+  EXPECT_EQ(call.showCommand, 1);
+  EXPECT_EQ(run.fake.shell.pointerAtCall, (std::vector<int>{11}));
+  EXPECT_EQ(run.fake.pointer.codes, (std::vector<int>{11, 0}));
+  EXPECT_TRUE(run.fake.messageBox.shown.empty());
+}
+
+TEST(frmSetup, OtherButtonsOnlyResetThePointer) {
+  for (int button : {2, 4, 6, 0}) {
+    SCOPED_TRACE(button);
+    SetupRun run("c:\\", "30", "09:00", "18:00");
+    run.events().Label4_MouseDown(button, 0, 0, 0);
+    EXPECT_TRUE(run.fake.shell.calls.empty());
+    EXPECT_EQ(run.fake.pointer.codes, (std::vector<int>{0}));
+  }
+}
+
+TEST(frmSetup, ShellFailureShowsTheExactMessageAndTheDialogGoesOn) {
+  SetupRun run("c:\\", "30", "09:00", "18:00");
+  run.fake.shell.failure = PlatformError(53, "File not found: shell32");
+  run.events().Label4_MouseDown(3, 0, 0, 0);
+  ASSERT_EQ(run.fake.messageBox.shown.size(), 1u);
+  EXPECT_EQ(run.fake.messageBox.shown[0].first,
+            "Unable to load 'http://tarnlight.example.org/' : File not found: "
+            "shell32 (Error 53)");
+  EXPECT_EQ(run.fake.messageBox.shown[0].second, "Tarnlight");
+  EXPECT_EQ(run.fake.pointer.codes, (std::vector<int>{11, 0}));
+  EXPECT_FALSE(run.fake.program.ended);
+  // Still usable: a second press with a working shell opens the link.
+  run.fake.shell.failure.reset();
+  run.events().Label4_MouseDown(1, 0, 0, 0);
+  EXPECT_EQ(run.fake.shell.calls.size(), 1u);
+}
+
+TEST(frmSetup, MouseOverTheLinkShowsTheQuestionArrowThere) {
+  SetupRun run("c:\\", "30", "09:00", "18:00");
+  run.events().Label4_MouseMove(0, 0, 5, 5);
+  EXPECT_EQ(run.window().label("Label4").pointer, 14);
+  for (const char* other : {"Label3", "lblFolder", "Label1"})
+    EXPECT_EQ(run.window().label(other).pointer, 0) << other;
+  EXPECT_TRUE(run.fake.pointer.codes.empty());
+}
+
+TEST(FrmSetupLayout, FocusOrderEdgesAndIconAreWellFormed) {
+  const FormLayout& layout = FrmSetupLayout();
+  EXPECT_EQ(layout.clientWidth / 15, 413);
+  EXPECT_EQ(layout.clientHeight / 15, 194);
+  std::vector<std::pair<int, std::string>> focusable;
+  std::set<int> tabs;
+  std::set<std::string_view> names;
+  for (const ControlLayout& c : layout.controls) {
+    tabs.insert(c.tabIndex);
+    names.insert(c.name);
+    if (c.kind != ControlKind::Label) focusable.emplace_back(c.tabIndex, c.name);
+    EXPECT_LE(c.left + c.width, layout.clientWidth) << c.name;
+    EXPECT_LE(c.top + c.height, layout.clientHeight) << c.name;
+  }
+  EXPECT_EQ(tabs.size(), layout.controls.size());
+  EXPECT_EQ(names.size(), layout.controls.size());
+  std::sort(focusable.begin(), focusable.end());
+  std::vector<std::string> order;
+  for (auto& f : focusable) order.push_back(f.second);
+  EXPECT_EQ(order, (std::vector<std::string>{"txtSource", "cmdClose", "Command1",
+                                             "txtInterval", "lstFrom", "lstUntil"}));
+  ASSERT_NE(layout.icon, nullptr);
+  for (std::string_view row : layout.icon->rows) {
+    ASSERT_EQ(row.size(), 16u);
+    for (char p : row)
+      EXPECT_TRUE(p == ' ' || layout.icon->paletteKeys.find(p) < layout.icon->palette.size());
+  }
+}
+
+}  // namespace
+}  // namespace tarnlight

@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <set>
+
+#include "platform/posix/dir_listing.h"
+#include "platform/posix/folder_text.h"
+#include "saver/clip_picker.h"
+#include "tests/clip_folder.h"
+#include "tests/fake/fake_backend.h"
+
+namespace tarnlight {
+namespace {
+
+std::set<std::string> ListAll(DirListing& listing, const std::string& pattern,
+                              int mask = attr::kNormal) {
+  std::set<std::string> names;
+  for (std::string n = listing.First(pattern, mask); !n.empty(); n = listing.Next())
+    names.insert(n);
+  return names;
+}
+
+TEST(PosixDirListing, OnlyRegularVisibleFilesAndLinksToThem) {
+  test::ClipFolder dir;
+  dir.File("a.avi");
+  dir.File(".hidden.avi");
+  dir.Folder("x.avi");
+  ASSERT_EQ(mkfifo((dir.path() / "pipe.avi").c_str(), 0600), 0);
+  std::filesystem::create_symlink(dir.path() / "a.avi", dir.path() / "link.avi");
+  std::filesystem::create_symlink(dir.path() / "gone.avi", dir.path() / "dangling.avi");
+  std::filesystem::create_directory_symlink(dir.path() / "x.avi", dir.path() / "dirlink.avi");
+  posix::PosixDirListing listing;
+  EXPECT_EQ(ListAll(listing, dir.text()), (std::set<std::string>{"a.avi", "link.avi"}));
+  EXPECT_EQ(ListAll(listing, dir.text(), attr::kHidden | attr::kDirectory),
+            (std::set<std::string>{".hidden.avi", "a.avi", "dirlink.avi",
+                                   "link.avi", "x.avi"}));
+
+  // The picker hands on nothing that would block or fail a player.
+  fake::FakeBackend fake;
+  Module1 m;
+  std::set<std::string> picked;
+  for (int i = 0; i < 100; ++i) picked.insert(PickRandomClip(m, fake.services, dir.text()));
+  EXPECT_EQ(picked, (std::set<std::string>{dir.text() + "a.avi", dir.text() + "link.avi"}));
+}
+
+TEST(PosixDirListing, PatternNamesTheFilesAndForwardSlashesWorkToo) {
+  test::ClipFolder dir;
+  for (const char* name : {"a.avi", "b.avi", "c.mpg", "clips"}) dir.File(name);
+  posix::PosixDirListing listing;
+  std::string folder = dir.path().string();
+  EXPECT_EQ(ListAll(listing, folder + "\\*.avi"), (std::set<std::string>{"a.avi", "b.avi"}));
+  EXPECT_EQ(ListAll(listing, folder + "/?.mpg"), (std::set<std::string>{"c.mpg"}));
+  EXPECT_EQ(ListAll(listing, folder + "/"), (std::set<std::string>{"a.avi", "b.avi", "c.mpg", "clips"}));
+  // Next after the end, and without First, stays empty.
+  EXPECT_EQ(listing.Next(), "");
+  posix::PosixDirListing fresh;
+  EXPECT_EQ(fresh.Next(), "");
+}
+
+TEST(FolderText, MapsStoredSyntaxOntoPosixPaths) {
+  struct Case {
+    const char* stored;
+    const char* path;
+  };
+  const Case cases[] = {
+      {"c:\\", "/"},
+      {"d:\\clips\\", "/clips/"},
+      {"C:\\My Clips\\a.avi", "/My Clips/a.avi"},
+      {"c:", "/"},
+      {"c:clips\\", "/clips/"},
+      {"/home/u/clips/", "/home/u/clips/"},
+      {"c:/clips/\\", "/clips//"},
+      {"clips\\", "clips/"},
+      {"1:\\x", "1:/x"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stored);
+    EXPECT_EQ(posix::MapFolderText(c.stored), c.path);
+  }
+}
+
+TEST(FolderText, WildcardMatch) {
+  struct Case {
+    const char* pattern;
+    const char* name;
+    bool match;
+  };
+  const Case cases[] = {
+      {"", "a.avi", true},        {"*", "a.avi", true},
+      {"*.avi", "a.avi", true},   {"*.avi", "a.mpg", false},
+      {"?.avi", "a.avi", true},   {"?.avi", "ab.avi", false},
+      {"a*b*c", "axxbyyc", true}, {"a*b*c", "axxbyy", false},
+      {"clips", "clips", true},   {"clips", "clips2", false},
+      {"**", "", true},           {"*a", "bbb", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.pattern) + " ~ " + c.name);
+    EXPECT_EQ(posix::WildcardMatch(c.pattern, c.name), c.match);
+  }
+  // Many stars against a long miss must still finish at once.
+  EXPECT_FALSE(posix::WildcardMatch(std::string(30, '*') + "x",
+                                    std::string(5000, 'a')));
+}
+
+}  // namespace
+}  // namespace tarnlight
