@@ -7,3 +7,8 @@ install_missing "${BUILD_PACKAGES[@]}"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$(nproc)"
 ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 300
+
+# The Windows build, cross-compiled and tested under Wine.
+if [ -x scripts/test-windows.sh ]; then
+  ./scripts/test-windows.sh
+fi
