@@ -1,0 +1,23 @@
+#include "platform/qt/keys.h"
+
+#include <Qt>
+
+namespace tarnlight::qt {
+
+bool IsCharacterKey(int qtKey, const QString& text) {
+  switch (qtKey) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+    case Qt::Key_Backspace:
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+      return true;
+    case Qt::Key_Delete:
+      return false;
+    default:
+      return !text.isEmpty() && text != QStringLiteral("\x7f");
+  }
+}
+
+}  // namespace tarnlight::qt

@@ -1,0 +1,73 @@
+#include "platform/qt/qt_services.h"
+
+#include <QCoreApplication>
+#include <QCursor>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QStringList>
+#include <QTime>
+#include <QUrl>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/error.h"
+
+namespace tarnlight::qt {
+
+LocalTime QtClock::Now() {
+  QTime now = QTime::currentTime();
+  return {now.hour(), now.minute(), now.second()};
+}
+
+std::uint64_t QtClock::Ticks() {
+  return static_cast<std::uint64_t>(
+      std::chrono::steady_clock::now().time_since_epoch().count());
+}
+
+int QtCursor::ShowCursor(bool show) {
+  count_ += show ? 1 : -1;
+  return count_;
+}
+
+void QtShell::ShellExecute(std::uintptr_t, const std::string&,
+                           const std::string& file, int) {
+  QUrl url(QString::fromStdString(file), QUrl::StrictMode);
+  if (!url.isValid())
+    throw PlatformError(err::kInvalidCall, "The address is not valid");
+  if (!QDesktopServices::openUrl(url))
+    throw PlatformError(err::kFileNotFound,
+                        "No program could be started to open the address");
+}
+
+void QtMessageBox::MsgBox(const std::string& text, const std::string& title) {
+  QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title),
+                  QString::fromStdString(text), QMessageBox::Ok);
+  box.setTextFormat(Qt::PlainText);
+  box.exec();
+}
+
+void QtPointer::SetMousePointer(int code) {
+  if (overriding_) QGuiApplication::restoreOverrideCursor();
+  overriding_ = code == pointer::kHourglass || code == pointer::kArrowQuestion;
+  if (code == pointer::kHourglass)
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  else if (code == pointer::kArrowQuestion)
+    QGuiApplication::setOverrideCursor(Qt::WhatsThisCursor);
+}
+
+std::string QtProgram::Command() {
+  QStringList args = QCoreApplication::arguments();
+  if (!args.isEmpty()) args.removeFirst();
+  return args.join(' ').toStdString();
+}
+
+void QtProgram::End() {
+  store_.Sync();
+  std::fflush(nullptr);
+  // Immediate: no further events, no destructors racing libmpv's threads.
+  std::_Exit(0);
+}
+
+}  // namespace tarnlight::qt

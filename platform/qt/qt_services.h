@@ -1,0 +1,56 @@
+#pragma once
+
+#include "platform/qt/qt_settings_store.h"
+#include "platform/services.h"
+
+namespace tarnlight::qt {
+
+class QtClock final : public Clock {
+ public:
+  LocalTime Now() override;
+  std::uint64_t Ticks() override;
+};
+
+// X11 and Wayland keep no cursor display count and the saver never hides
+// the pointer, so the count only has to look right to its callers.
+class QtCursor final : public Cursor {
+ public:
+  int ShowCursor(bool show) override;
+
+ private:
+  int count_ = 0;
+};
+
+// Opens addresses with the desktop's handler, through QDesktopServices.
+class QtShell final : public Shell {
+ public:
+  void ShellExecute(std::uintptr_t owner, const std::string& operation,
+                    const std::string& file, int showCommand) override;
+};
+
+class QtMessageBox final : public MessageBox {
+ public:
+  void MsgBox(const std::string& text, const std::string& title) override;
+};
+
+class QtPointer final : public Pointer {
+ public:
+  void SetMousePointer(int code) override;
+
+ private:
+  bool overriding_ = false;
+};
+
+class QtProgram final : public Program {
+ public:
+  explicit QtProgram(QtSettingsStore& store) : store_(store) {}
+  // The arguments after the program's path, joined by blanks, so that
+  // "/c:1234" and "/p 1234" read as the Windows command line would.
+  std::string Command() override;
+  [[noreturn]] void End() override;
+
+ private:
+  QtSettingsStore& store_;
+};
+
+}  // namespace tarnlight::qt

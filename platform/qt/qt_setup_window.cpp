@@ -1,0 +1,226 @@
+#include "platform/qt/qt_setup_window.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QScreen>
+#include <algorithm>
+#include <vector>
+
+#include "platform/error.h"
+
+namespace tarnlight::qt {
+namespace {
+
+constexpr double kTwipsPerPixelAt96 = 15.0;
+
+Qt::CursorShape ShapeOf(int code) {
+  switch (code) {
+    case pointer::kHourglass:
+      return Qt::WaitCursor;
+    case pointer::kArrowQuestion:
+      return Qt::WhatsThisCursor;
+    default:
+      return Qt::ArrowCursor;
+  }
+}
+
+int ButtonCode(Qt::MouseButtons buttons) {
+  return (buttons & Qt::LeftButton ? 1 : 0) | (buttons & Qt::RightButton ? 2 : 0) |
+         (buttons & Qt::MiddleButton ? 4 : 0);
+}
+
+int ShiftCode(Qt::KeyboardModifiers modifiers) {
+  return (modifiers & Qt::ShiftModifier ? 1 : 0) |
+         (modifiers & Qt::ControlModifier ? 2 : 0) |
+         (modifiers & Qt::AltModifier ? 4 : 0);
+}
+
+QIcon IconOf(const IconLayout& icon) {
+  QImage image(16, 16, QImage::Format_ARGB32);
+  image.fill(Qt::transparent);
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < int(icon.rows[y].size()) && x < 16; ++x) {
+      std::size_t index = icon.paletteKeys.find(icon.rows[y][x]);
+      if (index >= icon.palette.size()) continue;
+      const Rgb& c = icon.palette[index];
+      image.setPixel(x, y, qRgb(c.red, c.green, c.blue));
+    }
+  }
+  return QIcon(QPixmap::fromImage(image));
+}
+
+[[noreturn]] void NoSuchControl(std::string_view name) {
+  throw PlatformError(424, "Object required: " + std::string(name));
+}
+
+template <typename Map>
+auto& Find(Map& map, std::string_view name) {
+  auto it = map.find(name);
+  if (it == map.end()) NoSuchControl(name);
+  return it->second;
+}
+
+}  // namespace
+
+int QtListBox::AddItem(const std::string& text) {
+  combo_->addItem(QString::fromStdString(text));
+  return combo_->count() - 1;
+}
+
+std::string QtListBox::List(int index) const {
+  if (index < 0 || index >= combo_->count())
+    throw PlatformError(381, "Invalid property array index");
+  return combo_->itemText(index).toStdString();
+}
+
+void QtListBox::SetListIndex(int index) {
+  if (index < -1 || index >= combo_->count())
+    throw PlatformError(380, "Invalid property value");
+  combo_->setCurrentIndex(index);
+}
+
+void EventLabel::SetMousePointer(int code) { setCursor(ShapeOf(code)); }
+
+void EventLabel::mousePressEvent(QMouseEvent* event) {
+  if (onDown) {
+    QPointF at = event->position() * 15.0;
+    onDown(ButtonCode(event->button()), ShiftCode(event->modifiers()),
+           int(at.x()), int(at.y()));
+  }
+}
+
+void EventLabel::mouseMoveEvent(QMouseEvent* event) {
+  if (onMove) {
+    QPointF at = event->position() * 15.0;
+    onMove(ButtonCode(event->buttons()), ShiftCode(event->modifiers()),
+           int(at.x()), int(at.y()));
+  }
+}
+
+QtSetupWindow::QtSetupWindow(const FormLayout& layout)
+    : QDialog(nullptr, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  double dpiScale = screen ? screen->logicalDotsPerInch() / 96.0 : 1.0;
+  scale_ = dpiScale / kTwipsPerPixelAt96;
+  setObjectName(QString::fromUtf8(layout.name.data(), qsizetype(layout.name.size())));
+  setWindowTitle(QString::fromUtf8(layout.caption.data(), qsizetype(layout.caption.size())));
+  if (layout.icon) setWindowIcon(IconOf(*layout.icon));
+  setFixedSize(int(layout.clientWidth * scale_ + 0.5),
+               int(layout.clientHeight * scale_ + 0.5));
+
+  std::vector<std::pair<int, QWidget*>> focusOrder;
+  for (const ControlLayout& control : layout.controls) {
+    QWidget* widget = Build(control, layout);
+    if (widget->focusPolicy() != Qt::NoFocus)
+      focusOrder.emplace_back(control.tabIndex, widget);
+  }
+  std::sort(focusOrder.begin(), focusOrder.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (std::size_t i = 1; i < focusOrder.size(); ++i)
+    QWidget::setTabOrder(focusOrder[i - 1].second, focusOrder[i].second);
+  if (!focusOrder.empty()) focusOrder.front().second->setFocus();
+}
+
+QWidget* QtSetupWindow::Build(const ControlLayout& c, const FormLayout& layout) {
+  QString text = QString::fromUtf8(c.text.data(), qsizetype(c.text.size()));
+  std::string name(c.name);
+  QWidget* widget = nullptr;
+  switch (c.kind) {
+    case ControlKind::Label: {
+      auto* label = new EventLabel(text, this);
+      label->setTextFormat(Qt::PlainText);
+      label->setAlignment((c.align == TextAlign::Centre ? Qt::AlignHCenter : Qt::AlignLeft) |
+                          Qt::AlignTop);
+      label->setFocusPolicy(Qt::NoFocus);
+      label->setMouseTracking(true);
+      if (c.hasColour) {
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, QColor(c.colour.red, c.colour.green, c.colour.blue));
+        label->setPalette(palette);
+      }
+      labels_[name] = label;
+      widget = label;
+      break;
+    }
+    case ControlKind::TextBox: {
+      auto* edit = new QLineEdit(this);
+      texts_[name] = std::make_unique<QtTextBox>(edit);
+      widget = edit;
+      break;
+    }
+    case ControlKind::DropDownList: {
+      auto* combo = new QComboBox(this);
+      combo->setEditable(false);
+      lists_[name] = std::make_unique<QtListBox>(combo);
+      widget = combo;
+      break;
+    }
+    case ControlKind::CommandButton: {
+      auto* button = new QPushButton(text, this);
+      button->setAutoDefault(true);
+      if (c.role == ButtonRole::Default) button->setDefault(true);
+      if (c.role == ButtonRole::Cancel) cancel_ = button;
+      buttons_[name] = button;
+      widget = button;
+      break;
+    }
+  }
+  widget->setObjectName(QString::fromStdString(name));
+  if (!c.tooltip.empty())
+    widget->setToolTip(QString::fromUtf8(c.tooltip.data(), qsizetype(c.tooltip.size())));
+  if (c.font == FontChoice::Verdana) {
+    QFont font(QString::fromUtf8(layout.verdana.family.data(),
+                                 qsizetype(layout.verdana.family.size())));
+    font.setPointSizeF(layout.verdana.points);
+    font.setWeight(QFont::Weight(layout.verdana.weight));
+    widget->setFont(font);
+  }
+  widget->setGeometry(int(c.left * scale_ + 0.5), int(c.top * scale_ + 0.5),
+                      int(c.width * scale_ + 0.5), int(c.height * scale_ + 0.5));
+  return widget;
+}
+
+TextBox& QtSetupWindow::TextBoxNamed(std::string_view name) { return *Find(texts_, name); }
+ListBox& QtSetupWindow::ListNamed(std::string_view name) { return *Find(lists_, name); }
+Label& QtSetupWindow::LabelNamed(std::string_view name) { return *Find(labels_, name); }
+
+void QtSetupWindow::ShowModal(SetupEvents& events) {
+  events_ = &events;
+  for (auto& [name, button] : buttons_) {
+    if (name == "Command1")
+      QObject::connect(button, &QPushButton::clicked, [this] { events_->Command1_Click(); });
+    if (name == "cmdClose")
+      QObject::connect(button, &QPushButton::clicked, [this] { events_->cmdClose_Click(); });
+  }
+  if (auto it = labels_.find("Label4"); it != labels_.end()) {
+    it->second->onDown = [this](int b, int s, int x, int y) { events_->Label4_MouseDown(b, s, x, y); };
+    it->second->onMove = [this](int b, int s, int x, int y) { events_->Label4_MouseMove(b, s, x, y); };
+  }
+  events.Form_Load();
+  Centre();
+  exec();
+}
+
+void QtSetupWindow::Centre() {
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    QRect area = screen->availableGeometry();
+    QRect frame = frameGeometry();
+    move(area.center() - QPoint(frame.width() / 2, frame.height() / 2));
+  }
+}
+
+// Escape clicks Cancel. An open list closes its own popup first, so this
+// sees Escape only when no list is dropped down.
+void QtSetupWindow::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && cancel_) {
+    cancel_->click();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+}  // namespace tarnlight::qt

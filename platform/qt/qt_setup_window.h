@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "platform/form_layout.h"
+#include "platform/windows.h"
+
+namespace tarnlight::qt {
+
+class QtTextBox final : public TextBox {
+ public:
+  explicit QtTextBox(QLineEdit* edit) : edit_(edit) {}
+  std::string Text() const override { return edit_->text().toStdString(); }
+  void SetText(const std::string& text) override {
+    edit_->setText(QString::fromStdString(text));
+  }
+
+ private:
+  QLineEdit* edit_;
+};
+
+class QtListBox final : public ListBox {
+ public:
+  explicit QtListBox(QComboBox* combo) : combo_(combo) {}
+  int AddItem(const std::string& text) override;
+  int ListCount() const override { return combo_->count(); }
+  std::string List(int index) const override;
+  int ListIndex() const override { return combo_->currentIndex(); }
+  void SetListIndex(int index) override;
+
+ private:
+  QComboBox* combo_;
+};
+
+// A label that reports the mouse to the dialog's handlers.
+class EventLabel final : public QLabel, public Label {
+ public:
+  using MouseHandler = std::function<void(int button, int shift, int x, int y)>;
+  EventLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {}
+  void SetMousePointer(int code) override;
+  MouseHandler onDown, onMove;
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+};
+
+// The setup dialog, built from its layout: a fixed-size tool window,
+// centred, with the layout's tab order and default and cancel buttons.
+class QtSetupWindow final : public QDialog, public SetupWindow {
+ public:
+  explicit QtSetupWindow(const FormLayout& layout);
+
+  TextBox& TextBoxNamed(std::string_view name) override;
+  ListBox& ListNamed(std::string_view name) override;
+  Label& LabelNamed(std::string_view name) override;
+  std::uintptr_t hWnd() const override { return winId(); }
+  void ShowModal(SetupEvents& events) override;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  QWidget* Build(const ControlLayout& control, const FormLayout& layout);
+  void Centre();
+
+  double scale_;  // pixels per twip
+  SetupEvents* events_ = nullptr;
+  QPushButton* cancel_ = nullptr;
+  std::map<std::string, std::unique_ptr<QtTextBox>, std::less<>> texts_;
+  std::map<std::string, std::unique_ptr<QtListBox>, std::less<>> lists_;
+  std::map<std::string, EventLabel*, std::less<>> labels_;
+  std::map<std::string, QPushButton*, std::less<>> buttons_;
+};
+
+}  // namespace tarnlight::qt
