@@ -1,0 +1,434 @@
+#!/usr/bin/env python3
+"""End-to-end checks of the tarnlight program under Xvfb.
+
+Usage: tarnlight_e2e.py PATH_TO_TARNLIGHT CASE
+
+Every case runs in its own temporary folder with its own X server, settings
+folder and clip folder, and bounds each wait so that it ends on its own.
+"""
+
+import os
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+SCREEN_W, SCREEN_H = 1024, 768
+DEFAULTS = {"timeFrom": "09:00", "timeUntil": "18:00", "vidFolder": "c:\\",
+            "intervalTime": "30"}
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+# ---------------------------------------------------------------- settings
+
+def ini_escape(value):
+    return value.replace("\\", "\\\\")
+
+
+def write_ini(path, values, raw=None):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        if raw is not None:
+            f.write(raw)
+            return
+        f.write(b"[settings]\n")
+        for key, value in values.items():
+            f.write(f"{key}={ini_escape(value)}\n".encode())
+
+
+def read_ini(path):
+    """The [settings] values as QSettings stores plain strings."""
+    values = {}
+    if not os.path.exists(path):
+        return values
+    section = None
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            line = line.rstrip("\n")
+            if line.startswith("["):
+                section = line.strip("[]")
+            elif "=" in line and section == "settings":
+                key, value = line.split("=", 1)
+                if len(value) >= 2 and value[0] == '"' and value[-1] == '"':
+                    value = value[1:-1]
+                values[key] = value.replace("\\\\", "\\")
+    return values
+
+
+# ---------------------------------------------------------------- display
+
+class Session:
+    """A temporary home, an X server and the program's environment."""
+
+    def __init__(self, binary, config_home=None):
+        self.binary = binary
+        self.tmp = tempfile.mkdtemp(prefix="tarnlight-e2e-")
+        self.config = config_home or os.path.join(self.tmp, "config")
+        self.ini = os.path.join(self.config, "Tarnlight", "Tarnlight.ini")
+        self.clips = os.path.join(self.tmp, "clips")
+        os.makedirs(self.clips)
+        runtime = os.path.join(self.tmp, "run")
+        os.makedirs(runtime, mode=0o700)
+        read_fd, write_fd = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
+             f"{SCREEN_W}x{SCREEN_H}x24", "-nolisten", "tcp"],
+            pass_fds=[write_fd], stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL)
+        os.close(write_fd)
+        number = b""
+        deadline = time.time() + 10
+        while not number.endswith(b"\n") and time.time() < deadline:
+            chunk = os.read(read_fd, 16)
+            if not chunk:
+                break
+            number += chunk
+        os.close(read_fd)
+        check(number.strip(), "Xvfb did not start")
+        self.env = dict(os.environ, DISPLAY=":" + number.decode().strip(),
+                        XDG_CONFIG_HOME=self.config, HOME=self.tmp,
+                        XDG_RUNTIME_DIR=runtime, QT_QPA_PLATFORM="xcb")
+        self.env.pop("WAYLAND_DISPLAY", None)
+        self.proc = None
+
+    def close(self):
+        if self.proc and self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+        self.xvfb.terminate()
+        try:
+            self.xvfb.wait(5)
+        except subprocess.TimeoutExpired:
+            self.xvfb.kill()
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    def start(self, *args, program=None):
+        self.proc = subprocess.Popen([program or self.binary, *args],
+                                     env=self.env, stdout=subprocess.DEVNULL,
+                                     stderr=subprocess.DEVNULL)
+        return self.proc
+
+    def wait_exit(self, seconds):
+        try:
+            return self.proc.wait(seconds)
+        except subprocess.TimeoutExpired:
+            raise Failure(f"the program did not end within {seconds} s")
+
+    def alive(self):
+        return self.proc.poll() is None
+
+    def x(self, *args, timeout=10):
+        return subprocess.run(args, env=self.env, capture_output=True,
+                              text=True, timeout=timeout)
+
+    def xdotool(self, *args):
+        return self.x("xdotool", *args)
+
+    def find_window(self, name, seconds=10):
+        deadline = time.time() + seconds
+        while time.time() < deadline:
+            found = self.xdotool("search", "--onlyvisible", "--name", name)
+            ids = found.stdout.split()
+            if ids:
+                return ids[0]
+            time.sleep(0.1)
+        raise Failure(f"no window named {name!r} appeared")
+
+    def client_size(self, window):
+        info = self.x("xwininfo", "-id", window).stdout
+        fields = dict(line.strip().split(":", 1) for line in info.splitlines()
+                      if ":" in line)
+        return int(fields["Width"]), int(fields["Height"])
+
+    def screenshot_bytes(self):
+        shot = subprocess.run(
+            "import -window root -depth 8 ppm:-", shell=True, env=self.env,
+            capture_output=True, timeout=20)
+        return parse_ppm(shot.stdout)
+
+
+def parse_ppm(data):
+    check(data.startswith(b"P6"), "screenshot is not a PPM")
+    fields, pos = [], 2
+    while len(fields) < 3:
+        while data[pos:pos + 1].isspace():
+            pos += 1
+        if data[pos:pos + 1] == b"#":
+            pos = data.index(b"\n", pos)
+            continue
+        end = pos
+        while not data[end:end + 1].isspace():
+            end += 1
+        fields.append(int(data[pos:end]))
+        pos = end
+    width, height, maxval = fields
+    check(maxval == 255, "screenshot is not 8 bits deep")
+    pixels = data[pos + 1:pos + 1 + width * height * 3]
+    return width, height, pixels
+
+
+def bright_box(shot, threshold=40):
+    """Bounding box (x0, y0, x1, y1) of every non-black pixel, or None."""
+    width, height, pixels = shot
+    x0, y0, x1, y1 = width, height, -1, -1
+    row_bytes = width * 3
+    for y in range(height):
+        row = pixels[y * row_bytes:(y + 1) * row_bytes]
+        if max(row) < threshold:
+            continue
+        for x in range(width):
+            if max(row[x * 3:x * 3 + 3]) >= threshold:
+                x0, x1 = min(x0, x), max(x1, x)
+                y0, y1 = min(y0, y), max(y1, y)
+    return None if x1 < 0 else (x0, y0, x1 + 1, y1 + 1)
+
+
+# ---------------------------------------------------------------- clips
+
+def make_clip(path, source, size, seconds, codec="mpeg4"):
+    subprocess.run(
+        ["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+         f"{source}=size={size}:rate=25", "-t", str(seconds), "-c:v", codec,
+         "-pix_fmt", "yuv420p", path], check=True, timeout=60)
+
+
+def saver_settings(session, interval="1"):
+    write_ini(session.ini, {"timeFrom": "00:00", "timeUntil": "23:59",
+                            "vidFolder": session.clips + "/",
+                            "intervalTime": interval})
+
+
+# ---------------------------------------------------------------- cases
+
+def no_argument_writes_defaults(s):
+    began = time.time()
+    s.start()
+    check(s.wait_exit(5) == 0, "non-zero exit")
+    check(time.time() - began < 1.5, "took longer than a second to end")
+    check(read_ini(s.ini) == DEFAULTS, f"settings are {read_ini(s.ini)}")
+
+
+def path_with_s_is_not_searched(s):
+    folder = os.path.join(s.tmp, "s", "c")
+    os.makedirs(folder)
+    link = os.path.join(folder, "tarnlight")
+    os.symlink(os.path.abspath(s.binary), link)
+    s.start(program=link)
+    check(s.wait_exit(5) == 0, "non-zero exit")
+
+
+def open_setup(s):
+    s.start("/c")
+    window = s.find_window("Tarnlight Setup")
+    check(s.client_size(window) == (413, 194),
+          f"client area is {s.client_size(window)}")
+    time.sleep(0.3)
+    return window
+
+
+def setup_enter_stores_folder(s):
+    open_setup(s)
+    s.xdotool("type", "--delay", "20", "d:\\clips ü")
+    s.xdotool("key", "Return")
+    check(s.wait_exit(5) == 0, "non-zero exit")
+    stored = read_ini(s.ini)
+    check(stored.get("vidFolder") == "d:\\clips ü\\", f"stored {stored}")
+    check(stored.get("intervalTime") == "30", f"stored {stored}")
+    check(stored.get("timeFrom") == "09:00", f"stored {stored}")
+
+
+def setup_escape_stores_nothing(s):
+    values = {"timeFrom": "10:30", "timeUntil": "17:00",
+              "vidFolder": "e:\\v\\", "intervalTime": "12"}
+    # Escape, and Tab from the folder box to Cancel then Enter, both leave
+    # the file as it was.
+    for keys in (["Escape"], ["Tab", "Return"]):
+        write_ini(s.ini, values)
+        before = open(s.ini, "rb").read()
+        open_setup(s)
+        s.xdotool("type", "zzz")
+        for key in keys:
+            s.xdotool("key", key)
+        check(s.wait_exit(5) == 0, "non-zero exit")
+        check(open(s.ini, "rb").read() == before,
+              f"{keys} changed the settings to {read_ini(s.ini)}")
+
+
+def saver_plays_clips_and_ends_on_character_key(s):
+    make_clip(os.path.join(s.clips, "clip ü é.mp4"), "testsrc", "320x240", 2)
+    make_clip(os.path.join(s.clips, "b.avi"), "smptebars", "200x150", 2)
+    saver_settings(s)
+    s.start("/s")
+    sizes = {(320, 240), (200, 150)}
+    appearances, shown = [], None
+    deadline = time.time() + 14
+    while time.time() < deadline and len(appearances) < 2:
+        check(s.alive(), "the saver ended by itself")
+        shot = s.screenshot_bytes()
+        check(shot[:2] == (SCREEN_W, SCREEN_H), "screenshot size")
+        box = bright_box(shot)
+        if box is None:
+            shown = None
+            continue
+        w, h = box[2] - box[0], box[3] - box[1]
+        if shown is None and any(abs(w - a) <= 2 and abs(h - b) <= 2
+                                 for a, b in sizes):
+            appearances.append(box)
+            shown = box
+    check(len(appearances) >= 2,
+          f"expected two clips with a pause between, saw {appearances}")
+    for box in appearances:
+        check(0 <= box[0] and box[2] <= SCREEN_W and 0 <= box[1]
+              and box[3] <= SCREEN_H, f"clip outside the screen: {box}")
+
+    for action in (["key", "Left"], ["key", "F5"], ["key", "shift"],
+                   ["mousemove", "100", "100"], ["mousemove", "600", "400"],
+                   ["click", "1"]):
+        s.xdotool(*action)
+    time.sleep(1.0)
+    check(s.alive(), "an arrow, function key, modifier or the mouse ended it")
+    s.xdotool("key", "x")
+    check(s.wait_exit(1.5) == 0, "non-zero exit after a character key")
+
+
+class Listener:
+    """A TCP listener on loopback that counts who connects."""
+
+    def __init__(self):
+        self.sock = socket.socket()
+        self.sock.bind(("127.0.0.1", 0))
+        self.sock.listen(8)
+        self.sock.settimeout(0.2)
+        self.port = self.sock.getsockname()[1]
+        self.connections = 0
+        self.running = True
+        self.thread = threading.Thread(target=self.run, daemon=True)
+        self.thread.start()
+
+    def run(self):
+        while self.running:
+            try:
+                conn, _ = self.sock.accept()
+                self.connections += 1
+                conn.close()
+            except OSError:
+                pass
+
+    def stop(self):
+        self.running = False
+        self.thread.join(2)
+        self.sock.close()
+
+
+def saver_survives_hostile_folder(s):
+    listener = Listener()
+    url = f"http://127.0.0.1:{listener.port}"
+    try:
+        c = s.clips
+        valid = os.path.join(c, "a clip with spaces ñ ü.mp4")
+        make_clip(valid, "testsrc", "160x120", 1)
+        with open(os.path.join(c, "notes.txt"), "w") as f:
+            f.write("not a clip at all\n")
+        open(os.path.join(c, "zero.mp4"), "wb").close()
+        with open(valid, "rb") as f:
+            head = f.read(1500)
+        with open(os.path.join(c, "truncated.mp4"), "wb") as f:
+            f.write(head)
+        with open(os.path.join(c, "list.m3u"), "w") as f:
+            f.write(f"#EXTM3U\n#EXTINF:1,x\n{url}/clip.mp4\n")
+        with open(os.path.join(c, "live.m3u8"), "w") as f:
+            f.write("#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\n"
+                    f"{url}/seg.ts\n#EXT-X-ENDLIST\n")
+        with open(os.path.join(c, "ref.edl"), "w") as f:
+            f.write(f"# mpv EDL v0\n{url}/e.mp4\n")
+        with open(os.path.join(c, "ref.pls"), "w") as f:
+            f.write(f"[playlist]\nFile1={url}/p.mp4\nNumberOfEntries=1\n")
+        os.mkfifo(os.path.join(c, "pipe.avi"))
+        subprocess.run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi",
+                        "-i", "testsrc=size=64x48", "-frames:v", "1",
+                        os.path.join(c, "picture.jpg")], check=True,
+                       timeout=60)
+        saver_settings(s)
+        s.start("/s")
+        deadline = time.time() + 20
+        while time.time() < deadline:
+            check(s.alive(), "the saver died on a hostile file")
+            time.sleep(0.5)
+        s.xdotool("key", "q")
+        check(s.wait_exit(1.5) == 0, "non-zero exit after a character key")
+        check(listener.connections == 0,
+              f"{listener.connections} connection(s) to the listener")
+    finally:
+        listener.stop()
+
+
+GARBAGE = (b"[settings]\ntimeFrom=zz:zz, 1\ntimeUntil=99:99\n"
+           b"vidFolder=\x01\x02 ;;; [x] \\\\\\\\\nintervalTime=99999999999999\n"
+           b"@Variant(\\0\\0)=1\n[settings\n=\n\xff\xfe\n")
+
+
+def garbage_settings_still_start(s):
+    write_ini(s.ini, None, raw=GARBAGE)
+    s.start("/s")
+    time.sleep(2.5)
+    check(s.alive(), "/s did not survive garbage settings")
+    s.xdotool("key", "space")
+    check(s.wait_exit(1.5) == 0, "non-zero exit")
+    write_ini(s.ini, None, raw=GARBAGE)
+    s.start("/c")
+    s.find_window("Tarnlight Setup")
+    time.sleep(0.3)
+    s.xdotool("key", "Escape")
+    check(s.wait_exit(5) == 0, "non-zero exit")
+
+
+def unwritable_store_does_not_crash(s):
+    # A settings folder below a regular file can be made by nobody, root
+    # included.
+    blocker = os.path.join(s.tmp, "blocker")
+    open(blocker, "w").close()
+    s.env["XDG_CONFIG_HOME"] = os.path.join(blocker, "config")
+    s.start()
+    check(s.wait_exit(5) == 0, "no-argument start failed")
+    s.start("/c")
+    s.find_window("Tarnlight Setup")
+    time.sleep(0.3)
+    s.xdotool("key", "Return")
+    check(s.wait_exit(5) == 0, "OK with an unwritable store failed")
+
+
+CASES = {f.__name__: f for f in (
+    no_argument_writes_defaults, path_with_s_is_not_searched,
+    setup_enter_stores_folder, setup_escape_stores_nothing,
+    saver_plays_clips_and_ends_on_character_key,
+    saver_survives_hostile_folder, garbage_settings_still_start,
+    unwritable_store_does_not_crash)}
+
+
+def main():
+    binary, case = sys.argv[1], sys.argv[2]
+    session = Session(binary)
+    try:
+        CASES[case](session)
+    except Failure as failure:
+        print(f"FAIL {case}: {failure}")
+        return 1
+    finally:
+        session.close()
+    print(f"PASS {case}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
