@@ -1,5 +1,5 @@
 # Installs the Debian packages named in "$@" that are missing (apt-get, as
-# root). Sourced by the other scripts.
+# root or through sudo). Sourced by the other scripts.
 install_missing() {
   local missing=()
   for pkg in "$@"; do
@@ -13,4 +13,7 @@ install_missing() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-BUILD_PACKAGES=(cmake g++ make libgtest-dev)
+# To build the Linux program and its unit tests.
+BUILD_PACKAGES=(cmake g++ make pkg-config libgtest-dev qt6-base-dev libmpv-dev)
+# To run it without a desktop and to test it end to end.
+RUN_PACKAGES=(xvfb xauth xdotool x11-utils ffmpeg imagemagick python3 fonts-dejavu-core)

@@ -1,12 +1,44 @@
 #!/usr/bin/env bash
-# Sets up and builds Tarnlight, then starts the saver.
+# Sets up and builds Tarnlight, makes a small sample clip folder, points a
+# throw-away settings file at it with a short pause, and starts the saver.
+# Without a display it runs under Xvfb for a few seconds and saves a
+# screenshot instead. Any arguments replace "/s" (for example /c).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
-install_missing "${BUILD_PACKAGES[@]}"
+install_missing "${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j"$(nproc)"
-if [ ! -x build/tarnlight ]; then
-  echo "Built the portable core; no display back end exists yet, so there is nothing to start."
-  exit 0
+cmake --build build -j"$(nproc)" --target tarnlight
+
+demo=build/demo
+mkdir -p "$demo/clips" "$demo/config/Tarnlight"
+make_clip() {
+  [ -f "$demo/clips/$1" ] || ffmpeg -loglevel error -y -f lavfi -i "$2" -t 4 \
+    -c:v mpeg4 -q:v 4 -pix_fmt yuv420p "$demo/clips/$1"
+}
+make_clip "test pattern.mp4" "testsrc=size=480x360:rate=25"
+make_clip "bars.avi" "smptebars=size=400x300:rate=25"
+make_clip "mandelbrot.mkv" "mandelbrot=size=360x270:rate=25"
+folder=$(realpath "$demo/clips")
+cat > "$demo/config/Tarnlight/Tarnlight.ini" <<INI
+[settings]
+timeFrom=00:00
+timeUntil=23:59
+vidFolder=${folder//\\/\\\\}/
+intervalTime=2
+INI
+export XDG_CONFIG_HOME=$(realpath "$demo/config")
+args=("$@")
+[ ${#args[@]} -gt 0 ] || args=(/s)
+
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  echo "Starting the saver; press any character key to end it."
+  exec build/tarnlight "${args[@]}"
 fi
+echo "No display: running under Xvfb for 5 seconds."
+xvfb-run -a -s "-screen 0 1280x720x24" bash -c '
+  build/tarnlight "$@" & pid=$!
+  sleep 4
+  import -window root build/demo/screenshot.png
+  xdotool key q; wait $pid' _ "${args[@]}"
+echo "Screenshot: build/demo/screenshot.png"

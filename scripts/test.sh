@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
-install_missing "${BUILD_PACKAGES[@]}"
+install_missing "${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$(nproc)"
 ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 300
