@@ -1,3 +1,5 @@
+#include "startup/main.h"
+
 #include <QApplication>
 #include <QWidget>
 #include <clocale>
@@ -9,7 +11,6 @@
 #include "platform/qt/qt_setup_window.h"
 #include "platform/seeded_random.h"
 #include "platform/system_listing.h"
-#include "startup/main.h"
 
 namespace {
 
@@ -50,8 +51,8 @@ int main(int argc, char* argv[]) {
   qt::QtPointer pointer;
   qt::QtProgram program(store);
   QtWindows windows;
-  Services services{store,      *listing, clock,   random,  cursor,
-                    shell,      messageBox, pointer, program, windows};
+  Services services{store, *listing,   clock,   random,  cursor,
+                    shell, messageBox, pointer, program, windows};
 
   Tarnlight app(services);
   app.Main();

@@ -12,6 +12,7 @@
 
 #include "platform/error.h"
 #include "platform/posix/folder_text.h"
+#include "platform/qt/fit.h"
 #include "platform/qt/keys.h"
 
 namespace tarnlight::qt {
@@ -162,7 +163,8 @@ void MpvPlayer::Handle(const mpv_event& event) {
       }
       break;
     case MPV_EVENT_START_FILE:
-      started_ = static_cast<mpv_event_start_file*>(event.data)->playlist_entry_id;
+      started_ =
+          static_cast<mpv_event_start_file*>(event.data)->playlist_entry_id;
       break;
     case MPV_EVENT_FILE_LOADED:
       loaded_ = started_;
@@ -285,19 +287,14 @@ void MpvPlayer::AwaitSize(QElapsedTimer& clock) {
 }
 
 QSize MpvPlayer::ClipSize() const {
-  if (videoWidth_ <= 0 || videoHeight_ <= 0) return designSize_;
-  QSize bounds = bounds_();
-  double scale = std::min({1.0, double(bounds.width()) / double(videoWidth_),
-                           double(bounds.height()) / double(videoHeight_)});
-  int w = std::max(1, int(videoWidth_ * scale));
-  int h = std::max(1, int(videoHeight_ * scale));
-  return {std::min(w, std::max(1, bounds.width())),
-          std::min(h, std::max(1, bounds.height()))};
+  if (videoWidth_ <= 0 || videoHeight_ <= 0 || videoWidth_ > 1 << 20 ||
+      videoHeight_ > 1 << 20)
+    return designSize_;
+  return FitInside(QSize(int(videoWidth_), int(videoHeight_)), bounds_());
 }
 
 void MpvPlayer::Play() {
-  if (load_ != Load::Loaded)
-    Fail(err::kInvalidCall, "No clip is open to play");
+  if (load_ != Load::Loaded) Fail(err::kInvalidCall, "No clip is open to play");
   int no = 0;
   mpv_set_property_async(mpv_, 0, "pause", MPV_FORMAT_FLAG, &no);
   playing_ = true;
@@ -312,12 +309,13 @@ void MpvPlayer::RenderFrame() {
   if (size.isEmpty()) return;
   if (frame_.size() != size) {
     // libmpv's converters prefer rows aligned to 64 bytes.
-    std::size_t stride = (std::size_t(size.width()) * 4 + 63) & ~std::size_t{63};
+    std::size_t stride =
+        (std::size_t(size.width()) * 4 + 63) & ~std::size_t{63};
     pixels_.reset(static_cast<uchar*>(
         std::aligned_alloc(64, stride * std::size_t(size.height()))));
     if (!pixels_) return;
-    frame_ = QImage(pixels_.get(), size.width(), size.height(), qsizetype(stride),
-                    QImage::Format_RGB32);
+    frame_ = QImage(pixels_.get(), size.width(), size.height(),
+                    qsizetype(stride), QImage::Format_RGB32);
     frame_.setDevicePixelRatio(ratio);
   }
   int surface[2] = {size.width(), size.height()};
@@ -346,7 +344,8 @@ void MpvPlayer::keyPressEvent(QKeyEvent* event) {
     return;
   }
   QString text = event->text();
-  if (hooks_.keyPress) hooks_.keyPress(text.isEmpty() ? 0 : text.at(0).unicode());
+  if (hooks_.keyPress)
+    hooks_.keyPress(text.isEmpty() ? 0 : text.at(0).unicode());
 }
 
 }  // namespace tarnlight::qt

@@ -31,7 +31,8 @@ QtSaverWindow::QtSaverWindow(const SaverLayout& layout)
     setGeometry(screen->geometry());
   player_ = new MpvPlayer(this, layout.vidWidth, layout.vidHeight,
                           [this] { return size(); });
-  player_->move(layout.vidLeft / kTwipsPerPixel, layout.vidTop / kTwipsPerPixel);
+  player_->move(layout.vidLeft / kTwipsPerPixel,
+                layout.vidTop / kTwipsPerPixel);
   player_->hide();
 }
 

@@ -28,7 +28,8 @@ Qt::CursorShape ShapeOf(int code) {
 }
 
 int ButtonCode(Qt::MouseButtons buttons) {
-  return (buttons & Qt::LeftButton ? 1 : 0) | (buttons & Qt::RightButton ? 2 : 0) |
+  return (buttons & Qt::LeftButton ? 1 : 0) |
+         (buttons & Qt::RightButton ? 2 : 0) |
          (buttons & Qt::MiddleButton ? 4 : 0);
 }
 
@@ -101,13 +102,16 @@ void EventLabel::mouseMoveEvent(QMouseEvent* event) {
 }
 
 QtSetupWindow::QtSetupWindow(const FormLayout& layout)
-    : QDialog(nullptr, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
+    : QDialog(nullptr, Qt::Tool | Qt::CustomizeWindowHint |
+                           Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                           Qt::MSWindowsFixedSizeDialogHint) {
   QScreen* screen = QGuiApplication::primaryScreen();
   double dpiScale = screen ? screen->logicalDotsPerInch() / 96.0 : 1.0;
   scale_ = dpiScale / kTwipsPerPixelAt96;
-  setObjectName(QString::fromUtf8(layout.name.data(), qsizetype(layout.name.size())));
-  setWindowTitle(QString::fromUtf8(layout.caption.data(), qsizetype(layout.caption.size())));
+  setObjectName(
+      QString::fromUtf8(layout.name.data(), qsizetype(layout.name.size())));
+  setWindowTitle(QString::fromUtf8(layout.caption.data(),
+                                   qsizetype(layout.caption.size())));
   if (layout.icon) setWindowIcon(IconOf(*layout.icon));
   setFixedSize(int(layout.clientWidth * scale_ + 0.5),
                int(layout.clientHeight * scale_ + 0.5));
@@ -125,7 +129,8 @@ QtSetupWindow::QtSetupWindow(const FormLayout& layout)
   if (!focusOrder.empty()) focusOrder.front().second->setFocus();
 }
 
-QWidget* QtSetupWindow::Build(const ControlLayout& c, const FormLayout& layout) {
+QWidget* QtSetupWindow::Build(const ControlLayout& c,
+                              const FormLayout& layout) {
   QString text = QString::fromUtf8(c.text.data(), qsizetype(c.text.size()));
   std::string name(c.name);
   QWidget* widget = nullptr;
@@ -133,13 +138,15 @@ QWidget* QtSetupWindow::Build(const ControlLayout& c, const FormLayout& layout) 
     case ControlKind::Label: {
       auto* label = new EventLabel(text, this);
       label->setTextFormat(Qt::PlainText);
-      label->setAlignment((c.align == TextAlign::Centre ? Qt::AlignHCenter : Qt::AlignLeft) |
-                          Qt::AlignTop);
+      label->setAlignment(
+          (c.align == TextAlign::Centre ? Qt::AlignHCenter : Qt::AlignLeft) |
+          Qt::AlignTop);
       label->setFocusPolicy(Qt::NoFocus);
       label->setMouseTracking(true);
       if (c.hasColour) {
         QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, QColor(c.colour.red, c.colour.green, c.colour.blue));
+        palette.setColor(QPalette::WindowText,
+                         QColor(c.colour.red, c.colour.green, c.colour.blue));
         label->setPalette(palette);
       }
       labels_[name] = label;
@@ -171,7 +178,8 @@ QWidget* QtSetupWindow::Build(const ControlLayout& c, const FormLayout& layout) 
   }
   widget->setObjectName(QString::fromStdString(name));
   if (!c.tooltip.empty())
-    widget->setToolTip(QString::fromUtf8(c.tooltip.data(), qsizetype(c.tooltip.size())));
+    widget->setToolTip(
+        QString::fromUtf8(c.tooltip.data(), qsizetype(c.tooltip.size())));
   if (c.font == FontChoice::Verdana) {
     QFont font(QString::fromUtf8(layout.verdana.family.data(),
                                  qsizetype(layout.verdana.family.size())));
@@ -180,25 +188,38 @@ QWidget* QtSetupWindow::Build(const ControlLayout& c, const FormLayout& layout) 
     widget->setFont(font);
   }
   widget->setGeometry(int(c.left * scale_ + 0.5), int(c.top * scale_ + 0.5),
-                      int(c.width * scale_ + 0.5), int(c.height * scale_ + 0.5));
+                      int(c.width * scale_ + 0.5),
+                      int(c.height * scale_ + 0.5));
   return widget;
 }
 
-TextBox& QtSetupWindow::TextBoxNamed(std::string_view name) { return *Find(texts_, name); }
-ListBox& QtSetupWindow::ListNamed(std::string_view name) { return *Find(lists_, name); }
-Label& QtSetupWindow::LabelNamed(std::string_view name) { return *Find(labels_, name); }
+TextBox& QtSetupWindow::TextBoxNamed(std::string_view name) {
+  return *Find(texts_, name);
+}
+ListBox& QtSetupWindow::ListNamed(std::string_view name) {
+  return *Find(lists_, name);
+}
+Label& QtSetupWindow::LabelNamed(std::string_view name) {
+  return *Find(labels_, name);
+}
 
 void QtSetupWindow::ShowModal(SetupEvents& events) {
   events_ = &events;
   for (auto& [name, button] : buttons_) {
     if (name == "Command1")
-      QObject::connect(button, &QPushButton::clicked, [this] { events_->Command1_Click(); });
+      QObject::connect(button, &QPushButton::clicked,
+                       [this] { events_->Command1_Click(); });
     if (name == "cmdClose")
-      QObject::connect(button, &QPushButton::clicked, [this] { events_->cmdClose_Click(); });
+      QObject::connect(button, &QPushButton::clicked,
+                       [this] { events_->cmdClose_Click(); });
   }
   if (auto it = labels_.find("Label4"); it != labels_.end()) {
-    it->second->onDown = [this](int b, int s, int x, int y) { events_->Label4_MouseDown(b, s, x, y); };
-    it->second->onMove = [this](int b, int s, int x, int y) { events_->Label4_MouseMove(b, s, x, y); };
+    it->second->onDown = [this](int b, int s, int x, int y) {
+      events_->Label4_MouseDown(b, s, x, y);
+    };
+    it->second->onMove = [this](int b, int s, int x, int y) {
+      events_->Label4_MouseMove(b, s, x, y);
+    };
   }
   events.Form_Load();
   Centre();
@@ -216,7 +237,8 @@ void QtSetupWindow::Centre() {
 // Escape clicks Cancel. An open list closes its own popup first, so this
 // sees Escape only when no list is dropped down.
 void QtSetupWindow::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && cancel_) {
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier &&
+      cancel_) {
     cancel_->click();
     return;
   }
