@@ -90,28 +90,28 @@ MpvPlayer::~MpvPlayer() {
   if (mpv_) mpv_terminate_destroy(mpv_);
 }
 
-void MpvPlayer::OnWakeup(void* data) {
-  auto* self = static_cast<MpvPlayer*>(data);
-  if (self->eventsPosted_.exchange(true)) return;
+// Any thread. Posts `work` to the GUI thread unless a post is still
+// pending, so a burst of callbacks costs one event.
+void MpvPlayer::PostOnce(std::atomic<bool>& pending,
+                         void (MpvPlayer::*work)()) {
+  if (pending.exchange(true)) return;
   QMetaObject::invokeMethod(
-      self,
-      [self] {
-        self->eventsPosted_ = false;
-        self->DrainEvents();
+      this,
+      [this, &pending, work] {
+        pending = false;
+        (this->*work)();
       },
       Qt::QueuedConnection);
 }
 
+void MpvPlayer::OnWakeup(void* data) {
+  auto* self = static_cast<MpvPlayer*>(data);
+  self->PostOnce(self->eventsPosted_, &MpvPlayer::DrainEvents);
+}
+
 void MpvPlayer::OnFrame(void* data) {
   auto* self = static_cast<MpvPlayer*>(data);
-  if (self->framePosted_.exchange(true)) return;
-  QMetaObject::invokeMethod(
-      self,
-      [self] {
-        self->framePosted_ = false;
-        self->RenderFrame();
-      },
-      Qt::QueuedConnection);
+  self->PostOnce(self->framePosted_, &MpvPlayer::RenderFrame);
 }
 
 void MpvPlayer::Initialise() {

@@ -57,6 +57,7 @@ class MpvPlayer final : public QWidget, public Player {
   // Any thread: libmpv calls these from its own threads; they only post.
   static void OnWakeup(void* self);
   static void OnFrame(void* self);
+  void PostOnce(std::atomic<bool>& pending, void (MpvPlayer::*work)());
 
   void Initialise();
   bool AwaitLoad(QElapsedTimer& clock);
