@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <set>
 
 #include "platform/error.h"
@@ -44,17 +45,19 @@ TEST(frmSetup, LoadShowsStoredValuesAndOkSavesAllFourInOrder) {
   fake::FakeListBox& until = run.window().list("lstUntil");
   ASSERT_EQ(from.items.size(), 48u);
   for (int k = 0; k < 48; ++k) {
-    std::string hour = (k / 2 < 10 ? "0" : "") + std::to_string(k / 2);
-    EXPECT_EQ(from.items[k], hour + (k % 2 ? ":30" : ":00"));
+    char entry[16];
+    std::snprintf(entry, sizeof entry, "%02d:%s", k / 2, k % 2 ? "30" : "00");
+    EXPECT_EQ(from.items[k], entry);
   }
   EXPECT_EQ(until.items, from.items);
   EXPECT_EQ(from.index, 18);
   EXPECT_EQ(until.index, 36);
 
   EXPECT_THROW(run.events().Command1_Click(), ProgramEnded);
-  EXPECT_EQ(run.fake.store.writes,
-            (std::vector<std::string>{"vidFolder=d:\\clips\\", "intervalTime=45",
-                                      "timeFrom=09:00", "timeUntil=18:00"}));
+  EXPECT_EQ(
+      run.fake.store.writes,
+      (std::vector<std::string>{"vidFolder=d:\\clips\\", "intervalTime=45",
+                                "timeFrom=09:00", "timeUntil=18:00"}));
   EXPECT_EQ(run.window().text("txtSource").text, "d:\\clips\\");
 }
 
@@ -74,8 +77,10 @@ TEST(frmSetup, TimesNotInTheListSelectTheFirstEntry) {
     EXPECT_EQ(run.window().list("lstFrom").index, c.fromIndex);
     EXPECT_EQ(run.window().list("lstUntil").index, c.untilIndex);
     EXPECT_THROW(run.events().Command1_Click(), ProgramEnded);
-    EXPECT_EQ(run.fake.store.Value("timeFrom"), run.window().list("lstFrom").items[c.fromIndex]);
-    EXPECT_EQ(run.fake.store.Value("timeUntil"), run.window().list("lstUntil").items[c.untilIndex]);
+    EXPECT_EQ(run.fake.store.Value("timeFrom"),
+              run.window().list("lstFrom").items[c.fromIndex]);
+    EXPECT_EQ(run.fake.store.Value("timeUntil"),
+              run.window().list("lstUntil").items[c.untilIndex]);
   }
 }
 
@@ -192,7 +197,8 @@ TEST(FrmSetupLayout, FocusOrderEdgesAndIconAreWellFormed) {
   for (const ControlLayout& c : layout.controls) {
     tabs.insert(c.tabIndex);
     names.insert(c.name);
-    if (c.kind != ControlKind::Label) focusable.emplace_back(c.tabIndex, c.name);
+    if (c.kind != ControlKind::Label)
+      focusable.emplace_back(c.tabIndex, c.name);
     EXPECT_LE(c.left + c.width, layout.clientWidth) << c.name;
     EXPECT_LE(c.top + c.height, layout.clientHeight) << c.name;
   }
@@ -201,13 +207,15 @@ TEST(FrmSetupLayout, FocusOrderEdgesAndIconAreWellFormed) {
   std::sort(focusable.begin(), focusable.end());
   std::vector<std::string> order;
   for (auto& f : focusable) order.push_back(f.second);
-  EXPECT_EQ(order, (std::vector<std::string>{"txtSource", "cmdClose", "Command1",
-                                             "txtInterval", "lstFrom", "lstUntil"}));
+  EXPECT_EQ(order,
+            (std::vector<std::string>{"txtSource", "cmdClose", "Command1",
+                                      "txtInterval", "lstFrom", "lstUntil"}));
   ASSERT_NE(layout.icon, nullptr);
   for (std::string_view row : layout.icon->rows) {
     ASSERT_EQ(row.size(), 16u);
     for (char p : row)
-      EXPECT_TRUE(p == ' ' || layout.icon->paletteKeys.find(p) < layout.icon->palette.size());
+      EXPECT_TRUE(p == ' ' || layout.icon->paletteKeys.find(p) <
+                                  layout.icon->palette.size());
   }
 }
 
