@@ -1,10 +1,9 @@
 #pragma once
 
-#include <windows.h>
-
 #include <string>
 
 #include "platform/services.h"
+#include "platform/win32/win32_api.h"
 
 namespace tarnlight::win32 {
 

@@ -1,6 +1,6 @@
 #include "platform/win32/text_convert.h"
 
-#include <windows.h>
+#include "platform/win32/win32_api.h"
 
 namespace tarnlight::win32 {
 

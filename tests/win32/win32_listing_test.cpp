@@ -1,5 +1,5 @@
 #include <gtest/gtest.h>
-#include <windows.h>
+#include "platform/win32/win32_api.h"
 
 #include <set>
 #include <string>

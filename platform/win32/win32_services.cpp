@@ -1,0 +1,133 @@
+#include "platform/win32/win32_services.h"
+
+#include <string>
+
+#include "platform/controls.h"
+#include "platform/error.h"
+#include "platform/win32/text_convert.h"
+
+namespace tarnlight::win32 {
+namespace {
+
+std::string SystemMessage(DWORD code) {
+  wchar_t* text = nullptr;
+  DWORD n = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+          FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring message =
+      n ? std::wstring(text, n) : L"Error " + std::to_wstring(code);
+  if (text) LocalFree(text);
+  while (!message.empty() &&
+         (message.back() == L'\n' || message.back() == L'\r' ||
+          message.back() == L' ' || message.back() == L'.'))
+    message.pop_back();
+  return Narrow(message);
+}
+
+std::string ToAnsi(const std::string& utf8) {
+  std::wstring wide = Widen(utf8);
+  if (wide.empty()) return {};
+  int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), nullptr,
+                              0, nullptr, nullptr);
+  std::string ansi(std::size_t(n), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), ansi.data(), n,
+                      nullptr, nullptr);
+  return ansi;
+}
+
+}  // namespace
+
+void ThrowLastError(const char* what) {
+  DWORD code = GetLastError();
+  throw PlatformError(int(code),
+                      std::string(what) + ": " + SystemMessage(code));
+}
+
+void ThrowHresult(long hr, const char* what) {
+  throw PlatformError(int(hr & 0xFFFF),
+                      std::string(what) + ": " + SystemMessage(DWORD(hr)));
+}
+
+double TwipsPerPixel() {
+  HDC screen = GetDC(nullptr);
+  int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
+  if (screen) ReleaseDC(nullptr, screen);
+  return 1440.0 / (dpi > 0 ? dpi : 96);
+}
+
+LocalTime Win32Clock::Now() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  return {now.wHour, now.wMinute, now.wSecond};
+}
+
+std::uint64_t Win32Clock::Ticks() {
+  LARGE_INTEGER counter;
+  QueryPerformanceCounter(&counter);
+  return std::uint64_t(counter.QuadPart);
+}
+
+void Win32Shell::ShellExecute(std::uintptr_t owner,
+                              const std::string& operation,
+                              const std::string& file, int showCommand) {
+  using ShellExecuteAFn =
+      HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+  static ShellExecuteAFn open = nullptr;
+  if (!open) {
+    HMODULE shell32 = LoadLibraryW(L"shell32.dll");
+    if (!shell32) ThrowLastError("shell32.dll");
+    open = reinterpret_cast<ShellExecuteAFn>(
+        reinterpret_cast<void*>(GetProcAddress(shell32, "ShellExecuteA")));
+    if (!open) ThrowLastError("ShellExecuteA");
+  }
+  std::string ansiFile = ToAnsi(file), ansiOperation = ToAnsi(operation);
+  open(reinterpret_cast<HWND>(owner), ansiOperation.c_str(), ansiFile.c_str(),
+       nullptr, nullptr, showCommand);
+}
+
+void Win32MessageBox::MsgBox(const std::string& text,
+                             const std::string& title) {
+  MessageBoxW(GetActiveWindow(), Widen(text).c_str(), Widen(title).c_str(),
+              MB_OK);
+}
+
+HCURSOR Win32Pointer::CursorOf(int code) {
+  switch (code) {
+    case pointer::kHourglass:
+      return LoadCursorW(nullptr, IDC_WAIT);
+    case pointer::kArrowQuestion:
+      return LoadCursorW(nullptr, IDC_HELP);
+    default:
+      return nullptr;
+  }
+}
+
+void Win32Pointer::SetMousePointer(int code) {
+  code_ = code;
+  HCURSOR shape = CursorOf(code);
+  SetCursor(shape ? shape : LoadCursorW(nullptr, IDC_ARROW));
+}
+
+std::string Win32Program::Command() {
+  const wchar_t* p = GetCommandLineW();
+  if (*p == L'"') {
+    ++p;
+    while (*p && *p != L'"') ++p;
+    if (*p) ++p;
+  } else {
+    while (*p && *p != L' ' && *p != L'\t') ++p;
+  }
+  while (*p == L' ' || *p == L'\t') ++p;
+  return Narrow(p);
+}
+
+// Registry writes are durable already. TerminateProcess skips DLL detach,
+// which the stopped player no longer needs.
+void Win32Program::End() {
+  for (auto& stop : stops_) stop();
+  TerminateProcess(GetCurrentProcess(), 0);
+  ExitProcess(0);
+}
+
+}  // namespace tarnlight::win32

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include "platform/services.h"
+#include "platform/win32/win32_api.h"
+
+namespace tarnlight::win32 {
+
+// Twips per pixel at the screen's DPI (15 at 96 dpi).
+double TwipsPerPixel();
+
+class Win32Clock final : public Clock {
+ public:
+  LocalTime Now() override;
+  std::uint64_t Ticks() override;
+};
+
+class Win32Cursor final : public Cursor {
+ public:
+  int ShowCursor(bool show) override {
+    return ::ShowCursor(show ? TRUE : FALSE);
+  }
+};
+
+// ShellExecuteA, bound by name at first use; the file goes over in the ANSI
+// code page.
+class Win32Shell final : public Shell {
+ public:
+  void ShellExecute(std::uintptr_t owner, const std::string& operation,
+                    const std::string& file, int showCommand) override;
+};
+
+class Win32MessageBox final : public MessageBox {
+ public:
+  void MsgBox(const std::string& text, const std::string& title) override;
+};
+
+// The program-wide pointer; windows ask it in WM_SETCURSOR.
+class Win32Pointer final : public Pointer {
+ public:
+  void SetMousePointer(int code) override;
+  int code() const { return code_; }
+  // The shape for `code`, or null for the default.
+  static HCURSOR CursorOf(int code);
+
+ private:
+  int code_ = 0;
+};
+
+class Win32Program final : public Program {
+ public:
+  // The command line after the program's path, quoted or not.
+  std::string Command() override;
+  [[noreturn]] void End() override;
+  // Runs before the process ends: the player stops its decoder threads,
+  // whose teardown would otherwise race the exit.
+  void AtEnd(std::function<void()> stop) { stops_.push_back(std::move(stop)); }
+
+ private:
+  std::vector<std::function<void()>> stops_;
+};
+
+// Raises the last Win32 error as a PlatformError.
+[[noreturn]] void ThrowLastError(const char* what);
+[[noreturn]] void ThrowHresult(long hr, const char* what);
+
+}  // namespace tarnlight::win32

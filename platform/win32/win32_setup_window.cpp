@@ -1,0 +1,357 @@
+#include "platform/win32/win32_setup_window.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "platform/error.h"
+#include "platform/win32/text_convert.h"
+#include "platform/win32/win32_api.h"
+
+namespace tarnlight::win32 {
+namespace {
+
+constexpr wchar_t kClass[] = L"TarnlightSetup";
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_TOOLWINDOW | WS_EX_CONTROLPARENT;
+constexpr int kFirstId = 100;
+
+std::wstring Wide(std::string_view s) { return Widen(s); }
+
+std::string WindowText(HWND hwnd) {
+  int n = GetWindowTextLengthW(hwnd);
+  std::wstring text(std::size_t(n) + 1, L'\0');
+  GetWindowTextW(hwnd, text.data(), n + 1);
+  text.resize(std::size_t(n));
+  return Narrow(text);
+}
+
+HICON IconOf(const IconLayout& icon) {
+  std::vector<DWORD> colour(16 * 16, 0);
+  std::vector<BYTE> mask(16 * 16 / 8, 0xFF);
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < 16 && x < int(icon.rows[y].size()); ++x) {
+      std::size_t index = icon.paletteKeys.find(icon.rows[y][x]);
+      if (index >= icon.palette.size()) continue;
+      const Rgb& c = icon.palette[index];
+      colour[y * 16 + x] =
+          0xFF000000u | (DWORD(c.red) << 16) | (DWORD(c.green) << 8) | c.blue;
+      mask[(y * 16 + x) / 8] &= BYTE(~(0x80 >> (x % 8)));
+    }
+  }
+  ICONINFO info{};
+  info.fIcon = TRUE;
+  BITMAPV5HEADER header{};
+  header.bV5Size = sizeof header;
+  header.bV5Width = 16;
+  header.bV5Height = -16;
+  header.bV5Planes = 1;
+  header.bV5BitCount = 32;
+  header.bV5Compression = BI_RGB;
+  void* bits = nullptr;
+  HDC screen = GetDC(nullptr);
+  info.hbmColor =
+      CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header),
+                       DIB_RGB_COLORS, &bits, nullptr, 0);
+  ReleaseDC(nullptr, screen);
+  if (!info.hbmColor || !bits) return nullptr;
+  std::copy(colour.begin(), colour.end(), static_cast<DWORD*>(bits));
+  std::vector<BYTE> rows(16 * 2, 0xFF);  // mask rows are word-aligned
+  for (int y = 0; y < 16; ++y) {
+    rows[y * 2] = mask[y * 2];
+    rows[y * 2 + 1] = mask[y * 2 + 1];
+  }
+  info.hbmMask = CreateBitmap(16, 16, 1, 1, rows.data());
+  HICON result = CreateIconIndirect(&info);
+  DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+  return result;
+}
+
+template <typename Map>
+auto& Find(Map& map, std::string_view name) {
+  auto it = map.find(name);
+  if (it == map.end())
+    throw PlatformError(424, "Object required: " + std::string(name));
+  return *it->second;
+}
+
+int ButtonsOf(WPARAM wp) {
+  return (wp & MK_LBUTTON ? 1 : 0) | (wp & MK_RBUTTON ? 2 : 0) |
+         (wp & MK_MBUTTON ? 4 : 0);
+}
+
+int ShiftOf(WPARAM wp) {
+  return (wp & MK_SHIFT ? 1 : 0) | (wp & MK_CONTROL ? 2 : 0) |
+         (GetKeyState(VK_MENU) < 0 ? 4 : 0);
+}
+
+}  // namespace
+
+std::string Win32TextBox::Text() const { return WindowText(edit_); }
+void Win32TextBox::SetText(const std::string& text) {
+  SetWindowTextW(edit_, Widen(text).c_str());
+}
+
+int Win32ListBox::AddItem(const std::string& text) {
+  return int(SendMessageW(combo_, CB_ADDSTRING, 0,
+                          reinterpret_cast<LPARAM>(Widen(text).c_str())));
+}
+int Win32ListBox::ListCount() const {
+  return int(SendMessageW(combo_, CB_GETCOUNT, 0, 0));
+}
+std::string Win32ListBox::List(int index) const {
+  int n = int(SendMessageW(combo_, CB_GETLBTEXTLEN, WPARAM(index), 0));
+  if (index < 0 || n == CB_ERR)
+    throw PlatformError(381, "Invalid property array index");
+  std::wstring text(std::size_t(n) + 1, L'\0');
+  SendMessageW(combo_, CB_GETLBTEXT, WPARAM(index),
+               reinterpret_cast<LPARAM>(text.data()));
+  text.resize(std::size_t(n));
+  return Narrow(text);
+}
+int Win32ListBox::ListIndex() const {
+  return int(SendMessageW(combo_, CB_GETCURSEL, 0, 0));
+}
+void Win32ListBox::SetListIndex(int index) {
+  if (index < -1 || index >= ListCount())
+    throw PlatformError(380, "Invalid property value");
+  SendMessageW(combo_, CB_SETCURSEL, WPARAM(index), 0);
+}
+
+Win32SetupWindow::Win32SetupWindow(const FormLayout& layout,
+                                   Win32Pointer& pointer)
+    : pointer_(pointer), pixelsPerTwip_(1.0 / TwipsPerPixel()) {
+  INITCOMMONCONTROLSEX controls{sizeof controls,
+                                ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&controls);
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = &Win32SetupWindow::WndProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+  wc.lpszClassName = kClass;
+  RegisterClassW(&wc);
+
+  RECT frame{0, 0, int(std::lround(layout.clientWidth * pixelsPerTwip_)),
+             int(std::lround(layout.clientHeight * pixelsPerTwip_))};
+  AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
+  hwnd_ = CreateWindowExW(kExStyle, kClass, Wide(layout.caption).c_str(),
+                          kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                          frame.right - frame.left, frame.bottom - frame.top,
+                          nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  if (layout.icon && (icon_ = IconOf(*layout.icon)))
+    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL,
+                 reinterpret_cast<LPARAM>(icon_));
+
+  HDC screen = GetDC(nullptr);
+  int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  verdana_ = CreateFontW(-int(std::lround(layout.verdana.points * dpi / 72.0)),
+                         0, 0, 0, layout.verdana.weight, FALSE, FALSE, FALSE,
+                         ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                         DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                         Wide(layout.verdana.family).c_str());
+  tooltip_ =
+      CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                      WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_,
+                      nullptr, GetModuleHandleW(nullptr), nullptr);
+
+  // Creation order is the tab order.
+  std::vector<const ControlLayout*> order;
+  for (const ControlLayout& c : layout.controls) order.push_back(&c);
+  std::sort(order.begin(), order.end(),
+            [](auto* a, auto* b) { return a->tabIndex < b->tabIndex; });
+  int id = kFirstId;
+  for (const ControlLayout* c : order) Build(*c, layout, id++);
+}
+
+Win32SetupWindow::~Win32SetupWindow() {
+  if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
+  if (verdana_) DeleteObject(verdana_);
+  if (icon_) DestroyIcon(icon_);
+}
+
+void Win32SetupWindow::Build(const ControlLayout& c, const FormLayout&,
+                             int id) {
+  const wchar_t* cls = L"STATIC";
+  DWORD style = WS_CHILD | WS_VISIBLE;
+  switch (c.kind) {
+    case ControlKind::Label:
+      style |= (c.align == TextAlign::Centre ? SS_CENTER : SS_LEFT) |
+               SS_NOPREFIX | SS_NOTIFY;
+      break;
+    case ControlKind::TextBox:
+      cls = L"EDIT";
+      style |= WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL;
+      break;
+    case ControlKind::DropDownList:
+      cls = L"COMBOBOX";
+      style |= WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST;
+      break;
+    case ControlKind::CommandButton:
+      cls = L"BUTTON";
+      style |= WS_TABSTOP | (c.role == ButtonRole::Default ? BS_DEFPUSHBUTTON
+                                                           : BS_PUSHBUTTON);
+      break;
+  }
+  if (c.role == ButtonRole::Default) id = IDOK;
+  if (c.role == ButtonRole::Cancel) id = IDCANCEL;
+  int x = int(std::lround(c.left * pixelsPerTwip_)),
+      y = int(std::lround(c.top * pixelsPerTwip_));
+  int w = int(std::lround(c.width * pixelsPerTwip_)),
+      h = int(std::lround(c.height * pixelsPerTwip_));
+  // A combo box's height includes its dropped list; the closed height
+  // follows from the font.
+  if (c.kind == ControlKind::DropDownList)
+    h = int(std::lround(3000 * pixelsPerTwip_));
+  HWND control = CreateWindowExW(
+      c.kind == ControlKind::TextBox ? WS_EX_CLIENTEDGE : 0, cls,
+      Wide(c.text).c_str(), style, x, y, w, h, hwnd_,
+      reinterpret_cast<HMENU>(INT_PTR(id)), GetModuleHandleW(nullptr), nullptr);
+  HFONT font = c.font == FontChoice::Verdana
+                   ? verdana_
+                   : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  if (c.hasColour)
+    colours_[control] = RGB(c.colour.red, c.colour.green, c.colour.blue);
+  if (!c.tooltip.empty() && tooltip_) {
+    std::wstring tip = Wide(c.tooltip);
+    TOOLINFOW info{};
+    info.cbSize = sizeof info;
+    info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    info.hwnd = hwnd_;
+    info.uId = reinterpret_cast<UINT_PTR>(control);
+    info.lpszText = tip.data();
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+  }
+  std::string name(c.name);
+  if (!first_ && (style & WS_TABSTOP)) first_ = control;
+  switch (c.kind) {
+    case ControlKind::TextBox:
+      texts_[name] = std::make_unique<Win32TextBox>(control);
+      break;
+    case ControlKind::DropDownList:
+      lists_[name] = std::make_unique<Win32ListBox>(control);
+      break;
+    case ControlKind::Label:
+      labels_[name] = std::make_unique<Win32Label>();
+      if (name == "Label4") {
+        link_ = control;
+        SetWindowSubclass(control, &Win32SetupWindow::LabelProc, 1,
+                          reinterpret_cast<DWORD_PTR>(this));
+      }
+      break;
+    case ControlKind::CommandButton:
+      break;
+  }
+}
+
+TextBox& Win32SetupWindow::TextBoxNamed(std::string_view name) {
+  return Find(texts_, name);
+}
+ListBox& Win32SetupWindow::ListNamed(std::string_view name) {
+  return Find(lists_, name);
+}
+Label& Win32SetupWindow::LabelNamed(std::string_view name) {
+  return Find(labels_, name);
+}
+
+void Win32SetupWindow::ShowModal(SetupEvents& events) {
+  events_ = &events;
+  events.Form_Load();
+  RECT r{};
+  GetWindowRect(hwnd_, &r);
+  int w = r.right - r.left, h = r.bottom - r.top;
+  SetWindowPos(hwnd_, HWND_TOP, (GetSystemMetrics(SM_CXSCREEN) - w) / 2,
+               (GetSystemMetrics(SM_CYSCREEN) - h) / 2, 0, 0, SWP_NOSIZE);
+  ShowWindow(hwnd_, SW_SHOW);
+  SetForegroundWindow(hwnd_);
+  if (first_) SetFocus(first_);
+  MSG msg;
+  while (IsWindow(hwnd_) && GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (!IsDialogMessageW(hwnd_, &msg)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+}
+
+LRESULT CALLBACK Win32SetupWindow::WndProc(HWND hwnd, UINT msg, WPARAM wp,
+                                           LPARAM lp) {
+  auto* self = reinterpret_cast<Win32SetupWindow*>(
+      GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  return self ? self->Handle(msg, wp, lp) : DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+LRESULT Win32SetupWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case DM_GETDEFID:
+      return MAKELRESULT(IDOK, DC_HASDEFID);
+    case WM_COMMAND:
+      if (events_ && HIWORD(wp) == BN_CLICKED) {
+        if (LOWORD(wp) == IDOK) events_->Command1_Click();
+        if (LOWORD(wp) == IDCANCEL) events_->cmdClose_Click();
+        return 0;
+      }
+      break;
+    case WM_CTLCOLORSTATIC: {
+      HDC dc = reinterpret_cast<HDC>(wp);
+      auto it = colours_.find(reinterpret_cast<HWND>(lp));
+      if (it != colours_.end()) SetTextColor(dc, it->second);
+      SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+      return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    }
+    case WM_SETCURSOR:
+      if (HCURSOR shape = Win32Pointer::CursorOf(pointer_.code())) {
+        SetCursor(shape);
+        return TRUE;
+      }
+      break;
+    case WM_CLOSE:
+      // The close box writes nothing: the dialog simply goes.
+      DestroyWindow(hwnd_);
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(hwnd_, msg, wp, lp);
+}
+
+LRESULT CALLBACK Win32SetupWindow::LabelProc(HWND hwnd, UINT msg, WPARAM wp,
+                                             LPARAM lp, UINT_PTR,
+                                             DWORD_PTR data) {
+  auto* self = reinterpret_cast<Win32SetupWindow*>(data);
+  double twips = TwipsPerPixel();
+  int x = int(GET_X_LPARAM(lp) * twips), y = int(GET_Y_LPARAM(lp) * twips);
+  switch (msg) {
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN: {
+      int button = msg == WM_LBUTTONDOWN ? 1 : msg == WM_RBUTTONDOWN ? 2 : 4;
+      if (self->events_)
+        self->events_->Label4_MouseDown(button, ShiftOf(wp), x, y);
+      return 0;
+    }
+    case WM_MOUSEMOVE:
+      if (self->events_)
+        self->events_->Label4_MouseMove(ButtonsOf(wp), ShiftOf(wp), x, y);
+      break;
+    case WM_SETCURSOR: {
+      int code = self->pointer_.code() ? self->pointer_.code()
+                                       : self->labels_.at("Label4")->code();
+      if (HCURSOR shape = Win32Pointer::CursorOf(code)) {
+        SetCursor(shape);
+        return TRUE;
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  return DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+}  // namespace tarnlight::win32

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "platform/form_layout.h"
+#include "platform/win32/win32_api.h"
+#include "platform/win32/win32_services.h"
+#include "platform/windows.h"
+
+namespace tarnlight::win32 {
+
+class Win32TextBox final : public TextBox {
+ public:
+  explicit Win32TextBox(HWND edit) : edit_(edit) {}
+  std::string Text() const override;
+  void SetText(const std::string& text) override;
+
+ private:
+  HWND edit_;
+};
+
+class Win32ListBox final : public ListBox {
+ public:
+  explicit Win32ListBox(HWND combo) : combo_(combo) {}
+  int AddItem(const std::string& text) override;
+  int ListCount() const override;
+  std::string List(int index) const override;
+  int ListIndex() const override;
+  void SetListIndex(int index) override;
+
+ private:
+  HWND combo_;
+};
+
+class Win32Label final : public Label {
+ public:
+  void SetMousePointer(int code) override { code_ = code; }
+  int code() const { return code_; }
+
+ private:
+  int code_ = 0;
+};
+
+// The setup dialog built from its layout with standard controls: a fixed
+// tool window, centred, IsDialogMessage for Tab, Enter and Escape.
+class Win32SetupWindow final : public SetupWindow {
+ public:
+  Win32SetupWindow(const FormLayout& layout, Win32Pointer& pointer);
+  ~Win32SetupWindow() override;
+
+  TextBox& TextBoxNamed(std::string_view name) override;
+  ListBox& ListNamed(std::string_view name) override;
+  Label& LabelNamed(std::string_view name) override;
+  std::uintptr_t hWnd() const override {
+    return reinterpret_cast<std::uintptr_t>(hwnd_);
+  }
+  void ShowModal(SetupEvents& events) override;
+
+ private:
+  static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  static LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp,
+                                    UINT_PTR id, DWORD_PTR data);
+  LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
+  void Build(const ControlLayout& control, const FormLayout& layout, int id);
+
+  Win32Pointer& pointer_;
+  HWND hwnd_ = nullptr;
+  HWND tooltip_ = nullptr;
+  HWND first_ = nullptr;
+  HWND link_ = nullptr;
+  HFONT verdana_ = nullptr;
+  HICON icon_ = nullptr;
+  double pixelsPerTwip_;
+  SetupEvents* events_ = nullptr;
+  std::map<HWND, COLORREF> colours_;
+  std::map<std::string, std::unique_ptr<Win32TextBox>, std::less<>> texts_;
+  std::map<std::string, std::unique_ptr<Win32ListBox>, std::less<>> lists_;
+  std::map<std::string, std::unique_ptr<Win32Label>, std::less<>> labels_;
+};
+
+}  // namespace tarnlight::win32

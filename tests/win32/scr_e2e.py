@@ -1,0 +1,214 @@
+#!/usr/bin/env python3
+"""End-to-end checks of Tarnlight.scr under Wine and Xvfb.
+
+Usage: scr_e2e.py PATH_TO_TARNLIGHT_SCR
+
+Runs every case in one throw-away Wine prefix, bounds each wait, and ends
+its own wineserver (by prefix) on the way out.
+"""
+
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "qt"))
+from tarnlight_e2e import (Failure, bright_box, check, make_clip,  # noqa: E402
+                           parse_ppm, SCREEN_W, SCREEN_H, DEFAULTS)
+
+KEY = r"HKCU\Software\Tarnlight\settings"
+
+
+class Wine:
+    def __init__(self, scr):
+        self.scr = scr
+        self.tmp = tempfile.mkdtemp(prefix="tarnlight-wine-e2e-")
+        read_fd, write_fd = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
+             f"{SCREEN_W}x{SCREEN_H}x24", "-nolisten", "tcp"],
+            pass_fds=[write_fd], stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL)
+        os.close(write_fd)
+        number = os.read(read_fd, 16).decode().strip()
+        os.close(read_fd)
+        self.env = dict(os.environ, WINEPREFIX=os.path.join(self.tmp, "prefix"),
+                        WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
+                        WINEARCH="win64", DISPLAY=":" + number,
+                        ALSA_CONFIG_PATH=os.path.join(self.tmp, "alsa.conf"))
+        with open(self.env["ALSA_CONFIG_PATH"], "w") as f:
+            f.write("pcm.!default { type null }\nctl.!default { type hw card 0 }\n")
+        self.run(["wineboot", "-i"], 180)
+        self.run(["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver",
+                  "/v", "Managed", "/d", "N", "/f"])
+        self.proc = None
+
+    def run(self, args, seconds=30, **kw):
+        return subprocess.run(args, env=self.env, capture_output=True,
+                              timeout=seconds, **kw)
+
+    def close(self):
+        if self.proc and self.proc.poll() is None:
+            self.proc.kill()
+        subprocess.run(["wineserver", "-k"], env=self.env, timeout=30)
+        self.xvfb.terminate()
+        self.xvfb.wait(10)
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    def start(self, *args):
+        self.proc = subprocess.Popen(["wine", self.scr, *args], env=self.env,
+                                     stdout=subprocess.DEVNULL,
+                                     stderr=subprocess.DEVNULL)
+
+    def wait_exit(self, seconds):
+        try:
+            return self.proc.wait(seconds)
+        except subprocess.TimeoutExpired:
+            raise Failure(f"Tarnlight.scr did not end within {seconds} s")
+
+    def settings(self):
+        """The settings key, read through reg export (reg query mangles
+        non-ASCII text)."""
+        out = os.path.join(self.tmp, "export.reg")
+        self.run(["wine", "reg", "export", r"HKCU\Software\Tarnlight", out, "/y"])
+        if not os.path.exists(out):
+            return {}
+        text = open(out, "rb").read().decode("utf-16")
+        values = {}
+        for line in text.splitlines():
+            if line.startswith('"') and '"="' in line:
+                key, value = line[1:-1].split('"="', 1)
+                values[key] = value.replace("\\\\", "\\")
+        return values
+
+    def put(self, values):
+        for key, value in values.items():
+            self.run(["wine", "reg", "add", KEY, "/v", key, "/d", value, "/f"])
+
+    def xdotool(self, *args):
+        return self.run(["xdotool", *args], 10)
+
+    def find_window(self, name, seconds=20):
+        deadline = time.time() + seconds
+        while time.time() < deadline:
+            ids = self.xdotool("search", "--onlyvisible", "--name", name).stdout.split()
+            if ids:
+                return ids[0].decode()
+            time.sleep(0.2)
+        raise Failure(f"no window named {name!r} appeared")
+
+    def screenshot(self):
+        shot = self.run(["import", "-window", "root", "-depth", "8", "ppm:-"], 20)
+        return parse_ppm(shot.stdout)
+
+
+def no_argument_writes_defaults(w):
+    w.start()
+    check(w.wait_exit(30) == 0, "non-zero exit")
+    check(w.settings() == DEFAULTS, f"registry holds {w.settings()}")
+
+
+def setup_enter_and_escape(w):
+    w.start("/c:1234")
+    window = w.find_window("Tarnlight Setup")
+    size = dict(line.strip().split(":", 1) for line in
+                w.run(["xwininfo", "-id", window]).stdout.decode().splitlines()
+                if ":" in line)
+    width, height = int(size["Width"]), int(size["Height"])
+    # The X window holds Wine's own frame around the 413 x 194 client area.
+    check(0 <= width - 413 <= 16 and 0 <= height - 194 <= 40,
+          f"dialog is {width} x {height}")
+    time.sleep(0.5)
+    w.xdotool("key", "End", "BackSpace", "BackSpace", "BackSpace")
+    w.xdotool("type", "e:\\clips")
+    w.xdotool("key", "Return")
+    check(w.wait_exit(15) == 0, "non-zero exit after Enter")
+    check(w.settings().get("vidFolder") == "e:\\clips\\",
+          f"registry holds {w.settings()}")
+
+    before = w.settings()
+    w.start("/c")
+    w.find_window("Tarnlight Setup")
+    time.sleep(0.5)
+    w.xdotool("type", "zzz")
+    w.xdotool("key", "Escape")
+    check(w.wait_exit(15) == 0, "non-zero exit after Escape")
+    check(w.settings() == before, f"Escape changed {before} to {w.settings()}")
+
+
+def saver_plays_and_ends_on_character_key(w, clips):
+    make_clip(os.path.join(clips, "a.avi"), "testsrc", "320x240", 3)
+    make_clip(os.path.join(clips, "b.wmv"), "smptebars", "200x150", 3, codec="wmv2")
+    w.put({"vidFolder": "Z:" + clips.replace("/", "\\") + "\\",
+           "intervalTime": "1", "timeFrom": "00:00", "timeUntil": "23:59"})
+    w.start("/s")
+    seen, deadline = None, time.time() + 25
+    while time.time() < deadline and seen is None:
+        check(w.proc.poll() is None, "the saver ended by itself")
+        box = bright_box(w.screenshot())
+        if box and (box[2] - box[0], box[3] - box[1]) in {(320, 240), (200, 150)}:
+            seen = box
+        time.sleep(0.3)
+    check(seen is not None, "no clip appeared on the screen")
+    check(seen[0] >= 0 and seen[1] >= 0 and seen[2] <= SCREEN_W and seen[3] <= SCREEN_H,
+          f"clip outside the screen: {seen}")
+    w.xdotool("key", "Left")
+    w.xdotool("mousemove", "200", "200")
+    time.sleep(1)
+    check(w.proc.poll() is None, "an arrow key or the mouse ended the saver")
+    w.xdotool("key", "x")
+    code = w.wait_exit(5)
+    check(code == 0, f"exit code {code} after a character key")
+
+
+def saver_survives_hostile_folder(w, clips):
+    for name in os.listdir(clips):
+        os.unlink(os.path.join(clips, name))
+    valid = os.path.join(clips, "a clip ñ ü.avi")
+    make_clip(valid, "testsrc", "160x120", 1)
+    open(os.path.join(clips, "zero.avi"), "wb").close()
+    with open(os.path.join(clips, "notes.txt"), "w") as f:
+        f.write("not a clip\n")
+    with open(valid, "rb") as f, open(os.path.join(clips, "cut.wmv"), "wb") as g:
+        g.write(f.read(1200))
+    subprocess.run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                    "testsrc=size=64x48", "-frames:v", "1",
+                    os.path.join(clips, "picture.jpg")], check=True, timeout=60)
+    w.start("/s")
+    deadline = time.time() + 15
+    while time.time() < deadline:
+        check(w.proc.poll() is None, "the saver died on a hostile file")
+        time.sleep(0.5)
+    w.xdotool("key", "q")
+    check(w.wait_exit(5) == 0, "non-zero exit after a character key")
+
+
+def main():
+    w = Wine(os.path.abspath(sys.argv[1]))
+    clips = os.path.join(w.tmp, "clips")
+    os.makedirs(clips)
+    cases = [("no argument", lambda: no_argument_writes_defaults(w)),
+             ("setup", lambda: setup_enter_and_escape(w)),
+             ("saver", lambda: saver_plays_and_ends_on_character_key(w, clips)),
+             ("hostile folder", lambda: saver_survives_hostile_folder(w, clips))]
+    failed = 0
+    try:
+        for name, case in cases:
+            try:
+                case()
+                print(f"PASS {name}")
+            except (Failure, subprocess.TimeoutExpired) as failure:
+                failed += 1
+                alive = "alive" if w.xvfb.poll() is None else "gone"
+                print(f"FAIL {name}: {failure} (X server {alive})")
+                if w.proc and w.proc.poll() is None:
+                    w.proc.kill()
+    finally:
+        w.close()
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

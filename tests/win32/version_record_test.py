@@ -1,0 +1,58 @@
+#!/usr/bin/python3
+"""Reads the version record and string table back from Tarnlight.scr."""
+
+import sys
+
+import pefile
+
+EXPECTED = {"ProductName": "Tarnlight", "FileDescription": "Tarnlight",
+            "Comments": "Tarnlight", "InternalName": "Tarnlight",
+            "FileVersion": "1.00", "ProductVersion": "1.00",
+            "OriginalFilename": "Tarnlight.scr"}
+
+
+def string_one(pe):
+    for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+        if kind.id != pefile.RESOURCE_TYPE["RT_STRING"]:
+            continue
+        for block in kind.directory.entries:
+            if block.id != 1:  # strings 0..15
+                continue
+            entry = block.directory.entries[0]
+            data = pe.get_data(entry.data.struct.OffsetToData, entry.data.struct.Size)
+            pos, texts = 0, []
+            for _ in range(16):
+                n = int.from_bytes(data[pos:pos + 2], "little")
+                texts.append(data[pos + 2:pos + 2 + 2 * n].decode("utf-16-le"))
+                pos += 2 + 2 * n
+            return texts[1]
+    return None
+
+
+def main():
+    pe = pefile.PE(sys.argv[1])
+    found, translations = {}, []
+    for info in pe.FileInfo[0]:
+        if info.Key == b"StringFileInfo":
+            for table in info.StringTable:
+                if table.LangID == b"040904B0" or table.LangID == b"040904b0":
+                    found = {k.decode(): v.decode() for k, v in table.entries.items()}
+        if info.Key == b"VarFileInfo":
+            for var in info.Var:
+                translations.append(var.entry.get(b"Translation"))
+    errors = [f"{k}: {found.get(k)!r}" for k, v in EXPECTED.items() if found.get(k) != v]
+    if [t.decode() if isinstance(t, bytes) else t for t in translations] != ["0x0409 0x04b0"]:
+        errors.append(f"translation {translations}")
+    if string_one(pe) != "Tarnlight":
+        errors.append(f"string 1 is {string_one(pe)!r}")
+    imports = sorted(d.dll.decode().lower() for d in pe.DIRECTORY_ENTRY_IMPORT)
+    system = {"advapi32.dll", "comctl32.dll", "gdi32.dll", "kernel32.dll",
+              "msvcrt.dll", "ole32.dll", "oleaut32.dll", "user32.dll", "shell32.dll"}
+    if not set(imports) <= system:
+        errors.append(f"imports {imports}")
+    print("\n".join(errors) or "version record, string 1 and imports as expected")
+    return 1 if errors else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
