@@ -68,6 +68,27 @@ def read_ini(path):
 
 # ---------------------------------------------------------------- display
 
+def start_xvfb():
+    """An X server on a free display; returns it and its display name."""
+    read_fd, write_fd = os.pipe()
+    xvfb = subprocess.Popen(
+        ["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
+         f"{SCREEN_W}x{SCREEN_H}x24", "-nolisten", "tcp"],
+        pass_fds=[write_fd], stdout=subprocess.DEVNULL,
+        stderr=subprocess.DEVNULL)
+    os.close(write_fd)
+    number = b""
+    deadline = time.time() + 10
+    while not number.endswith(b"\n") and time.time() < deadline:
+        chunk = os.read(read_fd, 16)
+        if not chunk:
+            break
+        number += chunk
+    os.close(read_fd)
+    check(number.strip(), "Xvfb did not start")
+    return xvfb, ":" + number.decode().strip()
+
+
 class Session:
     """A temporary home, an X server and the program's environment."""
 
@@ -80,23 +101,8 @@ class Session:
         os.makedirs(self.clips)
         runtime = os.path.join(self.tmp, "run")
         os.makedirs(runtime, mode=0o700)
-        read_fd, write_fd = os.pipe()
-        self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
-             f"{SCREEN_W}x{SCREEN_H}x24", "-nolisten", "tcp"],
-            pass_fds=[write_fd], stdout=subprocess.DEVNULL,
-            stderr=subprocess.DEVNULL)
-        os.close(write_fd)
-        number = b""
-        deadline = time.time() + 10
-        while not number.endswith(b"\n") and time.time() < deadline:
-            chunk = os.read(read_fd, 16)
-            if not chunk:
-                break
-            number += chunk
-        os.close(read_fd)
-        check(number.strip(), "Xvfb did not start")
-        self.env = dict(os.environ, DISPLAY=":" + number.decode().strip(),
+        self.xvfb, display = start_xvfb()
+        self.env = dict(os.environ, DISPLAY=display,
                         XDG_CONFIG_HOME=self.config, HOME=self.tmp,
                         XDG_RUNTIME_DIR=runtime, QT_QPA_PLATFORM="xcb")
         self.env.pop("WAYLAND_DISPLAY", None)
@@ -144,6 +150,17 @@ class Session:
                 return ids[0]
             time.sleep(0.1)
         raise Failure(f"no window named {name!r} appeared")
+
+    def wait_focus(self, window, seconds=10):
+        """Waits until `window` has the keyboard focus, so typing reaches it
+        on a loaded machine too."""
+        deadline = time.time() + seconds
+        while time.time() < deadline:
+            if self.xdotool("getwindowfocus").stdout.strip() == window:
+                time.sleep(0.2)
+                return
+            time.sleep(0.1)
+        raise Failure("the window never took the keyboard focus")
 
     def client_size(self, window):
         info = self.x("xwininfo", "-id", window).stdout
@@ -233,7 +250,7 @@ def open_setup(s):
     window = s.find_window("Tarnlight Setup")
     check(s.client_size(window) == (413, 194),
           f"client area is {s.client_size(window)}")
-    time.sleep(0.3)
+    s.wait_focus(window)
     return window
 
 
@@ -387,8 +404,7 @@ def garbage_settings_still_start(s):
     check(s.wait_exit(1.5) == 0, "non-zero exit")
     write_ini(s.ini, None, raw=GARBAGE)
     s.start("/c")
-    s.find_window("Tarnlight Setup")
-    time.sleep(0.3)
+    s.wait_focus(s.find_window("Tarnlight Setup"))
     s.xdotool("key", "Escape")
     check(s.wait_exit(5) == 0, "non-zero exit")
 
@@ -402,8 +418,7 @@ def unwritable_store_does_not_crash(s):
     s.start()
     check(s.wait_exit(5) == 0, "no-argument start failed")
     s.start("/c")
-    s.find_window("Tarnlight Setup")
-    time.sleep(0.3)
+    s.wait_focus(s.find_window("Tarnlight Setup"))
     s.xdotool("key", "Return")
     check(s.wait_exit(5) == 0, "OK with an unwritable store failed")
 

@@ -16,7 +16,8 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "qt"))
 from tarnlight_e2e import (Failure, bright_box, check, make_clip,  # noqa: E402
-                           parse_ppm, SCREEN_W, SCREEN_H, DEFAULTS)
+                           parse_ppm, start_xvfb, SCREEN_W, SCREEN_H,
+                           DEFAULTS)
 
 KEY = r"HKCU\Software\Tarnlight\settings"
 
@@ -25,18 +26,10 @@ class Wine:
     def __init__(self, scr):
         self.scr = scr
         self.tmp = tempfile.mkdtemp(prefix="tarnlight-wine-e2e-")
-        read_fd, write_fd = os.pipe()
-        self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
-             f"{SCREEN_W}x{SCREEN_H}x24", "-nolisten", "tcp"],
-            pass_fds=[write_fd], stdout=subprocess.DEVNULL,
-            stderr=subprocess.DEVNULL)
-        os.close(write_fd)
-        number = os.read(read_fd, 16).decode().strip()
-        os.close(read_fd)
+        self.xvfb, display = start_xvfb()
         self.env = dict(os.environ, WINEPREFIX=os.path.join(self.tmp, "prefix"),
                         WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
-                        WINEARCH="win64", DISPLAY=":" + number,
+                        WINEARCH="win64", DISPLAY=display,
                         ALSA_CONFIG_PATH=os.path.join(self.tmp, "alsa.conf"))
         with open(self.env["ALSA_CONFIG_PATH"], "w") as f:
             f.write("pcm.!default { type null }\nctl.!default { type hw card 0 }\n")
