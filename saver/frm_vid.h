@@ -23,8 +23,6 @@ class frmVid final : public SaverEvents {
   void vid_EndOfStream() override;
   void vid_KeyPress(int keyAscii) override;
 
-  std::int64_t tickCount() const { return tickCount_; }
-
  private:
   void WaitForNextClip();
   void PlayNextClip();

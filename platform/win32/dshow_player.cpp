@@ -28,13 +28,8 @@ DShowPlayer::DShowPlayer(HWND parent, int left, int top, int width, int height)
     : parent_(parent),
       designWidth_(ToPixels(width)),
       designHeight_(ToPixels(height)) {
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = &DShowPlayer::WndProc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-  wc.lpszClassName = kClass;
-  RegisterClassW(&wc);  // fails harmlessly when already registered
+  RegisterWindowClass(kClass, &DShowPlayer::WndProc,
+                      static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
   hwnd_ = CreateWindowExW(
       0, kClass, L"", WS_CHILD | WS_CLIPCHILDREN | WS_TABSTOP, ToPixels(left),
       ToPixels(top), designWidth_, designHeight_, parent, nullptr,

@@ -20,13 +20,8 @@ void Win32Timer::SetEnabled(bool enabled) {
 
 Win32SaverWindow::Win32SaverWindow(const SaverLayout& layout,
                                    Win32Program& program) {
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = &Win32SaverWindow::WndProc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-  wc.lpszClassName = kClass;
-  RegisterClassW(&wc);
+  RegisterWindowClass(kClass, &Win32SaverWindow::WndProc,
+                      static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
   hwnd_ = CreateWindowExW(
       WS_EX_TOPMOST, kClass, L"", WS_POPUP | WS_CLIPCHILDREN, 0, 0,
       GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr,

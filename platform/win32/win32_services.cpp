@@ -49,6 +49,16 @@ void ThrowHresult(long hr, const char* what) {
                       std::string(what) + ": " + SystemMessage(DWORD(hr)));
 }
 
+void RegisterWindowClass(const wchar_t* name, WNDPROC proc, HBRUSH background) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = proc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = background;
+  wc.lpszClassName = name;
+  RegisterClassW(&wc);
+}
+
 double TwipsPerPixel() {
   HDC screen = GetDC(nullptr);
   int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;

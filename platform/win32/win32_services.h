@@ -62,6 +62,10 @@ class Win32Program final : public Program {
   std::vector<std::function<void()>> stops_;
 };
 
+// Registers a window class of this module; a second call for the same
+// name is harmless.
+void RegisterWindowClass(const wchar_t* name, WNDPROC proc, HBRUSH background);
+
 // Raises the last Win32 error as a PlatformError.
 [[noreturn]] void ThrowLastError(const char* what);
 [[noreturn]] void ThrowHresult(long hr, const char* what);

@@ -125,13 +125,8 @@ Win32SetupWindow::Win32SetupWindow(const FormLayout& layout,
   INITCOMMONCONTROLSEX controls{sizeof controls,
                                 ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = &Win32SetupWindow::WndProc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-  wc.lpszClassName = kClass;
-  RegisterClassW(&wc);
+  RegisterWindowClass(kClass, &Win32SetupWindow::WndProc,
+                      GetSysColorBrush(COLOR_BTNFACE));
 
   RECT frame{0, 0, int(std::lround(layout.clientWidth * pixelsPerTwip_)),
              int(std::lround(layout.clientHeight * pixelsPerTwip_))};
