@@ -11,8 +11,8 @@
 #include <string>
 
 #include "platform/error.h"
+#include "platform/fit_inside.h"
 #include "platform/posix/folder_text.h"
-#include "platform/qt/fit.h"
 #include "platform/qt/keys.h"
 
 namespace tarnlight::qt {
@@ -290,7 +290,10 @@ QSize MpvPlayer::ClipSize() const {
   if (videoWidth_ <= 0 || videoHeight_ <= 0 || videoWidth_ > 1 << 20 ||
       videoHeight_ > 1 << 20)
     return designSize_;
-  return FitInside(QSize(int(videoWidth_), int(videoHeight_)), bounds_());
+  QSize bounds = bounds_();
+  PixelSize shown = FitInside({int(videoWidth_), int(videoHeight_)},
+                              {bounds.width(), bounds.height()});
+  return {shown.width, shown.height};
 }
 
 void MpvPlayer::Play() {

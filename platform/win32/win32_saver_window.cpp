@@ -27,7 +27,7 @@ Win32SaverWindow::Win32SaverWindow(const SaverLayout& layout,
       GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr,
       nullptr, GetModuleHandleW(nullptr), nullptr);
   SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  player_ = std::make_unique<DShowPlayer>(hwnd_, layout.vidLeft, layout.vidTop,
+  player_ = std::make_unique<Win32Player>(hwnd_, layout.vidLeft, layout.vidTop,
                                           layout.vidWidth, layout.vidHeight);
   timer_ = std::make_unique<Win32Timer>(hwnd_, UINT(layout.timerIntervalMs));
   program.AtEnd([this] { player_->Stop(); });

@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "platform/win32/dshow_player.h"
 #include "platform/win32/win32_api.h"
+#include "platform/win32/win32_player.h"
 #include "platform/win32/win32_services.h"
 #include "platform/windows.h"
 
@@ -39,7 +39,7 @@ class Win32SaverWindow final : public SaverWindow {
   static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
   HWND hwnd_ = nullptr;
-  std::unique_ptr<DShowPlayer> player_;
+  std::unique_ptr<Win32Player> player_;
   std::unique_ptr<Win32Timer> timer_;
   SaverEvents* events_ = nullptr;
 };

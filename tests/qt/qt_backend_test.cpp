@@ -5,7 +5,6 @@
 #include <QTemporaryDir>
 #include <Qt>
 
-#include "platform/qt/fit.h"
 #include "platform/qt/keys.h"
 #include "platform/qt/qt_settings_store.h"
 
@@ -32,25 +31,6 @@ TEST(IsCharacterKey, CharacterKeysOnly) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.key);
     EXPECT_EQ(IsCharacterKey(c.key, QString::fromLatin1(c.text)), c.ends);
-  }
-}
-
-TEST(FitInside, ShrinksWhatDoesNotFitAndKeepsTheAspect) {
-  struct Case {
-    QSize clip, bounds, shown;
-  };
-  const Case cases[] = {
-      {{320, 240}, {1024, 768}, {320, 240}},
-      {{1920, 1080}, {1024, 768}, {1024, 576}},
-      {{1000, 3000}, {1024, 768}, {256, 768}},
-      {{1024, 768}, {1024, 768}, {1024, 768}},
-      {{100000, 1}, {1024, 768}, {1024, 1}},
-      {{320, 240}, {0, 0}, {1, 1}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message()
-                 << c.clip.width() << "x" << c.clip.height());
-    EXPECT_EQ(FitInside(c.clip, c.bounds), c.shown);
   }
 }
 

@@ -3,28 +3,29 @@
 #include <functional>
 
 #include "platform/controls.h"
+#include "platform/win32/engine_chain.h"
 #include "platform/win32/win32_api.h"
 
 namespace tarnlight::win32 {
 
-// The player: a child window of the saver holding a DirectShow graph with
-// the GDI video renderer. The graph's events are posted to this window, so
-// every member runs on the GUI thread.
-class DShowPlayer final : public Player {
+// The player: a child window of the saver in which the engines draw.
+// Every member runs on the GUI thread; the engines' news arrives as
+// messages posted to this window.
+class Win32Player final : public Player {
  public:
   struct Hooks {
     std::function<void()> endOfStream;
     std::function<void(int)> keyPress;
   };
 
-  DShowPlayer(HWND parent, int left, int top, int width, int height);
-  ~DShowPlayer() override;
-  DShowPlayer(const DShowPlayer&) = delete;
-  DShowPlayer& operator=(const DShowPlayer&) = delete;
+  Win32Player(HWND parent, int left, int top, int width, int height);
+  ~Win32Player() override;
+  Win32Player(const Win32Player&) = delete;
+  Win32Player& operator=(const Win32Player&) = delete;
 
   void SetHooks(Hooks hooks) { hooks_ = std::move(hooks); }
-  // Stops and releases the clip; the player can open another afterwards.
-  void Stop() { ReleaseGraph(); }
+  // Stops and closes the clip; the player can open another afterwards.
+  void Stop();
   HWND hwnd() const { return hwnd_; }
 
   int Left() const override;
@@ -41,18 +42,14 @@ class DShowPlayer final : public Player {
 
  private:
   static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  void ReleaseGraph();
-  void DrainGraphEvents();
+  void EngineNotified(UINT msg, WPARAM wp, LPARAM lp);
   RECT Rect() const;
-  void Resize(int width, int height);
+  PixelSize ShownSize(PixelSize clip) const;
 
   HWND hwnd_ = nullptr;
   HWND parent_;
-  int designWidth_, designHeight_;  // pixels
-  IGraphBuilder* graph_ = nullptr;
-  IMediaControl* control_ = nullptr;
-  IMediaEventEx* events_ = nullptr;
-  IVideoWindow* video_ = nullptr;
+  PixelSize designSize_;
+  EngineChain engines_;
   bool playing_ = false;
   Hooks hooks_;
 };

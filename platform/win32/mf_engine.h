@@ -1,0 +1,54 @@
+#pragma once
+
+#include <memory>
+
+#include "platform/win32/media_engine_api.h"
+#include "platform/win32/video_engine.h"
+
+namespace tarnlight::win32 {
+
+// Media Foundation's Media Engine, drawing into the player's window itself.
+// Its libraries are loaded at run time, so the program still starts where
+// they are missing (the N editions, Server Core); Create then returns null.
+// The engine's notifications arrive on its own threads and are posted to
+// the window as `message`, tagged with the number of the clip they concern.
+class MfEngine final : public VideoEngine {
+ public:
+  static std::unique_ptr<MfEngine> Create(HWND window, UINT message);
+  ~MfEngine() override;
+  MfEngine(const MfEngine&) = delete;
+  MfEngine& operator=(const MfEngine&) = delete;
+
+  PixelSize Open(const std::string& path) override;
+  void Place(PixelSize size) override;
+  void Play() override;
+  void Close() override;
+  bool Notified(unsigned message, std::uintptr_t wp, std::intptr_t lp) override;
+
+ private:
+  class Notify;
+  using CreateAttributesFn = HRESULT(WINAPI*)(IMFAttributes**, UINT32);
+  using ShutdownFn = HRESULT(WINAPI*)();
+
+  MfEngine(HWND window, UINT message, CreateAttributesFn createAttributes,
+           ShutdownFn shutdown, mfe::IMFMediaEngineClassFactory* factory)
+      : window_(window),
+        message_(message),
+        createAttributes_(createAttributes),
+        shutdown_(shutdown),
+        factory_(factory) {}
+  void CreateEngine();
+  bool WaitForMetadata();
+  [[noreturn]] void Fail(HRESULT hr, const char* what);
+
+  HWND window_;
+  UINT message_;
+  CreateAttributesFn createAttributes_;
+  ShutdownFn shutdown_;
+  mfe::IMFMediaEngineClassFactory* factory_;
+  mfe::IMFMediaEngine* engine_ = nullptr;
+  Notify* notify_ = nullptr;
+  std::uintptr_t clip_ = 0;
+};
+
+}  // namespace tarnlight::win32
