@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """End-to-end checks of Tarnlight.scr under Wine and Xvfb.
 
-Usage: scr_e2e.py PATH_TO_TARNLIGHT_SCR
+Usage: scr_e2e.py PATH_TO_TARNLIGHT_SCR PATH_TO_WINDOW_PROBE
 
 Runs every case in one throw-away Wine prefix, bounds each wait, and ends
 its own wineserver (by prefix) on the way out.
@@ -23,8 +23,9 @@ KEY = r"HKCU\Software\Tarnlight\settings"
 
 
 class Wine:
-    def __init__(self, scr):
+    def __init__(self, scr, probe):
         self.scr = scr
+        self.probe = probe
         self.tmp = tempfile.mkdtemp(prefix="tarnlight-wine-e2e-")
         self.xvfb, display = start_xvfb()
         self.env = dict(os.environ, WINEPREFIX=os.path.join(self.tmp, "prefix"),
@@ -50,10 +51,17 @@ class Wine:
         self.xvfb.wait(10)
         shutil.rmtree(self.tmp, ignore_errors=True)
 
-    def start(self, *args):
-        self.proc = subprocess.Popen(["wine", self.scr, *args], env=self.env,
-                                     stdout=subprocess.DEVNULL,
-                                     stderr=subprocess.DEVNULL)
+    def start(self, *args, env=None, stderr=subprocess.DEVNULL):
+        self.proc = subprocess.Popen(["wine", self.scr, *args],
+                                     env=dict(self.env, **(env or {})),
+                                     stdout=subprocess.DEVNULL, stderr=stderr)
+
+    def client_area(self, title):
+        """(width, height, is a tool window) of the window with this title,
+        as Windows reports it."""
+        out = self.run(["wine", self.probe, title]).stdout.decode().split()
+        check(len(out) == 3, f"no window {title!r} for the probe")
+        return int(out[0]), int(out[1]), out[2] == "1"
 
     def wait_exit(self, seconds):
         try:
@@ -105,20 +113,17 @@ def no_argument_writes_defaults(w):
 
 def setup_enter_and_escape(w):
     w.start("/c:1234")
-    window = w.find_window("Tarnlight Setup")
-    size = dict(line.strip().split(":", 1) for line in
-                w.run(["xwininfo", "-id", window]).stdout.decode().splitlines()
-                if ":" in line)
-    width, height = int(size["Width"]), int(size["Height"])
-    # The X window holds Wine's own frame around the 413 x 194 client area.
-    check(0 <= width - 413 <= 16 and 0 <= height - 194 <= 40,
-          f"dialog is {width} x {height}")
+    w.find_window("Tarnlight Setup")
+    width, height, tool = w.client_area("Tarnlight Setup")
+    check((width, height) == (413, 194), f"client area is {width} x {height}")
+    check(tool, "the dialog is not a tool window")
     time.sleep(0.5)
+    # The edit box's caret starts at the beginning of the text.
     w.xdotool("key", "End", "BackSpace", "BackSpace", "BackSpace")
-    w.xdotool("type", "e:\\clips")
+    w.xdotool("type", "e:\\clips ü")
     w.xdotool("key", "Return")
     check(w.wait_exit(15) == 0, "non-zero exit after Enter")
-    check(w.settings().get("vidFolder") == "e:\\clips\\",
+    check(w.settings().get("vidFolder") == "e:\\clips ü\\",
           f"registry holds {w.settings()}")
 
     before = w.settings()
@@ -131,20 +136,30 @@ def setup_enter_and_escape(w):
     check(w.settings() == before, f"Escape changed {before} to {w.settings()}")
 
 
+def wait_for_clip(w, sizes, seconds=25):
+    """The box of the first clip of one of these sizes seen on the screen."""
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        check(w.proc.poll() is None, "the saver ended by itself")
+        box = bright_box(w.screenshot())
+        if box and (box[2] - box[0], box[3] - box[1]) in sizes:
+            return box
+        time.sleep(0.3)
+    raise Failure("no clip appeared on the screen")
+
+
 def saver_plays_and_ends_on_character_key(w, clips):
     make_clip(os.path.join(clips, "a.avi"), "testsrc", "320x240", 3)
     make_clip(os.path.join(clips, "b.wmv"), "smptebars", "200x150", 3, codec="wmv2")
     w.put({"vidFolder": "Z:" + clips.replace("/", "\\") + "\\",
            "intervalTime": "1", "timeFrom": "00:00", "timeUntil": "23:59"})
-    w.start("/s")
-    seen, deadline = None, time.time() + 25
-    while time.time() < deadline and seen is None:
-        check(w.proc.poll() is None, "the saver ended by itself")
-        box = bright_box(w.screenshot())
-        if box and (box[2] - box[0], box[3] - box[1]) in {(320, 240), (200, 150)}:
-            seen = box
-        time.sleep(0.3)
-    check(seen is not None, "no clip appeared on the screen")
+    # Wine's media engine cannot draw into a window, so each clip goes to
+    # Media Foundation first and is then shown by DirectShow; the trace
+    # shows the first step was taken.
+    trace_path = os.path.join(w.tmp, "mfplat.log")
+    with open(trace_path, "wb") as trace:
+        w.start("/s", env={"WINEDEBUG": "trace+mfplat"}, stderr=trace)
+        seen = wait_for_clip(w, {(320, 240), (200, 150)})
     check(seen[0] >= 0 and seen[1] >= 0 and seen[2] <= SCREEN_W and seen[3] <= SCREEN_H,
           f"clip outside the screen: {seen}")
     w.xdotool("key", "Left")
@@ -154,6 +169,27 @@ def saver_plays_and_ends_on_character_key(w, clips):
     w.xdotool("key", "x")
     code = w.wait_exit(5)
     check(code == 0, f"exit code {code} after a character key")
+    trace = open(trace_path, "rb").read()
+    check(b"MF_MEDIA_ENGINE_PLAYBACK_HWND" in trace and
+          b"media_engine_factory_CreateInstance" in trace,
+          "the media engine was not asked to open the clip")
+
+
+def runs_without_media_foundation(w, clips):
+    no_mf = {"WINEDLLOVERRIDES": w.env["WINEDLLOVERRIDES"] + ";mfplat="}
+    w.start("/c", env=no_mf)
+    w.find_window("Tarnlight Setup")
+    time.sleep(0.5)
+    w.xdotool("key", "Escape")
+    check(w.wait_exit(15) == 0, "non-zero exit from the dialog without mfplat")
+    trace_path = os.path.join(w.tmp, "no-mfplat.log")
+    with open(trace_path, "wb") as trace:
+        w.start("/s", env=dict(no_mf, WINEDEBUG="trace+mfplat"), stderr=trace)
+        wait_for_clip(w, {(320, 240), (200, 150)})
+    w.xdotool("key", "x")
+    check(w.wait_exit(5) == 0, "non-zero exit from the saver without mfplat")
+    check(b"media_engine_factory_CreateInstance" not in open(trace_path, "rb").read(),
+          "a media engine was made although mfplat.dll was missing")
 
 
 def saver_survives_hostile_folder(w, clips):
@@ -179,12 +215,13 @@ def saver_survives_hostile_folder(w, clips):
 
 
 def main():
-    w = Wine(os.path.abspath(sys.argv[1]))
+    w = Wine(os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]))
     clips = os.path.join(w.tmp, "clips")
     os.makedirs(clips)
     cases = [("no argument", lambda: no_argument_writes_defaults(w)),
              ("setup", lambda: setup_enter_and_escape(w)),
              ("saver", lambda: saver_plays_and_ends_on_character_key(w, clips)),
+             ("no Media Foundation", lambda: runs_without_media_foundation(w, clips)),
              ("hostile folder", lambda: saver_survives_hostile_folder(w, clips))]
     failed = 0
     try:
