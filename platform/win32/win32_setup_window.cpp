@@ -26,46 +26,11 @@ std::string WindowText(HWND hwnd) {
   return Narrow(text);
 }
 
-HICON IconOf(const IconLayout& icon) {
-  std::vector<DWORD> colour(16 * 16, 0);
-  std::vector<BYTE> mask(16 * 16 / 8, 0xFF);
-  for (int y = 0; y < 16; ++y) {
-    for (int x = 0; x < 16 && x < int(icon.rows[y].size()); ++x) {
-      std::size_t index = icon.paletteKeys.find(icon.rows[y][x]);
-      if (index >= icon.palette.size()) continue;
-      const Rgb& c = icon.palette[index];
-      colour[y * 16 + x] =
-          0xFF000000u | (DWORD(c.red) << 16) | (DWORD(c.green) << 8) | c.blue;
-      mask[(y * 16 + x) / 8] &= BYTE(~(0x80 >> (x % 8)));
-    }
-  }
-  ICONINFO info{};
-  info.fIcon = TRUE;
-  BITMAPV5HEADER header{};
-  header.bV5Size = sizeof header;
-  header.bV5Width = 16;
-  header.bV5Height = -16;
-  header.bV5Planes = 1;
-  header.bV5BitCount = 32;
-  header.bV5Compression = BI_RGB;
-  void* bits = nullptr;
-  HDC screen = GetDC(nullptr);
-  info.hbmColor =
-      CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header),
-                       DIB_RGB_COLORS, &bits, nullptr, 0);
-  ReleaseDC(nullptr, screen);
-  if (!info.hbmColor || !bits) return nullptr;
-  std::copy(colour.begin(), colour.end(), static_cast<DWORD*>(bits));
-  std::vector<BYTE> rows(16 * 2, 0xFF);  // mask rows are word-aligned
-  for (int y = 0; y < 16; ++y) {
-    rows[y * 2] = mask[y * 2];
-    rows[y * 2 + 1] = mask[y * 2 + 1];
-  }
-  info.hbmMask = CreateBitmap(16, 16, 1, 1, rows.data());
-  HICON result = CreateIconIndirect(&info);
-  DeleteObject(info.hbmColor);
-  DeleteObject(info.hbmMask);
-  return result;
+// The resource compiled from the same layout; shared, so never destroyed.
+HICON LayoutIcon() {
+  return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr),
+                                       MAKEINTRESOURCEW(1), IMAGE_ICON, 16, 16,
+                                       LR_DEFAULTCOLOR | LR_SHARED));
 }
 
 template <typename Map>
@@ -136,7 +101,7 @@ Win32SetupWindow::Win32SetupWindow(const FormLayout& layout,
                           frame.right - frame.left, frame.bottom - frame.top,
                           nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  if (layout.icon && (icon_ = IconOf(*layout.icon)))
+  if (layout.icon && (icon_ = LayoutIcon()))
     SendMessageW(hwnd_, WM_SETICON, ICON_SMALL,
                  reinterpret_cast<LPARAM>(icon_));
 
@@ -166,7 +131,6 @@ Win32SetupWindow::Win32SetupWindow(const FormLayout& layout,
 Win32SetupWindow::~Win32SetupWindow() {
   if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
   if (verdana_) DeleteObject(verdana_);
-  if (icon_) DestroyIcon(icon_);
 }
 
 void Win32SetupWindow::Build(const ControlLayout& c, const FormLayout&,

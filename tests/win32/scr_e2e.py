@@ -56,12 +56,18 @@ class Wine:
                                      env=dict(self.env, **(env or {})),
                                      stdout=subprocess.DEVNULL, stderr=stderr)
 
-    def client_area(self, title):
+    def probe_window(self, title):
         """(width, height, is a tool window) of the window with this title,
-        as Windows reports it."""
+        as Windows reports them."""
         out = self.run(["wine", self.probe, title]).stdout.decode().split()
         check(len(out) == 3, f"no window {title!r} for the probe")
         return int(out[0]), int(out[1]), out[2] == "1"
+
+    def icon_size(self):
+        """(width, height) of the program file's icon as Windows loads it."""
+        out = self.run(["wine", self.probe, "--icon", self.scr]).stdout.decode().split()
+        check(len(out) == 2, "Windows cannot load the program's icon")
+        return int(out[0]), int(out[1])
 
     def wait_exit(self, seconds):
         try:
@@ -114,9 +120,10 @@ def no_argument_writes_defaults(w):
 def setup_enter_and_escape(w):
     w.start("/c:1234")
     w.find_window("Tarnlight Setup")
-    width, height, tool = w.client_area("Tarnlight Setup")
+    width, height, tool = w.probe_window("Tarnlight Setup")
     check((width, height) == (413, 194), f"client area is {width} x {height}")
     check(tool, "the dialog is not a tool window")
+    check(w.icon_size() == (16, 16), f"the icon is {w.icon_size()}")
     time.sleep(0.5)
     # The edit box's caret starts at the beginning of the text.
     w.xdotool("key", "End", "BackSpace", "BackSpace", "BackSpace")

@@ -1,17 +1,25 @@
-// Prints what the tests cannot see from X: the client size and extended
-// style of the top-level window with the given title, as
-// "<width> <height> <toolwindow 0|1>", or nothing when there is none.
+// Reports what the tests cannot see from X, as Windows itself sees it:
+//   window_probe TITLE  prints "<width> <height> <tool window 0|1>" for the
+//                       client area of the top-level window with that title;
+//   window_probe --icon FILE  prints "<width> <height>" of FILE's icon 1.
+// Prints nothing and fails when there is no such window or icon.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
-int main(int argc, char** argv) {
-  if (argc != 2) return 2;
-  int length = MultiByteToWideChar(CP_UTF8, 0, argv[1], -1, nullptr, 0);
-  std::wstring title(length, L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, argv[1], -1, title.data(), length);
-  HWND window = FindWindowW(nullptr, title.c_str());
+namespace {
+
+std::wstring Wide(const char* text) {
+  int length = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
+  std::wstring wide(length, L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text, -1, wide.data(), length);
+  return wide;
+}
+
+int ProbeWindow(const char* title) {
+  HWND window = FindWindowW(nullptr, Wide(title).c_str());
   if (!window) return 1;
   RECT client{};
   GetClientRect(window, &client);
@@ -19,4 +27,28 @@ int main(int argc, char** argv) {
   std::printf("%ld %ld %d\n", client.right, client.bottom,
               (exStyle & WS_EX_TOOLWINDOW) ? 1 : 0);
   return 0;
+}
+
+int ProbeIcon(const char* file) {
+  HMODULE module =
+      LoadLibraryExW(Wide(file).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (!module) return 1;
+  auto icon = static_cast<HICON>(
+      LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_ICON, 0, 0, 0));
+  ICONINFO info{};
+  BITMAP colour{};
+  if (!icon || !GetIconInfo(icon, &info) ||
+      !GetObjectW(info.hbmColor, sizeof colour, &colour))
+    return 1;
+  std::printf("%ld %ld\n", colour.bmWidth, colour.bmHeight);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 2) return ProbeWindow(argv[1]);
+  if (argc == 3 && std::strcmp(argv[1], "--icon") == 0)
+    return ProbeIcon(argv[2]);
+  return 2;
 }
