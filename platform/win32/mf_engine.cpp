@@ -109,14 +109,14 @@ std::unique_ptr<MfEngine> MfEngine::Create(HWND window, UINT message) {
     shutdown();
     return nullptr;
   }
-  return std::unique_ptr<MfEngine>(
-      new MfEngine(window, message, createAttributes, shutdown, factory));
+  return std::make_unique<MfEngine>(
+      window, message, Library{createAttributes, shutdown}, factory);
 }
 
 MfEngine::~MfEngine() {
   Close();
   Release(factory_);
-  shutdown_();
+  library_.shutdown();
 }
 
 void MfEngine::Fail(HRESULT hr, const char* what) {
@@ -127,7 +127,7 @@ void MfEngine::Fail(HRESULT hr, const char* what) {
 void MfEngine::CreateEngine() {
   notify_ = new Notify(window_, message_, ++clip_);
   IMFAttributes* attributes = nullptr;
-  HRESULT hr = notify_->loaded() ? createAttributes_(&attributes, 2)
+  HRESULT hr = notify_->loaded() ? library_.createAttributes(&attributes, 2)
                                  : HRESULT_FROM_WIN32(GetLastError());
   if (SUCCEEDED(hr)) hr = attributes->SetUnknown(mfe::kAttrCallback, notify_);
   if (SUCCEEDED(hr))

@@ -14,7 +14,23 @@ namespace tarnlight::win32 {
 // the window as `message`, tagged with the number of the clip they concern.
 class MfEngine final : public VideoEngine {
  public:
+  using CreateAttributesFn = HRESULT(WINAPI*)(IMFAttributes**, UINT32);
+  using ShutdownFn = HRESULT(WINAPI*)();
+  // What the engine needs of mfplat.dll, after MFStartup.
+  struct Library {
+    CreateAttributesFn createAttributes;
+    ShutdownFn shutdown;
+  };
+
   static std::unique_ptr<MfEngine> Create(HWND window, UINT message);
+  // Takes over the factory's reference and, at the end, the library's
+  // start-up.
+  MfEngine(HWND window, UINT message, Library library,
+           mfe::IMFMediaEngineClassFactory* factory)
+      : window_(window),
+        message_(message),
+        library_(library),
+        factory_(factory) {}
   ~MfEngine() override;
   MfEngine(const MfEngine&) = delete;
   MfEngine& operator=(const MfEngine&) = delete;
@@ -27,24 +43,14 @@ class MfEngine final : public VideoEngine {
 
  private:
   class Notify;
-  using CreateAttributesFn = HRESULT(WINAPI*)(IMFAttributes**, UINT32);
-  using ShutdownFn = HRESULT(WINAPI*)();
 
-  MfEngine(HWND window, UINT message, CreateAttributesFn createAttributes,
-           ShutdownFn shutdown, mfe::IMFMediaEngineClassFactory* factory)
-      : window_(window),
-        message_(message),
-        createAttributes_(createAttributes),
-        shutdown_(shutdown),
-        factory_(factory) {}
   void CreateEngine();
   bool WaitForMetadata();
   [[noreturn]] void Fail(HRESULT hr, const char* what);
 
   HWND window_;
   UINT message_;
-  CreateAttributesFn createAttributes_;
-  ShutdownFn shutdown_;
+  Library library_;
   mfe::IMFMediaEngineClassFactory* factory_;
   mfe::IMFMediaEngine* engine_ = nullptr;
   Notify* notify_ = nullptr;
