@@ -28,39 +28,11 @@ struct Seen {
   int engines = 0, shutdowns = 0;
 };
 
-class FakeError final : public mfe::IMFMediaError {
+// A COM object that answers no other interface and deletes itself.
+template <typename Interface>
+class Counted : public Interface {
  public:
-  explicit FakeError(HRESULT code) : code_(code) {}
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override {
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    ULONG left = --refs_;
-    if (!left) delete this;
-    return left;
-  }
-  USHORT STDMETHODCALLTYPE GetErrorCode() override { return 4; }
-  HRESULT STDMETHODCALLTYPE GetExtendedErrorCode() override { return code_; }
-  HRESULT STDMETHODCALLTYPE SetErrorCode(DWORD) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetExtendedErrorCode(HRESULT) override {
-    return E_NOTIMPL;
-  }
-
- private:
-  HRESULT code_;
-  ULONG refs_ = 1;
-};
-
-class FakeEngine final : public mfe::IMFMediaEngine {
- public:
-  FakeEngine(mfe::IMFMediaEngineNotify* notify, Script script, Seen& seen)
-      : notify_(notify), script_(script), seen_(seen) {}
-  ~FakeEngine() {
-    for (auto& t : threads_) t.join();
-    notify_->Release();
-  }
-
+  virtual ~Counted() = default;
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
     *out = nullptr;
     return E_NOINTERFACE;
@@ -70,6 +42,33 @@ class FakeEngine final : public mfe::IMFMediaEngine {
     ULONG left = --refs_;
     if (!left) delete this;
     return left;
+  }
+
+ private:
+  ULONG refs_ = 1;
+};
+
+class FakeError final : public Counted<mfe::IMFMediaError> {
+ public:
+  explicit FakeError(HRESULT code) : code_(code) {}
+  USHORT STDMETHODCALLTYPE GetErrorCode() override { return 4; }
+  HRESULT STDMETHODCALLTYPE GetExtendedErrorCode() override { return code_; }
+  HRESULT STDMETHODCALLTYPE SetErrorCode(DWORD) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE SetExtendedErrorCode(HRESULT) override {
+    return E_NOTIMPL;
+  }
+
+ private:
+  HRESULT code_;
+};
+
+class FakeEngine final : public Counted<mfe::IMFMediaEngine> {
+ public:
+  FakeEngine(mfe::IMFMediaEngineNotify* notify, Script script, Seen& seen)
+      : notify_(notify), script_(script), seen_(seen) {}
+  ~FakeEngine() override {
+    for (auto& t : threads_) t.join();
+    notify_->Release();
   }
 
   HRESULT STDMETHODCALLTYPE GetError(mfe::IMFMediaError** error) override {
@@ -167,21 +166,11 @@ class FakeEngine final : public mfe::IMFMediaEngine {
   Script script_;
   Seen& seen_;
   std::vector<std::thread> threads_;
-  ULONG refs_ = 1;
 };
 
-class FakeFactory final : public mfe::IMFMediaEngineClassFactory {
+class FakeFactory final : public Counted<mfe::IMFMediaEngineClassFactory> {
  public:
   FakeFactory(Script& script, Seen& seen) : script_(script), seen_(seen) {}
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override {
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    ULONG left = --refs_;
-    if (!left) delete this;
-    return left;
-  }
   HRESULT STDMETHODCALLTYPE CreateInstance(
       DWORD, IMFAttributes* attributes, mfe::IMFMediaEngine** engine) override {
     void* notify = nullptr;
@@ -204,7 +193,6 @@ class FakeFactory final : public mfe::IMFMediaEngineClassFactory {
  private:
   Script& script_;
   Seen& seen_;
-  ULONG refs_ = 1;
 };
 
 HRESULT WINAPI NoShutdown() { return S_OK; }
