@@ -127,8 +127,10 @@ void MfEngine::Fail(HRESULT hr, const char* what) {
 void MfEngine::CreateEngine() {
   notify_ = new Notify(window_, message_, ++clip_);
   IMFAttributes* attributes = nullptr;
+  // Without its event the wait could not end early. Not the last error,
+  // which may read as success.
   HRESULT hr = notify_->loaded() ? library_.createAttributes(&attributes, 2)
-                                 : HRESULT_FROM_WIN32(GetLastError());
+                                 : E_OUTOFMEMORY;
   if (SUCCEEDED(hr)) hr = attributes->SetUnknown(mfe::kAttrCallback, notify_);
   if (SUCCEEDED(hr))
     hr = attributes->SetUINT64(mfe::kAttrPlaybackHwnd,
@@ -172,10 +174,10 @@ PixelSize MfEngine::Open(const std::string& path) {
   }
   if (notify_->outcome() == mfe::kEventError) {
     mfe::IMFMediaError* error = nullptr;
-    hr = E_FAIL;
-    if (SUCCEEDED(engine_->GetError(&error)) && error &&
-        FAILED(error->GetExtendedErrorCode()))
-      hr = error->GetExtendedErrorCode();
+    hr = SUCCEEDED(engine_->GetError(&error)) && error
+             ? error->GetExtendedErrorCode()
+             : E_FAIL;
+    if (SUCCEEDED(hr)) hr = E_FAIL;  // an error without a code of its own
     Release(error);
     Fail(hr, "The clip could not be opened");
   }

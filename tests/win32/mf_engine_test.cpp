@@ -258,16 +258,26 @@ TEST_F(MfEngineTest, OpensWithTheNativeSizeAndReportsOnlyItsOwnClipsEnd) {
 }
 
 TEST_F(MfEngineTest, ALoadErrorRaisesTheEnginesCodeAndShutsItDown) {
+  struct Case {
+    HRESULT extended;
+    int number;
+  };
+  // An error that comes without a failure code of its own still fails.
+  const Case cases[] = {{HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), 2},
+                        {S_OK, E_FAIL & 0xFFFF}};
   script.answer = mfe::kEventError;
-  script.loadError = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-  try {
-    engine->Open("missing.mp4");
-    FAIL() << "opened a clip the engine refused";
-  } catch (const PlatformError& e) {
-    EXPECT_EQ(e.number(), ERROR_FILE_NOT_FOUND);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.number);
+    script.loadError = c.extended;
+    try {
+      engine->Open("missing.mp4");
+      ADD_FAILURE() << "opened a clip the engine refused";
+    } catch (const PlatformError& e) {
+      EXPECT_EQ(e.number(), c.number);
+    }
+    EXPECT_THROW(engine->Play(), PlatformError);
   }
-  EXPECT_EQ(seen.shutdowns, 1);
-  EXPECT_THROW(engine->Play(), PlatformError);
+  EXPECT_EQ(seen.shutdowns, 2);
 }
 
 TEST_F(MfEngineTest, AnEngineThatNeverAnswersIsGivenUpAfterTwoSeconds) {
