@@ -26,17 +26,6 @@ class Timer {
   virtual void SetEnabled(bool enabled) = 0;
 };
 
-// The media player. SetFileName opens the clip, so that Width and Height
-// give the size it will be shown at by the time the call returns. Every call
-// may raise PlatformError.
-class Player : public Control {
- public:
-  virtual void SetFileName(const std::string& path) = 0;
-  // Set to true before every play; the player may ignore it.
-  virtual void SetEnabled(bool enabled) = 0;
-  virtual void Play() = 0;
-};
-
 class TextBox {
  public:
   virtual ~TextBox() = default;

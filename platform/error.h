@@ -7,7 +7,8 @@ namespace tarnlight {
 
 // The one error type every platform service raises. The number follows the
 // classic runtime error numbers where one fits (5 invalid call, 6 overflow,
-// 13 type mismatch, 53 file not found, 75 path/file access error).
+// 7 out of memory, 13 type mismatch, 51 internal error, 53 file not found,
+// 75 path/file access error).
 class PlatformError : public std::runtime_error {
  public:
   PlatformError(int number, const std::string& description)
@@ -23,8 +24,10 @@ class PlatformError : public std::runtime_error {
 namespace err {
 inline constexpr int kInvalidCall = 5;
 inline constexpr int kOverflow = 6;
+inline constexpr int kOutOfMemory = 7;
 inline constexpr int kTypeMismatch = 13;
 inline constexpr int kFileNotFound = 53;
+inline constexpr int kInternal = 51;
 inline constexpr int kPathAccess = 75;
 }  // namespace err
 

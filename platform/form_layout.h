@@ -31,6 +31,7 @@ struct ControlLayout {
   Rgb colour;
   TextAlign align;
   ButtonRole role;
+  bool reportsMouse;  // mouse down and move reach the handlers
 };
 
 // Verdana 8.25 pt, weight 400, Western character set.

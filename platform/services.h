@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/event_loop.h"
 #include "platform/windows.h"
 
 namespace tarnlight {
@@ -112,6 +113,8 @@ struct Services {
   Pointer& pointer;
   Program& program;
   WindowFactory& windows;
+  EventLoop& loop;
+  Files& files;
 };
 
 }  // namespace tarnlight

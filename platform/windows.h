@@ -5,49 +5,62 @@
 #include <string_view>
 
 #include "platform/controls.h"
+#include "platform/engine.h"
 #include "platform/form_layout.h"
 
 namespace tarnlight {
 
-// Events of the saver window; the back end calls them on the GUI thread,
-// one at a time. Key presses come only for keys that produce a character.
-class SaverEvents {
- public:
-  virtual ~SaverEvents() = default;
-  virtual void Form_Load() = 0;
-  virtual void Form_KeyPress(int keyAscii) = 0;
-  virtual void timTimer_Timer() = 0;
-  virtual void vid_EndOfStream() = 0;
-  virtual void vid_KeyPress(int keyAscii) = 0;
+// The mouse over a control: buttons (bit 0 left, 1 right, 2 middle), shift
+// state (bit 0 Shift, 1 Ctrl, 2 Alt) and the position in twips.
+struct MouseInfo {
+  int button, shift, x, y;
 };
 
-// Design values of the saver window's player and timer.
+// What a window reports, in generic terms; a control is named as its layout
+// names it, and the window itself by the empty name. The back end calls
+// these on the GUI thread, one at a time; none of them raises.
+class WindowEvents {
+ public:
+  virtual ~WindowEvents() = default;
+  // Once, inside the call that shows the window, before it is visible.
+  virtual void Load() = 0;
+  virtual void Click(std::string_view control) = 0;
+  // Only for keys that produce a character.
+  virtual void KeyPress(std::string_view control, int character) = 0;
+  // Only for controls whose layout asks for the mouse.
+  virtual void MouseDown(std::string_view control, MouseInfo mouse) = 0;
+  virtual void MouseMove(std::string_view control, MouseInfo mouse) = 0;
+  // The window's timer.
+  virtual void Tick() = 0;
+  // The window system closed the window; the back end delivers nothing
+  // after it.
+  virtual void Closed() = 0;
+};
+
+// Design values of the saver window: its player, named as in key presses,
+// and its timer.
 struct SaverLayout {
-  int vidLeft, vidTop, vidWidth, vidHeight;
+  std::string_view playerName;
+  int playerLeft, playerTop, playerWidth, playerHeight;  // twips
   int timerIntervalMs;
 };
 
-// The borderless, black, full-screen saver window with its player and timer.
+// The borderless, black window over the whole screen, with a surface in
+// which its engine draws the clip.
 class SaverWindow {
  public:
   virtual ~SaverWindow() = default;
   // Outer size in twips.
   virtual int Width() const = 0;
   virtual int Height() const = 0;
-  virtual Player& vid() = 0;
-  virtual Timer& timTimer() = 0;
-  // Non-modal: runs Form_Load, shows the window and returns at once.
-  virtual void Show(SaverEvents& events) = 0;
-};
-
-class SetupEvents {
- public:
-  virtual ~SetupEvents() = default;
-  virtual void Form_Load() = 0;
-  virtual void Command1_Click() = 0;
-  virtual void cmdClose_Click() = 0;
-  virtual void Label4_MouseDown(int button, int shift, int x, int y) = 0;
-  virtual void Label4_MouseMove(int button, int shift, int x, int y) = 0;
+  virtual double TwipsPerPixel() const = 0;
+  virtual Timer& timer() = 0;
+  virtual Engine& engine() = 0;
+  // Non-modal: runs Load, shows the window and returns at once.
+  virtual void Show(WindowEvents& events) = 0;
+  // Delivers no more events and takes the window off the screen, without
+  // waiting for anything.
+  virtual void Close() = 0;
 };
 
 // The setup dialog, built from its layout. Controls are reached by the
@@ -60,8 +73,10 @@ class SetupWindow {
   virtual Label& LabelNamed(std::string_view name) = 0;
   // The native handle, as the shell's owner window.
   virtual std::uintptr_t hWnd() const = 0;
-  // Modal: runs Form_Load, shows the dialog and returns when it has gone.
-  virtual void ShowModal(SetupEvents& events) = 0;
+  // Modal: runs Load, shows the dialog and returns when it has gone.
+  virtual void ShowModal(WindowEvents& events) = 0;
+  // Delivers no more events and takes the dialog off the screen.
+  virtual void Close() = 0;
 };
 
 class WindowFactory {

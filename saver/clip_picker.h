@@ -3,7 +3,7 @@
 #include <string>
 
 #include "platform/services.h"
-#include "startup/module1.h"
+#include "shared/module1.h"
 
 namespace tarnlight {
 

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
+#include "helpers/time_of_day.h"
 #include "platform/error.h"
-#include "platform/time_of_day.h"
 #include "saver/clip_picker.h"
 #include "saver/frm_vid_layout.h"
 #include "saver/random_integer.h"
@@ -11,10 +11,42 @@
 
 namespace tarnlight {
 
-frmVid::frmVid(Module1& m, Services& s)
-    : m_(m), s_(s), window_(s.windows.CreateSaverWindow(kFrmVidLayout)) {}
+frmVid::frmVid(Module1& m, Services& s, Lifecycle& lifecycle)
+    : m_(m),
+      s_(s),
+      lifecycle_(lifecycle),
+      window_(s.windows.CreateSaverWindow(kFrmVidLayout)),
+      vid_(std::make_unique<VidPlayer>(*window_, kFrmVidLayout, s.files, s.loop,
+                                       static_cast<Dispatcher&>(*this))) {
+  vid_->OnEndOfStream([this] { vid_EndOfStream(); });
+  lifecycle_.AtEnd([this] { TakeDown(); });
+}
 
 void frmVid::Show() { window_->Show(*this); }
+
+// Whatever fails on the way to a playing clip, from an unreadable time text
+// to a player that refuses the file, only starts a new pause.
+void frmVid::Run(const std::function<void()>& handler) {
+  Dispatch(handler, [this](const PlatformError&) { WaitForNextClip(); });
+}
+
+void frmVid::Load() {
+  Run([this] { Form_Load(); });
+}
+
+void frmVid::KeyPress(std::string_view control, int character) {
+  if (control == kFrmVidLayout.playerName)
+    Run([this, character] { vid_KeyPress(character); });
+  else
+    Run([this, character] { Form_KeyPress(character); });
+}
+
+void frmVid::Tick() {
+  Run([this] { timTimer_Timer(); });
+}
+
+// The window system took the window away: no window of the run remains.
+void frmVid::Closed() { lifecycle_.EndProgram(); }
 
 void frmVid::Form_Load() { WaitForNextClip(); }
 
@@ -30,31 +62,31 @@ void frmVid::timTimer_Timer() {
 }
 
 void frmVid::WaitForNextClip() {
-  window_->vid().SetVisible(false);
+  vid_->SetVisible(false);
   tickCount_ = 0;
-  window_->timTimer().SetEnabled(true);
+  window_->timer().SetEnabled(true);
 }
 
-// Any platform error on the way to a playing clip, from an unreadable time
-// text to a player that refuses the file, only starts a new pause.
+// Runs up to handing the file to the player; the rest waits for the clip
+// to open. A clip that cannot be opened gives a full new pause.
 void frmVid::PlayNextClip() {
   tickCount_ = 0;
-  window_->timTimer().SetEnabled(false);
-  Player& vid = window_->vid();
-  vid.SetVisible(false);
-  try {
-    if (!InPlayWindow()) {
-      WaitForNextClip();
-      return;
-    }
-    vid.SetFileName(PickRandomClip(m_, s_, m_.vidFolder));
-    PlaceRandomly(vid);
-    vid.SetEnabled(true);
-    vid.Play();
-    vid.SetVisible(true);
-  } catch (const PlatformError&) {
+  window_->timer().SetEnabled(false);
+  vid_->SetVisible(false);
+  if (!InPlayWindow()) {
     WaitForNextClip();
+    return;
   }
+  vid_->SetFileName(
+      PickRandomClip(m_, s_, m_.vidFolder), [this] { StartOpenedClip(); },
+      [this](const PlatformError&) { WaitForNextClip(); });
+}
+
+void frmVid::StartOpenedClip() {
+  PlaceRandomly();
+  vid_->SetEnabled(true);
+  vid_->Play();
+  vid_->SetVisible(true);
 }
 
 // Both ends are inclusive to the minute; the window never wraps past
@@ -77,16 +109,25 @@ std::int32_t Span(int outer, int inner) {
 
 }  // namespace
 
-void frmVid::PlaceRandomly(Player& vid) {
-  std::int32_t spanX = Span(window_->Width(), vid.Width());
-  vid.SetLeft(RandomInteger(s_.random, s_.clock, 0, spanX));
-  std::int32_t spanY = Span(window_->Height(), vid.Height());
-  vid.SetTop(RandomInteger(s_.random, s_.clock, 0, spanY));
+void frmVid::PlaceRandomly() {
+  std::int32_t spanX = Span(window_->Width(), vid_->Width());
+  vid_->SetLeft(RandomInteger(s_.random, s_.clock, 0, spanX));
+  std::int32_t spanY = Span(window_->Height(), vid_->Height());
+  vid_->SetTop(RandomInteger(s_.random, s_.clock, 0, spanY));
 }
 
 void frmVid::EndSaver() {
   RestoreCursor(s_.cursor);
-  s_.program.End();
+  lifecycle_.EndProgram();
+}
+
+// The engine stops before its window goes, so nothing it still reports
+// can reach a window that no longer exists.
+void frmVid::TakeDown() {
+  window_->timer().SetEnabled(false);
+  vid_->Stop();
+  vid_->SetVisible(false);
+  window_->Close();
 }
 
 }  // namespace tarnlight

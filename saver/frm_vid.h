@@ -4,35 +4,55 @@
 #include <memory>
 
 #include "platform/services.h"
-#include "startup/module1.h"
+#include "saver/vid_player.h"
+#include "shared/dispatch.h"
+#include "shared/lifecycle.h"
+#include "shared/module1.h"
 
 namespace tarnlight {
 
 // The saver: pauses intervalTime seconds, plays a random clip at a random
 // spot, pauses again when it ends, and ends the program on a character key.
-// Every handler runs on the GUI thread.
-class frmVid final : public SaverEvents {
+// Every handler runs on the GUI thread; an error in any of them only starts
+// a new pause.
+class frmVid final : public WindowEvents, private Dispatcher {
  public:
-  frmVid(Module1& m, Services& s);
+  frmVid(Module1& m, Services& s, Lifecycle& lifecycle);
 
+  // Non-modal: returns at once, the window showing.
   void Show();
+  const VidPlayer& vid() const { return *vid_; }
 
-  void Form_Load() override;
-  void Form_KeyPress(int keyAscii) override;
-  void timTimer_Timer() override;
-  void vid_EndOfStream() override;
-  void vid_KeyPress(int keyAscii) override;
+  void Load() override;
+  void Click(std::string_view) override {}
+  void KeyPress(std::string_view control, int character) override;
+  void MouseDown(std::string_view, MouseInfo) override {}
+  void MouseMove(std::string_view, MouseInfo) override {}
+  void Tick() override;
+  void Closed() override;
 
  private:
+  // The form's own handlers.
+  void Form_Load();
+  void Form_KeyPress(int keyAscii);
+  void timTimer_Timer();
+  void vid_EndOfStream();
+  void vid_KeyPress(int keyAscii);
+
+  void Run(const std::function<void()>& handler) override;
   void WaitForNextClip();
   void PlayNextClip();
+  void StartOpenedClip();
   bool InPlayWindow();
-  void PlaceRandomly(Player& vid);
+  void PlaceRandomly();
   void EndSaver();
+  void TakeDown();
 
   Module1& m_;
   Services& s_;
+  Lifecycle& lifecycle_;
   std::unique_ptr<SaverWindow> window_;
+  std::unique_ptr<VidPlayer> vid_;
   std::int64_t tickCount_ = 0;
 };
 

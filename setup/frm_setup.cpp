@@ -2,11 +2,11 @@
 
 #include <string>
 
-#include "platform/conversions.h"
+#include "helpers/conversions.h"
 #include "platform/error.h"
 #include "setup/app_info.h"
 #include "setup/frm_setup_layout.h"
-#include "startup/settings.h"
+#include "shared/settings.h"
 
 namespace tarnlight {
 namespace {
@@ -20,16 +20,49 @@ std::string SelectedText(const ListBox& list) {
 
 }  // namespace
 
-frmSetup::frmSetup(const Module1& m, Services& s)
-    : m_(m), s_(s), window_(s.windows.CreateSetupWindow(FrmSetupLayout())) {}
+frmSetup::frmSetup(const Module1& m, Services& s, Lifecycle& lifecycle)
+    : m_(m),
+      s_(s),
+      lifecycle_(lifecycle),
+      window_(s.windows.CreateSetupWindow(FrmSetupLayout())) {
+  lifecycle_.AtEnd([this] { window_->Close(); });
+}
 
 void frmSetup::ShowModal() { window_->ShowModal(*this); }
+
+void frmSetup::Run(const std::function<void()>& handler) {
+  Dispatch(handler, [this](const PlatformError& e) {
+    s_.messageBox.MsgBox(
+        e.description() + " (Error " + std::to_string(e.number()) + ")",
+        kProgramTitle);
+  });
+}
+
+void frmSetup::Load() {
+  Run([this] { Form_Load(); });
+}
+
+void frmSetup::Click(std::string_view control) {
+  if (control == "Command1") Run([this] { Command1_Click(); });
+  if (control == "cmdClose") Run([this] { cmdClose_Click(); });
+}
+
+void frmSetup::MouseDown(std::string_view control, MouseInfo m) {
+  if (control == "Label4")
+    Run([this, m] { Label4_MouseDown(m.button, m.shift, m.x, m.y); });
+}
+
+void frmSetup::MouseMove(std::string_view control, MouseInfo m) {
+  if (control == "Label4")
+    Run([this, m] { Label4_MouseMove(m.button, m.shift, m.x, m.y); });
+}
 
 void frmSetup::Form_Load() {
   Settings settings(s_.store);
   TextBox& source = window_->TextBoxNamed("txtSource");
   source.SetText(settings.Get(key::kVidFolder));
-  if (source.Text().empty()) settings.Save(key::kVidFolder, defaults::kVidFolder);
+  if (source.Text().empty())
+    settings.Save(key::kVidFolder, defaults::kVidFolder);
   TextBox& interval = window_->TextBoxNamed("txtInterval");
   interval.SetText(settings.Get(key::kIntervalTime));
   if (interval.Text().empty())
@@ -58,13 +91,14 @@ void frmSetup::Command1_Click() {
   if (folder.empty() || folder.back() != '\\') source.SetText(folder + "\\");
   Settings settings(s_.store);
   settings.Save(key::kVidFolder, source.Text());
-  settings.Save(key::kIntervalTime, window_->TextBoxNamed("txtInterval").Text());
+  settings.Save(key::kIntervalTime,
+                window_->TextBoxNamed("txtInterval").Text());
   settings.Save(key::kTimeFrom, SelectedText(window_->ListNamed("lstFrom")));
   settings.Save(key::kTimeUntil, SelectedText(window_->ListNamed("lstUntil")));
-  s_.program.End();
+  lifecycle_.EndProgram();
 }
 
-void frmSetup::cmdClose_Click() { s_.program.End(); }
+void frmSetup::cmdClose_Click() { lifecycle_.EndProgram(); }
 
 void frmSetup::Label4_MouseDown(int button, int, int, int) {
   if (button & 1) OpenLink();
@@ -82,8 +116,9 @@ void frmSetup::OpenLink() {
     s_.pointer.SetMousePointer(pointer::kHourglass);
     s_.shell.ShellExecute(window_->hWnd(), "open", target, kSwShowNormal);
   } catch (const PlatformError& e) {
-    s_.messageBox.MsgBox("Unable to load '" + target + "' : " + e.description() +
-                             " (Error " + std::to_string(e.number()) + ")",
+    s_.messageBox.MsgBox("Unable to load '" + target +
+                             "' : " + e.description() + " (Error " +
+                             std::to_string(e.number()) + ")",
                          kProgramTitle);
   }
 }

@@ -17,20 +17,20 @@ constexpr Rgb kDarkBlue{0, 0, 128};
 
 // clang-format off
 constexpr std::array<ControlLayout, 13> kControls{{
-  // name          kind             text                        left   top  width height tab font        tooltip                                                          colour?   colour     align     role
-  {"lblFolder",   K::Label,         "Folder containing vids:",   120,  270, 2055,  255,  0, F::Verdana, "",                                                              false, kNone,     A::Left,   R::None},
-  {"txtSource",   K::TextBox,       "",                         2280,  240, 3735,  285,  1, F::Verdana, "Path to the folder containing video clips (e.g. c:\\vid_clips\\", false, kNone,     A::Left,   R::None},
-  {"Label1",      K::Label,         "Interval between clips:",   120,  630, 2175,  255,  5, F::Verdana, "",                                                              false, kNone,     A::Left,   R::None},
-  {"txtInterval", K::TextBox,       "",                         2280,  600,  375,  285,  4, F::Verdana, "Interval time between video clips",                             false, kNone,     A::Left,   R::None},
-  {"Label2",      K::Label,         "seconds",                  2760,  630,  735,  255,  6, F::Verdana, "",                                                              false, kNone,     A::Left,   R::None},
-  {"Label6",      K::Label,         "Only play between:",        120,  990, 2175,  255, 10, F::Verdana, "",                                                              false, kNone,     A::Left,   R::None},
-  {"lstFrom",     K::DropDownList,  "",                         2280,  960,  975,  315, 11, F::DialogDefault, "",                                                        false, kNone,     A::Left,   R::None},
-  {"Label5",      K::Label,         ".. and ..",                3360,  990,  735,  255,  9, F::Verdana, "",                                                              false, kNone,     A::Left,   R::None},
-  {"lstUntil",    K::DropDownList,  "",                         4200,  960,  975,  315, 12, F::DialogDefault, "",                                                        false, kNone,     A::Left,   R::None},
-  {"Command1",    K::CommandButton, "OK",                       3480, 1560, 1215,  375,  3, F::Verdana, "",                                                              false, kNone,     A::Left,   R::Default},
-  {"cmdClose",    K::CommandButton, "Cancel",                   4800, 1560, 1215,  375,  2, F::Verdana, "",                                                              false, kNone,     A::Left,   R::Cancel},
-  {"Label3",      K::Label,         kCreditsLine,                840, 2280, 4455,  255,  7, F::Verdana, "",                                                              true,  kDarkBlue, A::Centre, R::None},
-  {"Label4",      K::Label,         kWebHost,                    840, 2520, 4455,  255,  8, F::Verdana, "",                                                              true,  kDarkBlue, A::Centre, R::None},
+  // name          kind             text                        left   top  width height tab font        tooltip                                                          colour?   colour     align     role       mouse
+  {"lblFolder",   K::Label,         "Folder containing vids:",   120,  270, 2055,  255,  0, F::Verdana, "",                                                              false, kNone,     A::Left,   R::None, false},
+  {"txtSource",   K::TextBox,       "",                         2280,  240, 3735,  285,  1, F::Verdana, "Path to the folder containing video clips (e.g. c:\\vid_clips\\", false, kNone,     A::Left,   R::None, false},
+  {"Label1",      K::Label,         "Interval between clips:",   120,  630, 2175,  255,  5, F::Verdana, "",                                                              false, kNone,     A::Left,   R::None, false},
+  {"txtInterval", K::TextBox,       "",                         2280,  600,  375,  285,  4, F::Verdana, "Interval time between video clips",                             false, kNone,     A::Left,   R::None, false},
+  {"Label2",      K::Label,         "seconds",                  2760,  630,  735,  255,  6, F::Verdana, "",                                                              false, kNone,     A::Left,   R::None, false},
+  {"Label6",      K::Label,         "Only play between:",        120,  990, 2175,  255, 10, F::Verdana, "",                                                              false, kNone,     A::Left,   R::None, false},
+  {"lstFrom",     K::DropDownList,  "",                         2280,  960,  975,  315, 11, F::DialogDefault, "",                                                        false, kNone,     A::Left,   R::None, false},
+  {"Label5",      K::Label,         ".. and ..",                3360,  990,  735,  255,  9, F::Verdana, "",                                                              false, kNone,     A::Left,   R::None, false},
+  {"lstUntil",    K::DropDownList,  "",                         4200,  960,  975,  315, 12, F::DialogDefault, "",                                                        false, kNone,     A::Left,   R::None, false},
+  {"Command1",    K::CommandButton, "OK",                       3480, 1560, 1215,  375,  3, F::Verdana, "",                                                              false, kNone,     A::Left,   R::Default, false},
+  {"cmdClose",    K::CommandButton, "Cancel",                   4800, 1560, 1215,  375,  2, F::Verdana, "",                                                              false, kNone,     A::Left,   R::Cancel, false},
+  {"Label3",      K::Label,         kCreditsLine,                840, 2280, 4455,  255,  7, F::Verdana, "",                                                              true,  kDarkBlue, A::Centre, R::None, false},
+  {"Label4",      K::Label,         kWebHost,                    840, 2520, 4455,  255,  8, F::Verdana, "",                                                              true,  kDarkBlue, A::Centre, R::None, true},
 }};
 
 constexpr std::array<Rgb, 3> kPalette{{{0, 0, 0}, {128, 128, 128}, {192, 192, 192}}};

@@ -2,30 +2,32 @@
 
 #include "saver/frm_vid.h"
 #include "setup/frm_setup.h"
+#include "shared/settings.h"
 #include "startup/mode.h"
-#include "startup/settings.h"
 
 namespace tarnlight {
 
-Tarnlight::Tarnlight(Services& services) : s_(services) {}
+Tarnlight::Tarnlight(Services& services)
+    : s_(services), lifecycle_(services.program) {}
 
 Tarnlight::~Tarnlight() = default;
 
-void Tarnlight::Main() {
+bool Tarnlight::Main() {
   Settings settings(s_.store);
   LoadSettings(settings, m_);
   switch (ChooseMode(s_.program.Command())) {
     case Mode::Setup:
-      if (!setup_) setup_ = std::make_unique<frmSetup>(m_, s_);
+      if (!setup_) setup_ = std::make_unique<frmSetup>(m_, s_, lifecycle_);
       setup_->ShowModal();
-      break;
+      return false;
     case Mode::Saver:
-      if (!vid_) vid_ = std::make_unique<frmVid>(m_, s_);
+      if (!vid_) vid_ = std::make_unique<frmVid>(m_, s_, lifecycle_);
       vid_->Show();
-      break;
+      return true;
     case Mode::None:
       break;
   }
+  return false;
 }
 
 }  // namespace tarnlight

@@ -3,7 +3,8 @@
 #include <memory>
 
 #include "platform/services.h"
-#include "startup/module1.h"
+#include "shared/lifecycle.h"
+#include "shared/module1.h"
 
 namespace tarnlight {
 
@@ -18,15 +19,19 @@ class Tarnlight {
   ~Tarnlight();
 
   // Loads the settings and opens the window the command line asks for.
-  // Returns at once for the saver, after the dialog has gone for setup, and
-  // at once with nothing shown otherwise.
-  void Main();
+  // Returns true when a window of the run remains, so the back end runs
+  // its event loop until the end-program operation; false when none does
+  // (the dialog has gone, or no mode was asked for) and the run ends now.
+  bool Main();
 
   const Module1& module1() const { return m_; }
+  // The saver form, once "/s" has made it.
+  const frmVid* saver() const { return vid_.get(); }
 
  private:
   Services& s_;
   Module1 m_;
+  Lifecycle lifecycle_;
   std::unique_ptr<frmVid> vid_;
   std::unique_ptr<frmSetup> setup_;
 };

@@ -2,10 +2,10 @@
 
 #include <set>
 
-#include "platform/conversions.h"
+#include "helpers/conversions.h"
 #include "platform/error.h"
-#include "platform/seeded_random.h"
-#include "platform/time_of_day.h"
+#include "helpers/seeded_random.h"
+#include "helpers/time_of_day.h"
 
 namespace tarnlight {
 namespace {

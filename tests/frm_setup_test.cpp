@@ -31,7 +31,7 @@ class SetupRun {
     fake.store.writes.clear();
   }
   fake::FakeSetupWindow& window() { return *fake.windows.setup; }
-  SetupEvents& events() { return *window().events; }
+  WindowEvents& events() { return *window().events; }
 
   FakeBackend fake;
   Tarnlight app{fake.services};
@@ -53,7 +53,7 @@ TEST(frmSetup, LoadShowsStoredValuesAndOkSavesAllFourInOrder) {
   EXPECT_EQ(from.index, 18);
   EXPECT_EQ(until.index, 36);
 
-  EXPECT_THROW(run.events().Command1_Click(), ProgramEnded);
+  EXPECT_THROW(run.events().Click("Command1"), ProgramEnded);
   EXPECT_EQ(
       run.fake.store.writes,
       (std::vector<std::string>{"vidFolder=d:\\clips\\", "intervalTime=45",
@@ -76,7 +76,7 @@ TEST(frmSetup, TimesNotInTheListSelectTheFirstEntry) {
     SetupRun run("c:\\", "30", c.from, c.until);
     EXPECT_EQ(run.window().list("lstFrom").index, c.fromIndex);
     EXPECT_EQ(run.window().list("lstUntil").index, c.untilIndex);
-    EXPECT_THROW(run.events().Command1_Click(), ProgramEnded);
+    EXPECT_THROW(run.events().Click("Command1"), ProgramEnded);
     EXPECT_EQ(run.fake.store.Value("timeFrom"),
               run.window().list("lstFrom").items[c.fromIndex]);
     EXPECT_EQ(run.fake.store.Value("timeUntil"),
@@ -99,7 +99,7 @@ TEST(frmSetup, OkWritesWhatWasTypedAddingOnlyTheBackslash) {
     SetupRun run("c:\\", "30", "09:00", "18:00");
     run.window().text("txtSource").text = c.typedFolder;
     run.window().text("txtInterval").text = c.typedInterval;
-    EXPECT_THROW(run.events().Command1_Click(), ProgramEnded);
+    EXPECT_THROW(run.events().Click("Command1"), ProgramEnded);
     EXPECT_EQ(run.fake.store.Value("vidFolder"), c.storedFolder);
     EXPECT_EQ(run.fake.store.Value("intervalTime"), c.typedInterval);
   }
@@ -110,14 +110,15 @@ TEST(frmSetup, LoadWritesDefaultsForEmptyKeysButLeavesTheBoxesEmpty) {
   Module1 m;
   m.timeFrom = "09:00";
   m.timeUntil = "18:00";
-  frmSetup setup(m, fake.services);
+  Lifecycle lifecycle(fake.program);
+  frmSetup setup(m, fake.services, lifecycle);
   setup.ShowModal();
   EXPECT_EQ(fake.store.writes,
             (std::vector<std::string>{"vidFolder=c:\\", "intervalTime=30"}));
   EXPECT_EQ(fake.windows.setup->text("txtSource").text, "");
   EXPECT_EQ(fake.windows.setup->text("txtInterval").text, "");
   // Cancel afterwards writes nothing more, and the defaults stay.
-  EXPECT_THROW(setup.cmdClose_Click(), ProgramEnded);
+  EXPECT_THROW(setup.Click("cmdClose"), ProgramEnded);
   EXPECT_EQ(fake.store.writes.size(), 2u);
 }
 
@@ -125,7 +126,7 @@ TEST(frmSetup, CancelWritesNothingWhateverWasEdited) {
   SetupRun run("d:\\clips\\", "45", "09:00", "18:00");
   run.window().text("txtSource").text = "x";
   run.window().list("lstFrom").index = 3;
-  EXPECT_THROW(run.events().cmdClose_Click(), ProgramEnded);
+  EXPECT_THROW(run.events().Click("cmdClose"), ProgramEnded);
   EXPECT_TRUE(run.fake.store.writes.empty());
   EXPECT_TRUE(run.fake.program.ended);
 }
@@ -133,13 +134,13 @@ TEST(frmSetup, CancelWritesNothingWhateverWasEdited) {
 TEST(frmSetup, OkWithAListWithoutSelectionWritesAnEmptyTime) {
   SetupRun run("c:\\", "30", "09:00", "18:00");
   run.window().list("lstUntil").index = -1;
-  EXPECT_THROW(run.events().Command1_Click(), ProgramEnded);
+  EXPECT_THROW(run.events().Click("Command1"), ProgramEnded);
   EXPECT_EQ(run.fake.store.Value("timeUntil"), "");
 }
 
 TEST(frmSetup, LeftPressOnTheLinkOpensItUnderTheHourglass) {
   SetupRun run("c:\\", "30", "09:00", "18:00");
-  run.events().Label4_MouseDown(1, 0, 10, 10);
+  run.events().MouseDown("Label4", {1, 0, 10, 10});
   ASSERT_EQ(run.fake.shell.calls.size(), 1u);
   const auto& call = run.fake.shell.calls[0];
   EXPECT_EQ(call.owner, run.window().hWnd());
@@ -155,7 +156,7 @@ TEST(frmSetup, OtherButtonsOnlyResetThePointer) {
   for (int button : {2, 4, 6, 0}) {
     SCOPED_TRACE(button);
     SetupRun run("c:\\", "30", "09:00", "18:00");
-    run.events().Label4_MouseDown(button, 0, 0, 0);
+    run.events().MouseDown("Label4", {button, 0, 0, 0});
     EXPECT_TRUE(run.fake.shell.calls.empty());
     EXPECT_EQ(run.fake.pointer.codes, (std::vector<int>{0}));
   }
@@ -164,7 +165,7 @@ TEST(frmSetup, OtherButtonsOnlyResetThePointer) {
 TEST(frmSetup, ShellFailureShowsTheExactMessageAndTheDialogGoesOn) {
   SetupRun run("c:\\", "30", "09:00", "18:00");
   run.fake.shell.failure = PlatformError(53, "File not found: shell32");
-  run.events().Label4_MouseDown(3, 0, 0, 0);
+  run.events().MouseDown("Label4", {3, 0, 0, 0});
   ASSERT_EQ(run.fake.messageBox.shown.size(), 1u);
   EXPECT_EQ(run.fake.messageBox.shown[0].first,
             "Unable to load 'http://tarnlight.example.org/' : File not found: "
@@ -174,13 +175,13 @@ TEST(frmSetup, ShellFailureShowsTheExactMessageAndTheDialogGoesOn) {
   EXPECT_FALSE(run.fake.program.ended);
   // Still usable: a second press with a working shell opens the link.
   run.fake.shell.failure.reset();
-  run.events().Label4_MouseDown(1, 0, 0, 0);
+  run.events().MouseDown("Label4", {1, 0, 0, 0});
   EXPECT_EQ(run.fake.shell.calls.size(), 1u);
 }
 
 TEST(frmSetup, MouseOverTheLinkShowsTheQuestionArrowThere) {
   SetupRun run("c:\\", "30", "09:00", "18:00");
-  run.events().Label4_MouseMove(0, 0, 5, 5);
+  run.events().MouseMove("Label4", {0, 0, 5, 5});
   EXPECT_EQ(run.window().label("Label4").pointer, 14);
   for (const char* other : {"Label3", "lblFolder", "Label1"})
     EXPECT_EQ(run.window().label(other).pointer, 0) << other;

@@ -9,7 +9,7 @@
 #include "platform/qt/qt_services.h"
 #include "platform/qt/qt_settings_store.h"
 #include "platform/qt/qt_setup_window.h"
-#include "platform/seeded_random.h"
+#include "helpers/seeded_random.h"
 #include "platform/system_listing.h"
 
 namespace {

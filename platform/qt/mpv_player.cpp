@@ -11,7 +11,7 @@
 #include <string>
 
 #include "platform/error.h"
-#include "platform/fit_inside.h"
+#include "helpers/fit_inside.h"
 #include "platform/posix/folder_text.h"
 #include "platform/qt/keys.h"
 

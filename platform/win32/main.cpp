@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "platform/seeded_random.h"
+#include "helpers/seeded_random.h"
 #include "platform/system_listing.h"
 #include "platform/win32/registry_store.h"
 #include "platform/win32/win32_api.h"

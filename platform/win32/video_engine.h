@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/fit_inside.h"
+#include "helpers/fit_inside.h"
 
 namespace tarnlight::win32 {
 

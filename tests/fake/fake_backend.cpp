@@ -1,5 +1,9 @@
 #include "tests/fake/fake_backend.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <stdexcept>
+
 #include "platform/system_listing.h"
 
 namespace tarnlight::fake {
@@ -81,40 +85,136 @@ void FakeProgram::End() {
   throw ProgramEnded{};
 }
 
+void FakeLoop::After(int ms, std::function<void()> work) {
+  queue_.push_back({nowMs + ms, order_++, std::move(work)});
+}
+
+void FakeLoop::RunUntil(std::int64_t untilMs) {
+  for (;;) {
+    auto next = std::min_element(
+        queue_.begin(), queue_.end(), [](const Item& a, const Item& b) {
+          return a.due != b.due ? a.due < b.due : a.order < b.order;
+        });
+    std::int64_t due =
+        next == queue_.end() ? untilMs : std::max(next->due, nowMs);
+    if (due > untilMs) due = untilMs;
+    for (std::int64_t s = nowMs / 1000 + 1; s * 1000 <= due; ++s) {
+      nowMs = s * 1000;
+      if (onSecond) onSecond();
+    }
+    nowMs = due;
+    if (next == queue_.end() || next->due > untilMs) return;
+    std::function<void()> work = std::move(next->work);
+    queue_.erase(next);
+    work();
+  }
+}
+
+void FakeFiles::Probe(const std::string& path,
+                      std::function<void(FileKind)> answer) {
+  probes.push_back({loop_.nowMs / 1000, path});
+  if (neverAnswer) return;
+  // Folder texts in these tests name POSIX or Windows paths with "\" as
+  // the separator.
+  std::string native = path;
+  if (std::filesystem::path::preferred_separator == '/')
+    std::replace(native.begin(), native.end(), '\\', '/');
+  std::error_code ec;
+  auto status = std::filesystem::status(native, ec);
+  FileKind kind = ec || !std::filesystem::exists(status)     ? FileKind::Missing
+                  : std::filesystem::is_regular_file(status) ? FileKind::Regular
+                                                             : FileKind::Other;
+  loop_.After(delayMs, [answer, kind] { answer(kind); });
+}
+
 void FakeTimer::SetEnabled(bool on) {
-  if (on && !enabled) enabledAt = *now;
-  enabled = on;
+  if (on && !enabled) {
+    enabled = true;
+    Schedule();
+  }
+  if (!on && enabled) {
+    enabled = false;
+    ++generation_;
+  }
 }
 
-void FakePlayer::SetFileName(const std::string& path) {
-  fileNames.push_back({*now, path});
-  if (refuseFile) throw PlatformError(53, "File not found");
-  fileName = path;
-  width = clipWidth;
-  height = clipHeight;
+void FakeTimer::Schedule() {
+  std::uint64_t generation = generation_;
+  loop_.After(interval_, [this, generation] {
+    if (generation != generation_ || !enabled) return;
+    Schedule();
+    if (events) events->Tick();
+  });
 }
 
-void FakePlayer::Play() {
+void FakeEngine::Open(std::uint64_t clip, const std::string& path) {
+  Stop();
+  current_ = clip;
+  opens.push_back({loop_.nowMs / 1000, clip, path});
+  if (answerAfterMs < 0) return;
+  auto failure = openFailure;
+  PixelSize size = clipSize;
+  loop_.After(answerAfterMs, [this, clip, failure, size] {
+    if (clip != current_) ++lateResults;
+    if (!events) return;
+    if (failure)
+      events->Failed(clip, *failure);
+    else
+      events->Opened(clip, size);
+  });
+}
+
+void FakeEngine::Play() {
   if (failPlay) throw PlatformError(5, "Invalid procedure call or argument");
-  plays.push_back(*now);
-  endsAt = *now + clipSeconds;
+  if (failPlayStd) throw std::length_error("vector");
+  plays.push_back(loop_.nowMs / 1000);
+  playingSince_ = loop_.nowMs;
+  if (clipSeconds < 0) return;
+  std::uint64_t clip = current_;
+  loop_.After(clipSeconds * 1000, [this, clip] {
+    if (clip != current_ || playingSince_ < 0) return;
+    playingSince_ = -1;
+    if (events) events->Ended(clip);
+  });
+}
+
+void FakeEngine::Stop() {
+  ++stops;
+  current_ = 0;
+  playingSince_ = -1;
+}
+
+void FakeEngine::Show(PixelRect where) {
+  shown = where;
+  showings.push_back(where);
+}
+
+// One frame in 40 ms while playing, as a 25 fps clip would.
+std::uint64_t FakeEngine::Progress() const {
+  if (playingSince_ < 0 || stalls) return 0;
+  return std::uint64_t((loop_.nowMs - playingSince_) / 40);
 }
 
 FakeSaverWindow::FakeSaverWindow(const SaverLayout& l, int w, int h,
-                                 const std::int64_t* now)
-    : layout(l), width(w), height(h) {
-  player.left = l.vidLeft;
-  player.top = l.vidTop;
-  player.width = l.vidWidth;
-  player.height = l.vidHeight;
-  player.now = now;
-  timer.now = now;
+                                 FakeLoop& loop)
+    : layout(l),
+      width(w),
+      height(h),
+      timTimer(loop, l.timerIntervalMs),
+      vid(loop) {}
+
+void FakeSaverWindow::Show(WindowEvents& sink) {
+  events = &sink;
+  timTimer.events = &sink;
+  sink.Load();
+  shown = true;
 }
 
-void FakeSaverWindow::Show(SaverEvents& sink) {
-  events = &sink;
-  sink.Form_Load();
-  shown = true;
+void FakeSaverWindow::Close() {
+  closed = true;
+  engineStopsAtClose = vid.stops;
+  events = nullptr;
+  timTimer.events = nullptr;
 }
 
 int FakeListBox::AddItem(const std::string& text) {
@@ -123,12 +223,14 @@ int FakeListBox::AddItem(const std::string& text) {
 }
 
 std::string FakeListBox::List(int i) const {
-  if (i < 0 || i >= ListCount()) throw PlatformError(381, "Invalid property array index");
+  if (i < 0 || i >= ListCount())
+    throw PlatformError(381, "Invalid property array index");
   return items[static_cast<std::size_t>(i)];
 }
 
 void FakeListBox::SetListIndex(int i) {
-  if (i < -1 || i >= ListCount()) throw PlatformError(380, "Invalid property value");
+  if (i < -1 || i >= ListCount())
+    throw PlatformError(380, "Invalid property value");
   index = i;
   selections.push_back(i);
 }
@@ -159,9 +261,9 @@ Label& FakeSetupWindow::LabelNamed(std::string_view name) {
   return Named(labels, name);
 }
 
-void FakeSetupWindow::ShowModal(SetupEvents& sink) {
+void FakeSetupWindow::ShowModal(WindowEvents& sink) {
   events = &sink;
-  sink.Form_Load();
+  sink.Load();
   shownModal = true;
 }
 
@@ -169,7 +271,7 @@ std::unique_ptr<SaverWindow> FakeWindows::CreateSaverWindow(
     const SaverLayout& layout) {
   ++saverCreated;
   auto window =
-      std::make_unique<FakeSaverWindow>(layout, saverWidth, saverHeight, now);
+      std::make_unique<FakeSaverWindow>(layout, saverWidth, saverHeight, *loop);
   saver = window.get();
   return window;
 }
@@ -183,26 +285,20 @@ std::unique_ptr<SetupWindow> FakeWindows::CreateSetupWindow(
 }
 
 FakeBackend::FakeBackend()
-    : listing(CreateSystemListing()),
-      services{store, *listing,   clock,   random,  cursor,
-               shell, messageBox, pointer, program, windows} {
-  windows.now = &second;
+    : listing(CreateSystemListing()), services{store,      *listing, clock,
+                                               random,     cursor,   shell,
+                                               messageBox, pointer,  program,
+                                               windows,    loop,     files} {
+  windows.loop = &loop;
   shell.pointerCodes = &pointer.codes;
+  loop.onSecond = [this] {
+    ++second;
+    clock.AdvanceSecond();
+  };
 }
 
 void FakeBackend::Advance(int seconds) {
-  for (int i = 0; i < seconds; ++i) {
-    ++second;
-    clock.AdvanceSecond();
-    FakeSaverWindow* w = windows.saver;
-    if (!w || !w->events) continue;
-    if (w->timer.enabled && w->timer.enabledAt < second) w->events->timTimer_Timer();
-    FakePlayer& p = w->player;
-    if (p.endsAt && *p.endsAt <= second) {
-      p.endsAt.reset();
-      w->events->vid_EndOfStream();
-    }
-  }
+  loop.RunUntil(loop.nowMs + std::int64_t{seconds} * 1000);
 }
 
 }  // namespace tarnlight::fake

@@ -5,14 +5,15 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "helpers/seeded_random.h"
 #include "platform/error.h"
-#include "platform/seeded_random.h"
 #include "platform/services.h"
 
 namespace tarnlight::fake {
@@ -101,65 +102,127 @@ class FakeProgram final : public Program {
   bool ended = false;
 };
 
+// The GUI thread's queue on a simulated clock: work runs in the order of
+// its due time, and time moves only when a test runs the loop on.
+class FakeLoop final : public EventLoop {
+ public:
+  void After(int ms, std::function<void()> work) override;
+  // Runs everything due up to `untilMs`, moving the time forward.
+  void RunUntil(std::int64_t untilMs);
+  // Runs what is due now, such as the answers posted by the last event.
+  void RunDue() { RunUntil(nowMs); }
+
+  std::int64_t nowMs = 0;
+  // Called each time the simulated time passes a whole second.
+  std::function<void()> onSecond;
+
+ private:
+  struct Item {
+    std::int64_t due;
+    std::uint64_t order;
+    std::function<void()> work;
+  };
+  std::vector<Item> queue_;
+  std::uint64_t order_ = 0;
+};
+
+// Answers from the real file system, after `delayMs`, or never.
+class FakeFiles final : public Files {
+ public:
+  explicit FakeFiles(FakeLoop& loop) : loop_(loop) {}
+  void Probe(const std::string& path,
+             std::function<void(FileKind)> answer) override;
+  struct Probed {
+    std::int64_t second;
+    std::string path;
+  };
+  std::vector<Probed> probes;
+  int delayMs = 0;
+  bool neverAnswer = false;
+
+ private:
+  FakeLoop& loop_;
+};
+
 class FakeTimer final : public Timer {
  public:
+  FakeTimer(FakeLoop& loop, int intervalMs)
+      : loop_(loop), interval_(intervalMs) {}
   bool Enabled() const override { return enabled; }
   void SetEnabled(bool on) override;
   bool enabled = false;
-  std::int64_t enabledAt = 0;
-  const std::int64_t* now = nullptr;
+  WindowEvents* events = nullptr;
+
+ private:
+  void Schedule();
+  FakeLoop& loop_;
+  int interval_;
+  std::uint64_t generation_ = 0;
 };
 
-class FakePlayer final : public Player {
+// An engine with a script: how the next opens answer, how long a clip
+// plays, and whether it stalls. It records what it was asked.
+class FakeEngine final : public Engine {
  public:
-  int Left() const override { return left; }
-  int Top() const override { return top; }
-  int Width() const override { return width; }
-  int Height() const override { return height; }
-  bool Visible() const override { return visible; }
-  void SetLeft(int twips) override { left = twips; }
-  void SetTop(int twips) override { top = twips; }
-  void SetVisible(bool on) override { visible = on; }
-  void SetFileName(const std::string& path) override;
-  void SetEnabled(bool on) override { enabledMember = on; }
+  explicit FakeEngine(FakeLoop& loop) : loop_(loop) {}
+  void SetEvents(EngineEvents* sink) override { events = sink; }
+  void Open(std::uint64_t clip, const std::string& path) override;
   void Play() override;
+  void Stop() override;
+  void Show(PixelRect where) override;
+  void Hide() override { shown.reset(); }
+  std::uint64_t Progress() const override;
 
-  int left = 0, top = 0, width = 0, height = 0;
-  bool visible = true;
-  bool enabledMember = false;
-  // What the next clip will be: its size, and how long it plays.
-  int clipWidth = 3585, clipHeight = 2685;
-  int clipSeconds = 10;
-  bool refuseFile = false;
-  bool failPlay = false;
+  // The script for every open from now on.
+  PixelSize clipSize{239, 179};  // pixels
+  int answerAfterMs = 0;         // -1: never answers
+  std::optional<PlatformError> openFailure;
+  bool failPlay = false;     // raises PlatformError
+  bool failPlayStd = false;  // raises a standard library error
+  int clipSeconds = 10;      // -1: never ends
+  bool stalls = false;       // plays, but shows nothing new
 
-  std::string fileName;
-  struct Attempt {
+  struct Opened {
     std::int64_t second;
-    std::string file;
+    std::uint64_t clip;
+    std::string path;
   };
-  std::vector<Attempt> fileNames;     // every file name set, with its time
-  std::vector<std::int64_t> plays;    // seconds at which playback started
-  std::optional<std::int64_t> endsAt;
-  const std::int64_t* now = nullptr;
+  std::vector<Opened> opens;
+  std::vector<std::int64_t> plays;  // seconds at which playback started
+  std::optional<PixelRect> shown;
+  std::vector<PixelRect> showings;  // every Show, in order
+  int stops = 0;
+  // Results that arrived for a clip no longer current, as the back end
+  // would still deliver them.
+  int lateResults = 0;
+  EngineEvents* events = nullptr;
+
+ private:
+  FakeLoop& loop_;
+  std::uint64_t current_ = 0;
+  std::int64_t playingSince_ = -1;
 };
 
 class FakeSaverWindow final : public SaverWindow {
  public:
   FakeSaverWindow(const SaverLayout& layout, int width, int height,
-                  const std::int64_t* now);
+                  FakeLoop& loop);
   int Width() const override { return width; }
   int Height() const override { return height; }
-  Player& vid() override { return player; }
-  Timer& timTimer() override { return timer; }
-  void Show(SaverEvents& sink) override;
+  double TwipsPerPixel() const override { return 15.0; }
+  Timer& timer() override { return timTimer; }
+  Engine& engine() override { return vid; }
+  void Show(WindowEvents& sink) override;
+  void Close() override;
 
   SaverLayout layout;
   int width, height;
-  FakePlayer player;
-  FakeTimer timer;
-  SaverEvents* events = nullptr;
+  FakeTimer timTimer;
+  FakeEngine vid;
+  WindowEvents* events = nullptr;
   bool shown = false;
+  bool closed = false;
+  int engineStopsAtClose = -1;
 };
 
 class FakeTextBox final : public TextBox {
@@ -194,18 +257,26 @@ class FakeSetupWindow final : public SetupWindow {
   ListBox& ListNamed(std::string_view name) override;
   Label& LabelNamed(std::string_view name) override;
   std::uintptr_t hWnd() const override { return 0x5e7; }
-  void ShowModal(SetupEvents& sink) override;
+  void ShowModal(WindowEvents& sink) override;
+  void Close() override { closed = true; }
 
-  FakeTextBox& text(std::string_view name) { return texts.at(std::string(name)); }
-  FakeListBox& list(std::string_view name) { return lists.at(std::string(name)); }
-  FakeLabel& label(std::string_view name) { return labels.at(std::string(name)); }
+  FakeTextBox& text(std::string_view name) {
+    return texts.at(std::string(name));
+  }
+  FakeListBox& list(std::string_view name) {
+    return lists.at(std::string(name));
+  }
+  FakeLabel& label(std::string_view name) {
+    return labels.at(std::string(name));
+  }
 
   const FormLayout& layout;
   std::map<std::string, FakeTextBox> texts;
   std::map<std::string, FakeListBox> lists;
   std::map<std::string, FakeLabel> labels;
-  SetupEvents* events = nullptr;
+  WindowEvents* events = nullptr;
   bool shownModal = false;
+  bool closed = false;
 };
 
 class FakeWindows final : public WindowFactory {
@@ -220,7 +291,7 @@ class FakeWindows final : public WindowFactory {
   FakeSaverWindow* saver = nullptr;
   FakeSetupWindow* setup = nullptr;
   int saverCreated = 0, setupCreated = 0;
-  const std::int64_t* now = nullptr;
+  FakeLoop* loop = nullptr;
 };
 
 // All of it, wired together.
@@ -228,8 +299,7 @@ class FakeBackend {
  public:
   FakeBackend();
 
-  // Moves time on by `seconds`, one second at a time: each second first
-  // delivers a due timer tick, then the end of a clip that has run out.
+  // Moves time on by `seconds`, running whatever falls due on the way.
   void Advance(int seconds);
 
   FakeStore store;
@@ -242,6 +312,8 @@ class FakeBackend {
   FakePointer pointer;
   FakeProgram program;
   FakeWindows windows;
+  FakeLoop loop;
+  FakeFiles files{loop};
   Services services;
   std::int64_t second = 0;  // seconds since the test began
 };

@@ -1,4 +1,4 @@
-#include "platform/conversions.h"
+#include "helpers/conversions.h"
 
 #include <cstdint>
 

@@ -1,12 +1,8 @@
 #pragma once
 
-namespace tarnlight {
+#include "platform/geometry.h"
 
-struct PixelSize {
-  int width = 0;
-  int height = 0;
-  friend bool operator==(const PixelSize&, const PixelSize&) = default;
-};
+namespace tarnlight {
 
 // The size a clip is shown at: its own, or scaled down with its aspect
 // ratio kept when it does not fit inside `bounds`. Never empty.

@@ -1,4 +1,4 @@
-#include "platform/seeded_random.h"
+#include "helpers/seeded_random.h"
 
 namespace tarnlight {
 namespace {

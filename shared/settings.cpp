@@ -1,6 +1,6 @@
-#include "startup/settings.h"
+#include "shared/settings.h"
 
-#include "platform/conversions.h"
+#include "helpers/conversions.h"
 #include "platform/error.h"
 
 namespace tarnlight {

@@ -1,4 +1,4 @@
-#include "platform/fit_inside.h"
+#include "helpers/fit_inside.h"
 
 #include <algorithm>
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "platform/services.h"
-#include "startup/module1.h"
+#include "shared/module1.h"
 
 namespace tarnlight {
 
@@ -30,7 +30,9 @@ inline constexpr std::int16_t kInterval = 30;
 class Settings {
  public:
   explicit Settings(SettingsStore& store) : store_(store) {}
-  std::string Get(const std::string& key) { return store_.GetSetting(kAppName, kSection, key); }
+  std::string Get(const std::string& key) {
+    return store_.GetSetting(kAppName, kSection, key);
+  }
   void Save(const std::string& key, const std::string& value) {
     store_.SaveSetting(kAppName, kSection, key, value);
   }

@@ -1,8 +1,8 @@
-#include "platform/time_of_day.h"
+#include "helpers/time_of_day.h"
 
 #include <optional>
 
-#include "platform/conversions.h"
+#include "helpers/conversions.h"
 #include "platform/error.h"
 
 namespace tarnlight {
