@@ -62,19 +62,20 @@ void frmSetup::Form_Load() {
   TextBox& source = window_->TextBoxNamed("txtSource");
   source.SetText(settings.Get(key::kVidFolder));
   if (source.Text().empty())
-    settings.Save(key::kVidFolder, defaults::kVidFolder);
+    settings.SaveDefault(key::kVidFolder, defaults::kVidFolder);
   TextBox& interval = window_->TextBoxNamed("txtInterval");
   interval.SetText(settings.Get(key::kIntervalTime));
   if (interval.Text().empty())
-    settings.Save(key::kIntervalTime, defaults::kIntervalTime);
+    settings.SaveDefault(key::kIntervalTime, defaults::kIntervalTime);
   FillTimes(window_->ListNamed("lstFrom"), m_.timeFrom);
   FillTimes(window_->ListNamed("lstUntil"), m_.timeUntil);
 }
 
-// The 48 half hours of a day; selects the one equal to `current`, or the
-// first when none is.
+// The 48 half hours of a day, selecting the one equal to `current`. A time
+// not among them (set by hand: 10:15, 23:59) is offered as one more entry
+// and selected, so that OK keeps it unless the user picks another.
 void frmSetup::FillTimes(ListBox& list, const std::string& current) {
-  int selected = 0;
+  int selected = -1;
   for (int hour = 0; hour < 24; ++hour) {
     for (const char* minutes : {":00", ":30"}) {
       std::string entry = TwoDigits(hour) + minutes;
@@ -82,6 +83,7 @@ void frmSetup::FillTimes(ListBox& list, const std::string& current) {
       if (entry == current) selected = index;
     }
   }
+  if (selected < 0) selected = current.empty() ? 0 : list.AddItem(current);
   list.SetListIndex(selected);
 }
 

@@ -10,7 +10,7 @@ std::string ReadOrDefault(Settings& settings, const char* key,
                           const char* fallback) {
   std::string value = settings.Get(key);
   if (!value.empty()) return value;
-  settings.Save(key, fallback);
+  settings.SaveDefault(key, fallback);
   return fallback;
 }
 
@@ -24,6 +24,13 @@ std::int16_t IntervalFromText(const std::string& text) {
 
 }  // namespace
 
+void Settings::SaveDefault(const std::string& key, const std::string& value) {
+  try {
+    Save(key, value);
+  } catch (const PlatformError&) {
+  }
+}
+
 void LoadSettings(Settings& settings, Module1& m) {
   m.timeFrom = ReadOrDefault(settings, key::kTimeFrom, defaults::kTimeFrom);
   m.timeUntil = ReadOrDefault(settings, key::kTimeUntil, defaults::kTimeUntil);
@@ -31,7 +38,7 @@ void LoadSettings(Settings& settings, Module1& m) {
   std::string interval = settings.Get(key::kIntervalTime);
   if (interval.empty()) {
     m.intervalTime = defaults::kInterval;
-    settings.Save(key::kIntervalTime, defaults::kIntervalTime);
+    settings.SaveDefault(key::kIntervalTime, defaults::kIntervalTime);
   } else {
     m.intervalTime = IntervalFromText(interval);
   }

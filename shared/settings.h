@@ -33,17 +33,22 @@ class Settings {
   std::string Get(const std::string& key) {
     return store_.GetSetting(kAppName, kSection, key);
   }
+  // Raises PlatformError when the store cannot keep the value.
   void Save(const std::string& key, const std::string& value) {
     store_.SaveSetting(kAppName, kSection, key, value);
   }
+  // For a default written back: the run goes on with the value in memory
+  // whether or not the store could keep it.
+  void SaveDefault(const std::string& key, const std::string& value);
 
  private:
   SettingsStore& store_;
 };
 
 // Reads the four settings into `m`, writing each missing key's default
-// right after reading it. An interval that is no 16-bit number runs as 30
-// and stays in the store as it is, for the setup dialog to show.
+// right after reading it, as far as the store allows. An interval that is no
+// 16-bit number runs as 30 and stays in the store as it is, for the setup
+// dialog to show.
 void LoadSettings(Settings& settings, Module1& m);
 
 }  // namespace tarnlight

@@ -61,27 +61,34 @@ TEST(frmSetup, LoadShowsStoredValuesAndOkSavesAllFourInOrder) {
   EXPECT_EQ(run.window().text("txtSource").text, "d:\\clips\\");
 }
 
-TEST(frmSetup, TimesNotInTheListSelectTheFirstEntry) {
+TEST(frmSetup, TimesNotInTheListAreOfferedAndKeptByOk) {
   struct Case {
     const char* from;
     const char* until;
-    int fromIndex, untilIndex;
+    int fromIndex, untilIndex;  // 48: the extra entry after the half hours
   };
-  const Case cases[] = {{"7:30", "09:15", 0, 0},
+  const Case cases[] = {{"7:30", "09:15", 48, 48},
                         {"23:30", "00:00", 47, 0},
+                        {"10:15", "23:59", 48, 48},
                         {"22:00", "06:00", 44, 12},
-                        {"09:00 ", "18:00:00", 0, 0}};
+                        {"09:00 ", "18:00:00", 48, 48}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.from) + " " + c.until);
     SetupRun run("c:\\", "30", c.from, c.until);
-    EXPECT_EQ(run.window().list("lstFrom").index, c.fromIndex);
-    EXPECT_EQ(run.window().list("lstUntil").index, c.untilIndex);
+    fake::FakeListBox& from = run.window().list("lstFrom");
+    fake::FakeListBox& until = run.window().list("lstUntil");
+    EXPECT_EQ(from.index, c.fromIndex);
+    EXPECT_EQ(until.index, c.untilIndex);
+    EXPECT_EQ(from.items.size(), c.fromIndex == 48 ? 49u : 48u);
     EXPECT_THROW(run.events().Click("Command1"), ProgramEnded);
-    EXPECT_EQ(run.fake.store.Value("timeFrom"),
-              run.window().list("lstFrom").items[c.fromIndex]);
-    EXPECT_EQ(run.fake.store.Value("timeUntil"),
-              run.window().list("lstUntil").items[c.untilIndex]);
+    EXPECT_EQ(run.fake.store.Value("timeFrom"), c.from);
+    EXPECT_EQ(run.fake.store.Value("timeUntil"), c.until);
   }
+  // Picking another entry replaces the hand-set time.
+  SetupRun run("c:\\", "30", "10:15", "18:00");
+  run.window().list("lstFrom").index = 20;
+  EXPECT_THROW(run.events().Click("Command1"), ProgramEnded);
+  EXPECT_EQ(run.fake.store.Value("timeFrom"), "10:00");
 }
 
 TEST(frmSetup, OkWritesWhatWasTypedAddingOnlyTheBackslash) {
@@ -120,6 +127,25 @@ TEST(frmSetup, LoadWritesDefaultsForEmptyKeysButLeavesTheBoxesEmpty) {
   // Cancel afterwards writes nothing more, and the defaults stay.
   EXPECT_THROW(setup.Click("cmdClose"), ProgramEnded);
   EXPECT_EQ(fake.store.writes.size(), 2u);
+}
+
+TEST(frmSetup, AFailedSaveIsShownAndTheDialogStaysOpen) {
+  SetupRun run("d:\\clips\\", "45", "09:00", "18:00");
+  run.fake.store.writeFailure =
+      PlatformError(75,
+                    "Unable to save the settings to /x/Tarnlight.ini: "
+                    "Permission denied");
+  run.events().Click("Command1");
+  EXPECT_FALSE(run.fake.program.ended);
+  ASSERT_EQ(run.fake.messageBox.shown.size(), 1u);
+  EXPECT_EQ(run.fake.messageBox.shown[0].first,
+            "Unable to save the settings to /x/Tarnlight.ini: Permission "
+            "denied (Error 75)");
+  EXPECT_EQ(run.fake.messageBox.shown[0].second, "Tarnlight");
+  // Once the store works again, OK saves and ends.
+  run.fake.store.writeFailure.reset();
+  EXPECT_THROW(run.events().Click("Command1"), ProgramEnded);
+  EXPECT_EQ(run.fake.store.Value("intervalTime"), "45");
 }
 
 TEST(frmSetup, CancelWritesNothingWhateverWasEdited) {

@@ -50,6 +50,20 @@ TEST(TarnlightMain, EmptyValuesActAsMissingAndOthersStayAsStored) {
             (std::vector<std::string>{"timeUntil=18:00", "intervalTime=30"}));
 }
 
+TEST(TarnlightMain, AStoreThatCannotBeWrittenStillRunsOnTheDefaults) {
+  for (const char* command : {"/s", "/c", ""}) {
+    SCOPED_TRACE(command);
+    FakeBackend fake;
+    fake.store.writeFailure = PlatformError(75, "read-only");
+    fake.program.command = command;
+    Tarnlight app(fake.services);
+    EXPECT_EQ(app.Main(), std::string(command) == "/s");
+    EXPECT_EQ(app.module1().timeFrom, "09:00");
+    EXPECT_EQ(app.module1().intervalTime, 30);
+    EXPECT_TRUE(fake.messageBox.shown.empty());
+  }
+}
+
 TEST(TarnlightMain, IntervalTextConversion) {
   struct Case {
     const char* stored;

@@ -20,4 +20,8 @@ bool IsCharacterKey(int qtKey, const QString& text) {
   }
 }
 
+int CharacterCode(const QString& text) {
+  return text.isEmpty() ? 0 : text.at(0).unicode();
+}
+
 }  // namespace tarnlight::qt

@@ -9,4 +9,7 @@ namespace tarnlight::qt {
 // keys, Delete and modifiers alone.
 bool IsCharacterKey(int qtKey, const QString& text);
 
+// The character a key press typed, 0 for none.
+int CharacterCode(const QString& text);
+
 }  // namespace tarnlight::qt

@@ -1,15 +1,16 @@
 #include "startup/main.h"
 
 #include <QApplication>
-#include <QWidget>
 #include <clocale>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 
+#include "helpers/seeded_random.h"
 #include "platform/qt/qt_saver_window.h"
 #include "platform/qt/qt_services.h"
 #include "platform/qt/qt_settings_store.h"
 #include "platform/qt/qt_setup_window.h"
-#include "helpers/seeded_random.h"
 #include "platform/system_listing.h"
 
 namespace {
@@ -25,12 +26,6 @@ class QtWindows final : public tarnlight::WindowFactory {
     return std::make_unique<tarnlight::qt::QtSetupWindow>(layout);
   }
 };
-
-bool AnyWindowVisible() {
-  for (QWidget* widget : QApplication::topLevelWidgets())
-    if (widget->isVisible()) return true;
-  return false;
-}
 
 }  // namespace
 
@@ -51,14 +46,18 @@ int main(int argc, char* argv[]) {
   qt::QtPointer pointer;
   qt::QtProgram program(store);
   QtWindows windows;
-  Services services{store, *listing,   clock,   random,  cursor,
-                    shell, messageBox, pointer, program, windows};
+  qt::QtLoop loop;
+  qt::QtFiles files;
+  Services services{store,      *listing, clock,   random,  cursor, shell,
+                    messageBox, pointer,  program, windows, loop,   files};
 
   Tarnlight app(services);
-  app.Main();
-  // The run lives on only while a window of the program remains: the saver,
-  // until a key ends it, or nothing after the dialog or no mode at all.
-  int code = AnyWindowVisible() ? application.exec() : 0;
+  // The saver lives on in its events until the end-program operation;
+  // after the dialog, or with no mode at all, the run ends here.
+  if (app.Main()) application.exec();
   store.Sync();
-  return code;
+  std::fflush(nullptr);
+  // As the end-program operation does: no destructor races libmpv's
+  // threads or waits for a stalled file question.
+  std::_Exit(0);
 }

@@ -1,5 +1,6 @@
 #include "platform/qt/qt_saver_window.h"
 
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
@@ -18,6 +19,7 @@ void QtTimer::SetEnabled(bool enabled) {
 
 QtSaverWindow::QtSaverWindow(const SaverLayout& layout)
     : QWidget(nullptr, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      layout_(layout),
       timer_(layout.timerIntervalMs) {
   setAutoFillBackground(true);
   QPalette black = palette();
@@ -25,41 +27,57 @@ QtSaverWindow::QtSaverWindow(const SaverLayout& layout)
   setPalette(black);
   setFocusPolicy(Qt::StrongFocus);
   setWindowTitle(QString());
-  // With no window manager, as under bare Xvfb, only an explicit geometry
-  // covers the screen.
+  CoverPrimaryScreen();
+  engine_ = new MpvEngine(this, [this](int character) {
+    if (events_) events_->KeyPress(layout_.playerName, character);
+  });
+  engine_->setGeometry(layout.playerLeft / kTwipsPerPixel,
+                       layout.playerTop / kTwipsPerPixel,
+                       layout.playerWidth / kTwipsPerPixel,
+                       layout.playerHeight / kTwipsPerPixel);
+  QObject::connect(&timer_.timer(), &QTimer::timeout, this, [this] {
+    if (events_) events_->Tick();
+  });
+}
+
+// With no window manager, as under bare Xvfb, only an explicit geometry
+// covers the screen. With no screen at all (Wayland with every output off)
+// the window keeps whatever size it has.
+void QtSaverWindow::CoverPrimaryScreen() {
   if (QScreen* screen = QGuiApplication::primaryScreen())
     setGeometry(screen->geometry());
-  player_ = new MpvPlayer(this, layout.vidWidth, layout.vidHeight,
-                          [this] { return size(); });
-  player_->move(layout.vidLeft / kTwipsPerPixel,
-                layout.vidTop / kTwipsPerPixel);
-  player_->hide();
 }
 
 int QtSaverWindow::Width() const { return width() * kTwipsPerPixel; }
 int QtSaverWindow::Height() const { return height() * kTwipsPerPixel; }
 
-void QtSaverWindow::Show(SaverEvents& events) {
+void QtSaverWindow::Show(WindowEvents& events) {
   events_ = &events;
-  player_->SetHooks({[this] { events_->vid_EndOfStream(); },
-                     [this](int key) { events_->vid_KeyPress(key); }});
-  QObject::connect(&timer_.timer(), &QTimer::timeout,
-                   [this] { events_->timTimer_Timer(); });
-  events.Form_Load();
+  events.Load();
   showFullScreen();
-  setGeometry(QGuiApplication::primaryScreen()->geometry());
+  CoverPrimaryScreen();
   raise();
   activateWindow();
   setFocus(Qt::ActiveWindowFocusReason);
 }
 
+void QtSaverWindow::Close() {
+  events_ = nullptr;
+  timer_.SetEnabled(false);
+  hide();
+}
+
 void QtSaverWindow::keyPressEvent(QKeyEvent* event) {
   if (events_ && IsCharacterKey(event->key(), event->text())) {
-    QString text = event->text();
-    events_->Form_KeyPress(text.isEmpty() ? 0 : text.at(0).unicode());
+    events_->KeyPress("", CharacterCode(event->text()));
     return;
   }
   event->ignore();
+}
+
+void QtSaverWindow::closeEvent(QCloseEvent* event) {
+  event->ignore();  // the run's own take-down hides the window
+  if (events_) events_->Closed();
 }
 
 }  // namespace tarnlight::qt

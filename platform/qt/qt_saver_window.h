@@ -3,7 +3,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "platform/qt/mpv_player.h"
+#include "platform/qt/mpv_engine.h"
 #include "platform/windows.h"
 
 namespace tarnlight::qt {
@@ -20,25 +20,33 @@ class QtTimer final : public Timer {
 };
 
 // The saver's black, frameless window over the whole primary screen, with
-// the player as a child: one surface, which Wayland allows where it would
-// not let a client place a second top-level window.
+// the engine's picture as a child: one surface, which Wayland allows where
+// it would not let a client place a second top-level window.
 class QtSaverWindow final : public QWidget, public SaverWindow {
  public:
   explicit QtSaverWindow(const SaverLayout& layout);
 
   int Width() const override;
   int Height() const override;
-  Player& vid() override { return *player_; }
-  Timer& timTimer() override { return timer_; }
-  void Show(SaverEvents& events) override;
+  double TwipsPerPixel() const override { return 15.0; }
+  Timer& timer() override { return timer_; }
+  Engine& engine() override { return *engine_; }
+  void Show(WindowEvents& events) override;
+  void Close() override;
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  // Tab is a character key here, not a move to the next control.
+  bool focusNextPrevChild(bool) override { return false; }
 
  private:
-  MpvPlayer* player_;
+  void CoverPrimaryScreen();
+
+  const SaverLayout layout_;
+  MpvEngine* engine_;
   QtTimer timer_;
-  SaverEvents* events_ = nullptr;
+  WindowEvents* events_ = nullptr;
 };
 
 }  // namespace tarnlight::qt

@@ -1,5 +1,7 @@
 #include "platform/qt/qt_services.h"
 
+#include <sys/stat.h>
+
 #include <QCoreApplication>
 #include <QCursor>
 #include <QDesktopServices>
@@ -7,12 +9,15 @@
 #include <QMessageBox>
 #include <QStringList>
 #include <QTime>
+#include <QTimer>
 #include <QUrl>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 #include "platform/error.h"
+#include "platform/posix/folder_text.h"
 
 namespace tarnlight::qt {
 
@@ -55,6 +60,27 @@ void QtPointer::SetMousePointer(int code) {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
   else if (code == pointer::kArrowQuestion)
     QGuiApplication::setOverrideCursor(Qt::WhatsThisCursor);
+}
+
+void QtLoop::After(int ms, std::function<void()> work) {
+  QTimer::singleShot(ms, QCoreApplication::instance(), std::move(work));
+}
+
+void QtFiles::Probe(const std::string& path,
+                    std::function<void(FileKind)> answer) {
+  std::string file = posix::MapFolderText(path);
+  // Detached: a stalled share may keep it for ever, and the program's end
+  // does not wait for it.
+  std::thread([file, answer = std::move(answer)]() mutable {
+    struct stat info {};
+    FileKind kind = ::stat(file.c_str(), &info) != 0 ? FileKind::Missing
+                    : S_ISREG(info.st_mode)          ? FileKind::Regular
+                                                     : FileKind::Other;
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [answer = std::move(answer), kind] { answer(kind); },
+        Qt::QueuedConnection);
+  }).detach();
 }
 
 std::string QtProgram::Command() {

@@ -41,6 +41,20 @@ class QtPointer final : public Pointer {
   bool overriding_ = false;
 };
 
+// Work for later on the GUI thread, through Qt's timers.
+class QtLoop final : public EventLoop {
+ public:
+  void After(int ms, std::function<void()> work) override;
+};
+
+// Answers each question on a thread of its own, which may wait as long as
+// the disk or share makes it; the answer is posted to the GUI thread.
+class QtFiles final : public Files {
+ public:
+  void Probe(const std::string& path,
+             std::function<void(FileKind)> answer) override;
+};
+
 class QtProgram final : public Program {
  public:
   explicit QtProgram(QtSettingsStore& store) : store_(store) {}

@@ -143,6 +143,14 @@ QWidget* QtSetupWindow::Build(const ControlLayout& c,
           Qt::AlignTop);
       label->setFocusPolicy(Qt::NoFocus);
       label->setMouseTracking(true);
+      if (c.reportsMouse) {
+        label->onDown = [this, name](int b, int s, int x, int y) {
+          if (events_) events_->MouseDown(name, {b, s, x, y});
+        };
+        label->onMove = [this, name](int b, int s, int x, int y) {
+          if (events_) events_->MouseMove(name, {b, s, x, y});
+        };
+      }
       if (c.hasColour) {
         QPalette palette = label->palette();
         palette.setColor(QPalette::WindowText,
@@ -171,7 +179,9 @@ QWidget* QtSetupWindow::Build(const ControlLayout& c,
       button->setAutoDefault(true);
       if (c.role == ButtonRole::Default) button->setDefault(true);
       if (c.role == ButtonRole::Cancel) cancel_ = button;
-      buttons_[name] = button;
+      QObject::connect(button, &QPushButton::clicked, this, [this, name] {
+        if (events_) events_->Click(name);
+      });
       widget = button;
       break;
     }
@@ -203,27 +213,24 @@ Label& QtSetupWindow::LabelNamed(std::string_view name) {
   return *Find(labels_, name);
 }
 
-void QtSetupWindow::ShowModal(SetupEvents& events) {
+void QtSetupWindow::ShowModal(WindowEvents& events) {
   events_ = &events;
-  for (auto& [name, button] : buttons_) {
-    if (name == "Command1")
-      QObject::connect(button, &QPushButton::clicked,
-                       [this] { events_->Command1_Click(); });
-    if (name == "cmdClose")
-      QObject::connect(button, &QPushButton::clicked,
-                       [this] { events_->cmdClose_Click(); });
-  }
-  if (auto it = labels_.find("Label4"); it != labels_.end()) {
-    it->second->onDown = [this](int b, int s, int x, int y) {
-      events_->Label4_MouseDown(b, s, x, y);
-    };
-    it->second->onMove = [this](int b, int s, int x, int y) {
-      events_->Label4_MouseMove(b, s, x, y);
-    };
-  }
-  events.Form_Load();
+  events.Load();
   Centre();
   exec();
+}
+
+void QtSetupWindow::Close() {
+  events_ = nullptr;
+  hide();
+}
+
+void QtSetupWindow::reject() {
+  if (WindowEvents* events = events_) {
+    events_ = nullptr;
+    events->Closed();
+  }
+  QDialog::reject();
 }
 
 void QtSetupWindow::Centre() {

@@ -39,7 +39,7 @@ class QtListBox final : public ListBox {
   QComboBox* combo_;
 };
 
-// A label that reports the mouse to the dialog's handlers.
+// A label that can report the mouse to the dialog's handlers.
 class EventLabel final : public QLabel, public Label {
  public:
   using MouseHandler = std::function<void(int button, int shift, int x, int y)>;
@@ -62,22 +62,24 @@ class QtSetupWindow final : public QDialog, public SetupWindow {
   ListBox& ListNamed(std::string_view name) override;
   Label& LabelNamed(std::string_view name) override;
   std::uintptr_t hWnd() const override { return winId(); }
-  void ShowModal(SetupEvents& events) override;
+  void ShowModal(WindowEvents& events) override;
+  void Close() override;
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  // The close box: the dialog goes and writes nothing.
+  void reject() override;
 
  private:
   QWidget* Build(const ControlLayout& control, const FormLayout& layout);
   void Centre();
 
   double scale_;  // pixels per twip
-  SetupEvents* events_ = nullptr;
+  WindowEvents* events_ = nullptr;
   QPushButton* cancel_ = nullptr;
   std::map<std::string, std::unique_ptr<QtTextBox>, std::less<>> texts_;
   std::map<std::string, std::unique_ptr<QtListBox>, std::less<>> lists_;
   std::map<std::string, EventLabel*, std::less<>> labels_;
-  std::map<std::string, QPushButton*, std::less<>> buttons_;
 };
 
 }  // namespace tarnlight::qt

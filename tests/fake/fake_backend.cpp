@@ -27,6 +27,7 @@ std::string FakeStore::GetSetting(const std::string& app,
 void FakeStore::SaveSetting(const std::string& app, const std::string& section,
                             const std::string& key, const std::string& value) {
   log.push_back("save " + key + "=" + value);
+  if (writeFailure) throw *writeFailure;
   writes.push_back(key + "=" + value);
   values[Address(app, section, key)] = value;
 }

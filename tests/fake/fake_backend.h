@@ -33,6 +33,7 @@ class FakeStore final : public SettingsStore {
   std::optional<std::string> Value(const std::string& key) const;
   void Put(const std::string& key, const std::string& value);
 
+  std::optional<PlatformError> writeFailure;  // raised by every save
   std::vector<std::string> log;     // "get key" and "save key=value", in order
   std::vector<std::string> writes;  // "key=value", in order
   std::map<std::string, std::string> values;  // "app/section/key"

@@ -409,7 +409,7 @@ def garbage_settings_still_start(s):
     check(s.wait_exit(5) == 0, "non-zero exit")
 
 
-def unwritable_store_does_not_crash(s):
+def unwritable_store_says_so(s):
     # A settings folder below a regular file can be made by nobody, root
     # included.
     blocker = os.path.join(s.tmp, "blocker")
@@ -420,7 +420,46 @@ def unwritable_store_does_not_crash(s):
     s.start("/c")
     s.wait_focus(s.find_window("Tarnlight Setup"))
     s.xdotool("key", "Return")
-    check(s.wait_exit(5) == 0, "OK with an unwritable store failed")
+    # OK that cannot save says so and keeps the dialog.
+    box = s.find_window("^Tarnlight$")
+    s.wait_focus(box)
+    check(s.alive(), "the dialog ended although nothing was saved")
+    s.xdotool("key", "Return")
+    s.wait_focus(s.find_window("Tarnlight Setup"))
+    s.xdotool("key", "Escape")
+    check(s.wait_exit(5) == 0, "Escape after the message did not end it")
+
+
+def saver_ends_on_key_while_a_clip_opens(s):
+    """The open runs off the GUI thread: a key at any moment of it ends the
+    saver at once; so does a key when the player library cannot load."""
+    make_clip(os.path.join(s.clips, "big.mp4"), "testsrc2", "1920x1080", 3,
+              codec="libx264")
+    saver_settings(s)
+    for delay in (0.95, 1.02, 1.1):
+        s.start("/s")
+        time.sleep(delay)
+        began = time.time()
+        s.xdotool("key", "k")
+        check(s.wait_exit(2) == 0, f"non-zero exit, key at {delay} s")
+        check(time.time() - began < 1.0, f"key at {delay} s took "
+              f"{time.time() - began:.2f} s")
+    broken = os.path.join(s.tmp, "lib")
+    os.makedirs(broken)
+    open(os.path.join(broken, "libmpv.so.2"), "wb").close()
+    s.env["LD_LIBRARY_PATH"] = broken
+    s.proc = subprocess.Popen([s.binary, "/s"], env=s.env,
+                              stdout=subprocess.DEVNULL,
+                              stderr=subprocess.PIPE)
+    time.sleep(3.5)
+    check(s.alive(), "the saver ended without its player library")
+    check(bright_box(s.screenshot_bytes()) is None,
+          "something was drawn without a player library")
+    s.xdotool("key", "k")
+    check(s.wait_exit(2) == 0, "non-zero exit without a player library")
+    errors = s.proc.stderr.read().decode()
+    check(errors.count("tarnlight:") == 1 and "could not be loaded" in errors,
+          f"stderr said {errors!r}")
 
 
 CASES = {f.__name__: f for f in (
@@ -428,7 +467,7 @@ CASES = {f.__name__: f for f in (
     setup_enter_stores_folder, setup_escape_stores_nothing,
     saver_plays_clips_and_ends_on_character_key,
     saver_survives_hostile_folder, garbage_settings_still_start,
-    unwritable_store_does_not_crash)}
+    unwritable_store_says_so, saver_ends_on_key_while_a_clip_opens)}
 
 
 def main():

@@ -1,0 +1,365 @@
+#include "platform/qt/mpv_engine.h"
+
+#include <QKeyEvent>
+#include <QPainter>
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/posix/folder_text.h"
+#include "platform/qt/keys.h"
+
+namespace tarnlight::qt {
+namespace {
+
+enum : std::uint64_t { kObserveWidth = 1, kObserveHeight, kObservePosition };
+
+// Nothing in a clip folder may make the player reach the network, follow a
+// playlist, run a script or keep the display awake. Every one of these must
+// hold: a libmpv that refuses one plays nothing.
+constexpr const char* kOptions[][2] = {
+    {"config", "no"},
+    {"load-scripts", "no"},
+    {"ytdl", "no"},
+    {"osc", "no"},
+    {"access-references", "no"},
+    {"ordered-chapters", "no"},
+    {"demuxer-lavf-o", "protocol_whitelist=[file]"},
+    {"input-default-bindings", "no"},
+    {"input-vo-keyboard", "no"},
+    {"input-cursor", "no"},
+    {"terminal", "no"},
+    {"stop-screensaver", "no"},
+    {"sub-auto", "no"},
+    {"audio-file-auto", "no"},
+    {"cover-art-auto", "no"},
+    {"resume-playback", "no"},
+    {"keep-open", "no"},
+    {"video-timing-offset", "0"},
+    {"audio-fallback-to-null", "yes"},
+    {"idle", "yes"},
+    {"vo", "libmpv"},
+    {"hwdec", "no"},
+    {"pause", "yes"},
+};
+
+std::string PlayerPath(const std::string& folderText) {
+  std::string path = posix::MapFolderText(folderText);
+  // A relative name such as "http:x" must stay a file, never a URL.
+  if (path.empty() || path[0] != '/') path = "./" + path;
+  return path;
+}
+
+std::int64_t EntryIdOf(const mpv_node& result) {
+  if (result.format != MPV_FORMAT_NODE_MAP) return -1;
+  const mpv_node_list* map = result.u.list;
+  for (int i = 0; i < map->num; ++i) {
+    if (std::strcmp(map->keys[i], "playlist_entry_id") == 0 &&
+        map->values[i].format == MPV_FORMAT_INT64)
+      return map->values[i].u.int64;
+  }
+  return -1;
+}
+
+}  // namespace
+
+MpvEngine::MpvEngine(QWidget* parent, std::function<void(int)> keyPressed)
+    : QWidget(parent), keyPressed_(std::move(keyPressed)) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setFocusPolicy(Qt::StrongFocus);
+  hide();
+}
+
+MpvEngine::~MpvEngine() {
+  if (render_) api_->render_context_free(render_);
+  if (mpv_) api_->terminate_destroy(mpv_);
+}
+
+// Any thread. Posts `work` to the GUI thread unless a post is still
+// pending, so a burst of callbacks costs one event.
+void MpvEngine::PostOnce(std::atomic<bool>& pending,
+                         void (MpvEngine::*work)()) {
+  if (pending.exchange(true)) return;
+  QMetaObject::invokeMethod(
+      this,
+      [this, &pending, work] {
+        pending = false;
+        (this->*work)();
+      },
+      Qt::QueuedConnection);
+}
+
+void MpvEngine::OnWakeup(void* data) {
+  auto* self = static_cast<MpvEngine*>(data);
+  self->PostOnce(self->eventsPosted_, &MpvEngine::DrainEvents);
+}
+
+void MpvEngine::OnFrame(void* data) {
+  auto* self = static_cast<MpvEngine*>(data);
+  self->PostOnce(self->framePosted_, &MpvEngine::RenderFrame);
+}
+
+// The library is loaded at the first clip, long after the black window is
+// on the screen. Whatever goes wrong here goes wrong for every clip, and is
+// said once on stderr.
+bool MpvEngine::Initialise() {
+  if (mpv_) return true;
+  if (!unavailable_.empty()) return false;
+  auto refuse = [this](std::string why) {
+    if (render_) api_->render_context_free(render_);
+    if (mpv_) api_->terminate_destroy(mpv_);
+    render_ = nullptr;
+    mpv_ = nullptr;
+    unavailable_ = std::move(why);
+    std::fprintf(stderr, "tarnlight: %s\n", unavailable_.c_str());
+    return false;
+  };
+  api_ = LoadMpv(unavailable_);
+  if (!api_) return refuse(unavailable_);
+  // libmpv parses numbers with the C library and insists on "C".
+  std::setlocale(LC_NUMERIC, "C");
+  mpv_ = api_->create();
+  if (!mpv_) return refuse("The player could not be created");
+  for (const auto& option : kOptions) {
+    if (int rc = api_->set_option_string(mpv_, option[0], option[1]); rc < 0)
+      return refuse(std::string("The player refused its option ") + option[0] +
+                    "=" + option[1] + ": " + api_->error_string(rc));
+  }
+  if (int rc = api_->initialize(mpv_); rc < 0)
+    return refuse(std::string("The player could not start: ") +
+                  api_->error_string(rc));
+  api_->observe_property(mpv_, kObserveWidth, "dwidth", MPV_FORMAT_INT64);
+  api_->observe_property(mpv_, kObserveHeight, "dheight", MPV_FORMAT_INT64);
+  api_->observe_property(mpv_, kObservePosition, "time-pos", MPV_FORMAT_DOUBLE);
+  char type[] = MPV_RENDER_API_TYPE_SW;
+  mpv_render_param params[] = {{MPV_RENDER_PARAM_API_TYPE, type},
+                               {MPV_RENDER_PARAM_INVALID, nullptr}};
+  if (int rc = api_->render_context_create(&render_, mpv_, params); rc < 0) {
+    render_ = nullptr;
+    return refuse(std::string("The player cannot draw: ") +
+                  api_->error_string(rc));
+  }
+  api_->render_context_set_update_callback(render_, &MpvEngine::OnFrame, this);
+  api_->set_wakeup_callback(mpv_, &MpvEngine::OnWakeup, this);
+  return true;
+}
+
+void MpvEngine::Open(std::uint64_t clip, const std::string& path) {
+  Stop();
+  clip_ = clip;
+  path_ = path;
+  if (!Initialise()) {
+    Fail(clip, err::kInvalidCall, unavailable_);
+    return;
+  }
+  loaded_ = reported_ = playing_ = false;
+  video_ = Video::Unknown;
+  entry_ = started_ = -1;
+  videoWidth_ = videoHeight_ = 0;
+  frames_ = 0;
+  position_ = 0;
+  int yes = 1;
+  api_->set_property_async(mpv_, 0, "pause", MPV_FORMAT_FLAG, &yes);
+  std::string file = PlayerPath(path);
+  const char* command[] = {"loadfile", file.c_str(), "replace", nullptr};
+  loadRequest_ += 16;
+  if (int rc = api_->command_async(mpv_, loadRequest_, command); rc < 0)
+    Fail(clip, err::kFileNotFound, api_->error_string(rc));
+}
+
+// Reported from the event loop, never inside the engine's own call.
+void MpvEngine::Fail(std::uint64_t clip, int number, const std::string& what) {
+  PlatformError error(number, what + ": " + path_);
+  QMetaObject::invokeMethod(
+      this,
+      [this, clip, error] {
+        if (clip != clip_ || !events_) return;
+        Stop();
+        events_->Failed(clip, error);
+      },
+      Qt::QueuedConnection);
+}
+
+void MpvEngine::DrainEvents() {
+  if (!mpv_) return;
+  for (;;) {
+    mpv_event* event = api_->wait_event(mpv_, 0);
+    if (event->event_id == MPV_EVENT_NONE) return;
+    Handle(*event);
+  }
+}
+
+void MpvEngine::Handle(const mpv_event& event) {
+  switch (event.event_id) {
+    case MPV_EVENT_COMMAND_REPLY:
+      if (event.reply_userdata != loadRequest_ || !clip_) break;
+      if (event.error < 0)
+        Fail(clip_, err::kFileNotFound, api_->error_string(event.error));
+      else
+        entry_ = EntryIdOf(static_cast<mpv_event_command*>(event.data)->result);
+      break;
+    case MPV_EVENT_START_FILE:
+      started_ =
+          static_cast<mpv_event_start_file*>(event.data)->playlist_entry_id;
+      break;
+    case MPV_EVENT_FILE_LOADED:
+      if (clip_ && started_ == entry_ && entry_ >= 0 && !loaded_) {
+        loaded_ = true;
+        api_->get_property_async(mpv_, loadRequest_ + 1, "vid",
+                                 MPV_FORMAT_STRING);
+      }
+      break;
+    case MPV_EVENT_GET_PROPERTY_REPLY: {
+      if (event.reply_userdata != loadRequest_ + 1) break;
+      auto* property = static_cast<mpv_event_property*>(event.data);
+      const char* vid = property->format == MPV_FORMAT_STRING
+                            ? *static_cast<char**>(property->data)
+                            : "no";
+      video_ = std::strcmp(vid, "no") == 0 ? Video::No : Video::Yes;
+      break;
+    }
+    case MPV_EVENT_END_FILE: {
+      auto* end = static_cast<mpv_event_end_file*>(event.data);
+      if (end->reason == MPV_END_FILE_REASON_REDIRECT) {
+        // A playlist or reference: never follow what it names.
+        const char* stop[] = {"stop", nullptr};
+        api_->command_async(mpv_, 0, stop);
+      }
+      if (!clip_ || end->playlist_entry_id != entry_ || entry_ < 0) break;
+      if (!reported_) {
+        Fail(clip_, err::kFileNotFound,
+             api_->error_string(end->error ? end->error
+                                           : MPV_ERROR_LOADING_FAILED));
+      } else if (playing_) {
+        // The end of the clip, or an error after it started.
+        playing_ = false;
+        std::uint64_t clip = clip_;
+        clip_ = 0;
+        if (events_) events_->Ended(clip);
+      }
+      break;
+    }
+    case MPV_EVENT_PROPERTY_CHANGE: {
+      auto* property = static_cast<mpv_event_property*>(event.data);
+      if (event.reply_userdata == kObservePosition) {
+        position_ = property->format == MPV_FORMAT_DOUBLE
+                        ? *static_cast<double*>(property->data)
+                        : position_;
+        break;
+      }
+      std::int64_t value = property->format == MPV_FORMAT_INT64
+                               ? *static_cast<std::int64_t*>(property->data)
+                               : 0;
+      if (event.reply_userdata == kObserveWidth) videoWidth_ = value;
+      if (event.reply_userdata == kObserveHeight) videoHeight_ = value;
+      break;
+    }
+    default:
+      break;
+  }
+  ReportOpened();
+}
+
+// Open once libmpv has loaded the file and knows the picture's size, or
+// knows there is no picture.
+void MpvEngine::ReportOpened() {
+  if (reported_ || !clip_ || !loaded_) return;
+  bool sized = videoWidth_ > 0 && videoHeight_ > 0;
+  if (video_ == Video::Unknown || (video_ == Video::Yes && !sized)) return;
+  reported_ = true;
+  PixelSize size;
+  if (video_ == Video::Yes)
+    size = {int(std::min<std::int64_t>(videoWidth_, 1 << 21)),
+            int(std::min<std::int64_t>(videoHeight_, 1 << 21))};
+  if (events_) events_->Opened(clip_, size);
+}
+
+void MpvEngine::Play() {
+  if (!clip_ || !reported_)
+    throw PlatformError(err::kInvalidCall, "No clip is open to play");
+  int no = 0;
+  api_->set_property_async(mpv_, 0, "pause", MPV_FORMAT_FLAG, &no);
+  playing_ = true;
+}
+
+void MpvEngine::Stop() {
+  if (clip_ && mpv_) {
+    const char* stop[] = {"stop", nullptr};
+    api_->command_async(mpv_, 0, stop);
+  }
+  clip_ = 0;
+  entry_ = -1;
+  playing_ = false;
+  reported_ = false;
+  update();
+}
+
+void MpvEngine::Show(PixelRect where) {
+  setGeometry(where.left, where.top, where.width, where.height);
+  show();
+  raise();
+  setFocus(Qt::OtherFocusReason);
+}
+
+void MpvEngine::Hide() {
+  if (hasFocus() && parentWidget()) parentWidget()->setFocus();
+  hide();
+}
+
+std::uint64_t MpvEngine::Progress() const {
+  return frames_ + std::uint64_t(position_ > 0 ? position_ * 1000 : 0);
+}
+
+// The buffer keeps its size until the picture's size changes; libmpv draws
+// into it and paintEvent shows it, with no copy in between.
+bool MpvEngine::PrepareFrame(QSize size) {
+  if (frame_.size() == size && pixels_) return true;
+  frame_ = QImage();  // never left pointing into a freed buffer
+  // libmpv's converters prefer rows aligned to 64 bytes.
+  std::size_t stride = (std::size_t(size.width()) * 4 + 63) & ~std::size_t{63};
+  pixels_.reset(
+      static_cast<uchar*>(allocate_(64, stride * std::size_t(size.height()))));
+  if (!pixels_) return false;
+  frame_ = QImage(pixels_.get(), size.width(), size.height(), qsizetype(stride),
+                  QImage::Format_RGB32);
+  return true;
+}
+
+void MpvEngine::RenderFrame() {
+  if (!render_ ||
+      !(api_->render_context_update(render_) & MPV_RENDER_UPDATE_FRAME))
+    return;
+  qreal ratio = devicePixelRatioF();
+  QSize size = (QSizeF(this->size()) * ratio).toSize();
+  if (size.isEmpty() || !PrepareFrame(size)) return;
+  frame_.setDevicePixelRatio(ratio);
+  int surface[2] = {size.width(), size.height()};
+  std::size_t stride = std::size_t(frame_.bytesPerLine());
+  char format[] = "bgr0";
+  mpv_render_param params[] = {{MPV_RENDER_PARAM_SW_SIZE, surface},
+                               {MPV_RENDER_PARAM_SW_FORMAT, format},
+                               {MPV_RENDER_PARAM_SW_STRIDE, &stride},
+                               {MPV_RENDER_PARAM_SW_POINTER, pixels_.get()},
+                               {MPV_RENDER_PARAM_INVALID, nullptr}};
+  api_->render_context_render(render_, params);
+  if (playing_) ++frames_;
+  update();
+}
+
+void MpvEngine::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  if (frame_.isNull() || !playing_)
+    painter.fillRect(rect(), Qt::black);
+  else
+    painter.drawImage(rect(), frame_);
+}
+
+void MpvEngine::keyPressEvent(QKeyEvent* event) {
+  if (!IsCharacterKey(event->key(), event->text())) {
+    event->ignore();
+    return;
+  }
+  if (keyPressed_) keyPressed_(CharacterCode(event->text()));
+}
+
+}  // namespace tarnlight::qt
