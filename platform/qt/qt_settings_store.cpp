@@ -1,10 +1,83 @@
 #include "platform/qt/qt_settings_store.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QStringList>
+#include <QTemporaryFile>
 #include <QVariant>
+#include <chrono>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/error.h"
 
 namespace tarnlight::qt {
+namespace {
+
+using namespace std::chrono_literals;
+
+[[noreturn]] void SaveFailed(const QString& path, const QString& reason) {
+  throw PlatformError(
+      err::kPathAccess,
+      ("Unable to save the settings to " + path + ": " + reason).toStdString());
+}
+
+// What would keep QSettings from writing `path`, checked the way it checks
+// before it writes, or "" when nothing does. QSettings itself only reports
+// that access failed, never why.
+QString WriteProblem(const QString& path) {
+  std::error_code error;
+  std::filesystem::create_directories(
+      QFile::encodeName(QFileInfo(path).absolutePath()).toStdString(), error);
+  if (error) {
+    return "the folder cannot be created (" +
+           QString::fromStdString(error.message()) + ")";
+  }
+  QFile file(path);
+  if (file.exists() && !file.open(QIODevice::ReadWrite))
+    return "the file cannot be written (" + file.errorString() + ")";
+  QTemporaryFile probe(path);
+  if (!probe.open())
+    return "the folder cannot be written (" + probe.errorString() + ")";
+  return {};
+}
+
+// QSettings waits for its lock file without limit, and takes one for
+// abandoned only once it is 30 s old when the details inside do not show
+// the owner gone: an empty lock left by a process killed while creating it
+// froze every save for half a minute. The owner of a live lock holds an
+// flock on it, and QLockFile removes a stale-looking lock only when it can
+// take that flock itself, so a tiny stale time clears abandoned locks at
+// once and never a held one. Taking the lock here also bounds the wait for
+// a live owner; it is let go again for QSettings to take.
+QString LockProblem(const QString& path) {
+  const QString lockPath = path + ".lock";
+  QLockFile lock(lockPath);
+  lock.setStaleLockTime(1ms);
+  if (lock.tryLock(2s)) return {};
+  switch (lock.error()) {
+    case QLockFile::LockFailedError:
+      return "another program holds the lock " + lockPath;
+    case QLockFile::PermissionError:
+      return "the lock " + lockPath + " cannot be created (permission denied)";
+    default:
+      return "the lock " + lockPath + " cannot be written";
+  }
+}
+
+// QSettings ends every line it writes with a line end but does not check
+// for a short write: when a full disk or a file size limit cuts its last
+// line, it commits the cut file as if whole.
+bool EndsWithLineEnd(const QString& path) {
+  QFile file(path);
+  char last = 0;
+  return file.open(QIODevice::ReadOnly) && file.size() > 0 &&
+         file.seek(file.size() - 1) && file.getChar(&last) && last == '\n';
+}
+
+}  // namespace
 
 QString QtSettingsStore::FilePath(const QString& app) {
   QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
@@ -15,9 +88,17 @@ QString QtSettingsStore::FilePath(const QString& app) {
 
 QSettings& QtSettingsStore::FileOf(const std::string& app) {
   auto& file = files_[app];
-  if (!file) {
-    file = std::make_unique<QSettings>(FilePath(QString::fromStdString(app)),
-                                       QSettings::IniFormat);
+  // QSettings keeps the first error it meets, so one from parsing a
+  // hand-edited file would hide a later failure to write. Every group is
+  // parsed up front, and a second object over the same file - which Qt
+  // shares between objects, parsed by then - starts with a clean status.
+  if (!file || file->status() != QSettings::NoError) {
+    const QString path = FilePath(QString::fromStdString(app));
+    auto parsed = std::make_unique<QSettings>(path, QSettings::IniFormat);
+    parsed->allKeys();
+    file = parsed->status() == QSettings::NoError
+               ? std::move(parsed)
+               : std::make_unique<QSettings>(path, QSettings::IniFormat);
   }
   return *file;
 }
@@ -38,12 +119,43 @@ void QtSettingsStore::SaveSetting(const std::string& app,
                                   const std::string& section,
                                   const std::string& key,
                                   const std::string& value) {
-  FileOf(app).setValue(QString::fromStdString(section + "/" + key),
-                       QString::fromStdString(value));
+  const QString path = FilePath(QString::fromStdString(app));
+  QString problem = WriteProblem(path);
+  if (problem.isEmpty()) problem = LockProblem(path);
+  if (!problem.isEmpty()) SaveFailed(path, problem);
+
+  QSettings& file = FileOf(app);
+  const QString name = QString::fromStdString(section + "/" + key);
+  const QVariant before = file.value(name);
+  file.setValue(name, QString::fromStdString(value));
+  file.sync();
+  if (file.status() != QSettings::AccessError && EndsWithLineEnd(path)) return;
+  // The old value goes back, into the file too when QSettings committed a
+  // cut one, so that reads go on returning what the file held and no later
+  // write carries the change out. The next call starts from a fresh object,
+  // since this one keeps its error.
+  if (before.isValid())
+    file.setValue(name, before);
+  else
+    file.remove(name);
+  file.sync();
+  files_.erase(app);
+  SaveFailed(path, "the file could not be written");
 }
 
 void QtSettingsStore::Sync() {
-  for (auto& [app, file] : files_) file->sync();
+  for (auto it = files_.begin(); it != files_.end(); ++it) {
+    QSettings& file = *it->second;
+    // An object whose status holds an error got it from reading: FileOf
+    // replaces such an object before any write, so it has nothing to write.
+    if (file.status() != QSettings::NoError) continue;
+    file.sync();
+    if (file.status() == QSettings::AccessError) {
+      const QString path = file.fileName();
+      files_.erase(it);
+      SaveFailed(path, "the file could not be written");
+    }
+  }
 }
 
 }  // namespace tarnlight::qt
