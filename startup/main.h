@@ -24,6 +24,10 @@ class Tarnlight {
   // (the dialog has gone, or no mode was asked for) and the run ends now.
   bool Main();
 
+  // The end-program operation, for a request from outside the windows
+  // (a signal): every window is taken down and the process ends.
+  [[noreturn]] void End() { lifecycle_.EndProgram(); }
+
   const Module1& module1() const { return m_; }
   // The saver form, once "/s" has made it.
   const frmVid* saver() const { return vid_.get(); }
