@@ -1,9 +1,10 @@
 #include "platform/win32/registry_store.h"
 
+#include <optional>
 #include <vector>
 
+#include "platform/error.h"
 #include "platform/win32/text_convert.h"
-#include "platform/win32/win32_api.h"
 
 namespace tarnlight::win32 {
 namespace {
@@ -12,40 +13,108 @@ std::wstring SubKey(const std::string& app, const std::string& section) {
   return L"Software\\" + Widen(app) + L"\\" + Widen(section);
 }
 
+std::string SystemMessage(LSTATUS code) {
+  wchar_t* text = nullptr;
+  DWORD n = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+          FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, DWORD(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring message =
+      n ? std::wstring(text, n) : L"error " + std::to_wstring(code);
+  if (text) LocalFree(text);
+  while (!message.empty() &&
+         (message.back() == L'\n' || message.back() == L'\r' ||
+          message.back() == L' '))
+    message.pop_back();
+  return Narrow(message);
+}
+
+class Key {
+ public:
+  Key() = default;
+  Key(const Key&) = delete;
+  Key& operator=(const Key&) = delete;
+  ~Key() {
+    if (handle_) RegCloseKey(handle_);
+  }
+  HKEY* out() { return &handle_; }
+  HKEY get() const { return handle_; }
+
+ private:
+  HKEY handle_ = nullptr;
+};
+
+// The text of a REG_SZ or REG_EXPAND_SZ value of any length, up to its
+// first NUL, or nothing for a value of another type. The size is asked
+// first, and again for as long as the value grows between the calls.
+std::optional<std::wstring> ReadText(HKEY key, const std::wstring& name,
+                                     DWORD& type) {
+  DWORD bytes = 0;
+  LSTATUS status =
+      RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &bytes);
+  std::vector<wchar_t> text;
+  while (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) {
+    if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
+    // One character more than asked for, zeroed, ends a value stored
+    // without its NUL.
+    text.assign(bytes / sizeof(wchar_t) + 1, L'\0');
+    DWORD size = DWORD(text.size() * sizeof(wchar_t));
+    status = RegQueryValueExW(key, name.c_str(), nullptr, &type,
+                              reinterpret_cast<BYTE*>(text.data()), &size);
+    if (status == ERROR_SUCCESS) return std::wstring(text.data());
+    bytes = size;
+  }
+  return std::nullopt;
+}
+
+// %NAME% replaced by the variable's value; a text that cannot be expanded
+// (Windows takes 32K characters at most) stays as it is.
+std::wstring Expand(const std::wstring& text) {
+  DWORD size = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
+  while (size != 0) {
+    std::vector<wchar_t> out(size, L'\0');
+    DWORD needed = ExpandEnvironmentStringsW(text.c_str(), out.data(), size);
+    if (needed != 0 && needed <= size) return std::wstring(out.data());
+    size = needed;
+  }
+  return text;
+}
+
 }  // namespace
 
 std::string RegistryStore::GetSetting(const std::string& app,
                                       const std::string& section,
                                       const std::string& key) {
-  std::wstring subKey = SubKey(app, section), name = Widen(key);
-  DWORD bytes = 0;
-  if (RegGetValueW(HKEY_CURRENT_USER, subKey.c_str(), name.c_str(),
-                   RRF_RT_REG_SZ, nullptr, nullptr, &bytes) != ERROR_SUCCESS)
+  Key handle;
+  if (RegOpenKeyExW(root_, SubKey(app, section).c_str(), 0, KEY_QUERY_VALUE,
+                    handle.out()) != ERROR_SUCCESS)
     return "";
-  std::vector<wchar_t> text(bytes / sizeof(wchar_t) + 1, L'\0');
-  bytes = DWORD(text.size() * sizeof(wchar_t));
-  if (RegGetValueW(HKEY_CURRENT_USER, subKey.c_str(), name.c_str(),
-                   RRF_RT_REG_SZ, nullptr, text.data(),
-                   &bytes) != ERROR_SUCCESS)
-    return "";
-  return Narrow(text.data());
+  DWORD type = REG_NONE;
+  std::optional<std::wstring> text = ReadText(handle.get(), Widen(key), type);
+  if (!text) return "";
+  return Narrow(type == REG_EXPAND_SZ ? Expand(*text) : *text);
 }
 
 void RegistryStore::SaveSetting(const std::string& app,
                                 const std::string& section,
                                 const std::string& key,
                                 const std::string& value) {
-  std::wstring subKey = SubKey(app, section), name = Widen(key);
-  std::wstring text = Widen(value);
-  HKEY handle = nullptr;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, subKey.c_str(), 0, nullptr, 0,
-                      KEY_SET_VALUE, nullptr, &handle,
-                      nullptr) != ERROR_SUCCESS)
-    return;
-  RegSetValueExW(handle, name.c_str(), 0, REG_SZ,
-                 reinterpret_cast<const BYTE*>(text.c_str()),
-                 DWORD((text.size() + 1) * sizeof(wchar_t)));
-  RegCloseKey(handle);
+  const std::wstring subKey = SubKey(app, section);
+  const std::wstring text = Widen(value);
+  Key handle;
+  LSTATUS status = RegCreateKeyExW(root_, subKey.c_str(), 0, nullptr,
+                                   REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
+                                   nullptr, handle.out(), nullptr);
+  if (status == ERROR_SUCCESS) {
+    status = RegSetValueExW(handle.get(), Widen(key).c_str(), 0, REG_SZ,
+                            reinterpret_cast<const BYTE*>(text.c_str()),
+                            DWORD((text.size() + 1) * sizeof(wchar_t)));
+  }
+  if (status != ERROR_SUCCESS) {
+    throw PlatformError(err::kPathAccess,
+                        "Unable to save the settings to " + rootName_ + "\\" +
+                            Narrow(subKey) + ": " + SystemMessage(status));
+  }
 }
 
 }  // namespace tarnlight::win32
