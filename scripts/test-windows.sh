@@ -25,3 +25,4 @@ timeout 180 wineboot -i >/dev/null 2>&1 || true
 # case that fails is tried once more before it counts.
 ctest --test-dir build-win --output-on-failure -j"$(nproc)" --timeout 400 -L windows \
   --repeat until-pass:2
+./scripts/test-package.sh zip

@@ -9,6 +9,7 @@ cmake --build build -j"$(nproc)"
 # The end-to-end cases drive real windows; one that fails on a loaded
 # machine is tried once more before it counts.
 ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 300 --repeat until-pass:2
+./scripts/test-package.sh
 
 # The Windows build, cross-compiled and tested under Wine.
 if [ -x scripts/test-windows.sh ]; then
