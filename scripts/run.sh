@@ -35,10 +35,20 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   echo "Starting the saver; press any character key to end it."
   exec build/tarnlight "${args[@]}"
 fi
+# The dialog takes a character key as typing, so Escape (Cancel) ends it;
+# the saver ends on any character key.
+key=q
+[[ "${args[*]}" == */c* ]] && key=Escape
 echo "No display: running under Xvfb for 5 seconds."
 xvfb-run -a -s "-screen 0 1280x720x24" bash -c '
-  build/tarnlight "$@" & pid=$!
+  build/tarnlight "${@:2}" & pid=$!
   sleep 4
   import -window root build/demo/screenshot.png
-  xdotool key q; wait $pid' _ "${args[@]}"
+  xdotool key "$1"
+  for _ in $(seq 50); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+  if kill -0 $pid 2>/dev/null; then
+    echo "tarnlight did not end on $1; stopping it" >&2
+    kill $pid
+  fi
+  wait $pid' _ "$key" "${args[@]}"
 echo "Screenshot: build/demo/screenshot.png"
