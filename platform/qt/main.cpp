@@ -11,6 +11,7 @@
 #include "platform/qt/qt_services.h"
 #include "platform/qt/qt_settings_store.h"
 #include "platform/qt/qt_setup_window.h"
+#include "platform/qt/qt_signals.h"
 #include "platform/system_listing.h"
 
 namespace {
@@ -52,6 +53,9 @@ int main(int argc, char* argv[]) {
                     messageBox, pointer,  program, windows, loop,   files};
 
   Tarnlight app(services);
+  // A signal ends the run as a request from outside the windows: the
+  // take-down only, so the dialog stores nothing.
+  qt::EndOnSignals([&app] { app.End(); });
   // The saver lives on in its events until the end-program operation;
   // after the dialog, or with no mode at all, the run ends here.
   if (app.Main()) application.exec();

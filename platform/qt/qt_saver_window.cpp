@@ -20,14 +20,21 @@ void QtTimer::SetEnabled(bool enabled) {
 QtSaverWindow::QtSaverWindow(const SaverLayout& layout)
     : QWidget(nullptr, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
       layout_(layout),
-      timer_(layout.timerIntervalMs) {
+      timer_(layout.timerIntervalMs),
+      host_(HostWindow::FromEnvironment()),
+      covers_([this](int character) { ReportKey(character); },
+              [this] { ReportClosed(); }) {
   setAutoFillBackground(true);
   QPalette black = palette();
   black.setColor(QPalette::Window, Qt::black);
   setPalette(black);
   setFocusPolicy(Qt::StrongFocus);
   setWindowTitle(QString());
-  CoverPrimaryScreen();
+  setCursor(Qt::BlankCursor);
+  if (host_)
+    host_->Embed(*this, [this] { ReportClosed(); });
+  else
+    CoverPrimaryScreen();
   engine_ = new MpvEngine(this, [this](int character) {
     if (events_) events_->KeyPress(layout_.playerName, character);
   });
@@ -51,25 +58,68 @@ void QtSaverWindow::CoverPrimaryScreen() {
 int QtSaverWindow::Width() const { return width() * kTwipsPerPixel; }
 int QtSaverWindow::Height() const { return height() * kTwipsPerPixel; }
 
+// The host of a host's window owns the keyboard and sends no keys.
 void QtSaverWindow::Show(WindowEvents& events) {
   events_ = &events;
   events.Load();
-  showFullScreen();
-  CoverPrimaryScreen();
+  if (host_) {
+    show();
+    return;
+  }
+  covers_.Start();
+  connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this,
+          [this] { FollowPrimaryScreen(); });
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    WatchPrimaryGeometry(*screen);
+    ShowFullScreenOn(*this, *screen);
+  } else {
+    showFullScreen();
+  }
   raise();
   activateWindow();
   setFocus(Qt::ActiveWindowFocusReason);
 }
 
+// Only X11 needs telling: a Wayland compositor resizes a full-screen surface
+// itself.
+void QtSaverWindow::WatchPrimaryGeometry(QScreen& screen) {
+  QObject::disconnect(primaryGeometry_);
+  if (QGuiApplication::platformName() == QLatin1String("wayland")) return;
+  primaryGeometry_ =
+      connect(&screen, &QScreen::geometryChanged, this,
+              [this](const QRect& geometry) { setGeometry(geometry); });
+}
+
+// The clip goes on where it is; the next one is placed on the new screen.
+void QtSaverWindow::FollowPrimaryScreen() {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  if (!screen) return;
+  WatchPrimaryGeometry(*screen);
+  ShowFullScreenOn(*this, *screen);
+  raise();
+  activateWindow();
+}
+
 void QtSaverWindow::Close() {
   events_ = nullptr;
   timer_.SetEnabled(false);
+  disconnect(qGuiApp, nullptr, this, nullptr);
+  QObject::disconnect(primaryGeometry_);
+  covers_.Stop();
   hide();
+}
+
+void QtSaverWindow::ReportKey(int character) {
+  if (events_) events_->KeyPress("", character);
+}
+
+void QtSaverWindow::ReportClosed() {
+  if (events_) events_->Closed();
 }
 
 void QtSaverWindow::keyPressEvent(QKeyEvent* event) {
   if (events_ && IsCharacterKey(event->key(), event->text())) {
-    events_->KeyPress("", CharacterCode(event->text()));
+    ReportKey(CharacterCode(event->text()));
     return;
   }
   event->ignore();
@@ -77,7 +127,7 @@ void QtSaverWindow::keyPressEvent(QKeyEvent* event) {
 
 void QtSaverWindow::closeEvent(QCloseEvent* event) {
   event->ignore();  // the run's own take-down hides the window
-  if (events_) events_->Closed();
+  ReportClosed();
 }
 
 }  // namespace tarnlight::qt

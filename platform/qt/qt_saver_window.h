@@ -2,8 +2,11 @@
 
 #include <QTimer>
 #include <QWidget>
+#include <memory>
 
 #include "platform/qt/mpv_engine.h"
+#include "platform/qt/qt_host_window.h"
+#include "platform/qt/qt_screen_covers.h"
 #include "platform/windows.h"
 
 namespace tarnlight::qt {
@@ -21,7 +24,9 @@ class QtTimer final : public Timer {
 
 // The saver's black, frameless window over the whole primary screen, with
 // the engine's picture as a child: one surface, which Wayland allows where
-// it would not let a client place a second top-level window.
+// it would not let a client place a second top-level window. Every other
+// screen gets a black cover of its own. Inside a host's window
+// (XScreenSaver) it fills that window instead and covers nothing else.
 class QtSaverWindow final : public QWidget, public SaverWindow {
  public:
   explicit QtSaverWindow(const SaverLayout& layout);
@@ -42,11 +47,18 @@ class QtSaverWindow final : public QWidget, public SaverWindow {
 
  private:
   void CoverPrimaryScreen();
+  void WatchPrimaryGeometry(QScreen& screen);
+  void FollowPrimaryScreen();
+  void ReportKey(int character);
+  void ReportClosed();
 
   const SaverLayout layout_;
   MpvEngine* engine_;
   QtTimer timer_;
   WindowEvents* events_ = nullptr;
+  std::unique_ptr<HostWindow> host_;
+  ScreenCovers covers_;
+  QMetaObject::Connection primaryGeometry_;
 };
 
 }  // namespace tarnlight::qt
