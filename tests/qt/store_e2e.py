@@ -1,0 +1,106 @@
+#!/usr/bin/env python3
+"""The settings file survives the program being killed while OK saves.
+
+Usage: store_e2e.py PATH_TO_TARNLIGHT
+
+Opens the setup dialog, types a new folder, presses Return and kills the
+program with SIGKILL at moments spread over the next 100 ms, again and again
+in one X server. After every kill the file must be well formed and hold
+either all four old values or all four new ones.
+"""
+
+import os
+import random
+import signal
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from tarnlight_e2e import Failure, Session, check, read_ini, write_ini  # noqa: E402
+
+RUNS = 50
+OLD = {"timeFrom": "10:30", "timeUntil": "17:00", "vidFolder": "d:\\old\\",
+       "intervalTime": "12"}
+TYPED = "e:\\new"
+NEW = dict(OLD, vidFolder=TYPED + "\\")
+
+
+def well_formed(path):
+    """The file's values, after checking that every line of it is whole:
+    UTF-8, ending in a line end, each line a group, a key=value or empty."""
+    with open(path, "rb") as f:
+        data = f.read()
+    try:
+        text = data.decode("utf-8")
+    except UnicodeDecodeError:
+        raise Failure(f"the file is not UTF-8: {data!r}")
+    check(text.endswith("\n"), f"the file ends mid-line: {data!r}")
+    for line in text.splitlines():
+        check(line == "" or (line.startswith("[") and line.endswith("]"))
+              or "=" in line, f"a broken line {line!r} in {data!r}")
+    return read_ini(path)
+
+
+def save_and_kill(s, delay):
+    """One OK with the kill `delay` seconds after Return; returns whether
+    the program was still running when the signal went out."""
+    write_ini(s.ini, OLD)
+    s.start("/c")
+    s.wait_focus(s.find_window("Tarnlight Setup"))
+    s.xdotool("type", "--delay", "10", TYPED)
+    s.xdotool("key", "Return")
+    time.sleep(delay)
+    running = s.alive()
+    s.proc.send_signal(signal.SIGKILL)
+    s.wait_exit(5)
+    return running
+
+
+def main():
+    binary = sys.argv[1]
+    s = Session(binary)
+    # The X server resets when its last client goes, and refuses connections
+    # while it does: a client held open for the whole case keeps a killed
+    # program from ever being the last.
+    keeper = subprocess.Popen(["xprop", "-root", "-spy"], env=s.env,
+                              stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL)
+    try:
+        # Denser near Return, where the saves are, but reaching 100 ms.
+        delays = [0.1 * (i / RUNS) ** 2 for i in range(RUNS)]
+        random.shuffle(delays)
+        seen = {"old": 0, "new": 0, "running": 0}
+        for delay in delays:
+            seen["running"] += save_and_kill(s, delay)
+            values = well_formed(s.ini)
+            check(values in (OLD, NEW),
+                  f"killed {delay * 1000:.1f} ms after Return, the file "
+                  f"holds {values}")
+            seen["old" if values == OLD else "new"] += 1
+            left = set(os.listdir(os.path.dirname(s.ini)))
+            check(left <= {"Tarnlight.ini", "Tarnlight.ini.lock"},
+                  f"files left beside the settings: {sorted(left)}")
+        # A run that is not killed must save, or every run above could have
+        # kept the old file for a reason that has nothing to do with kills.
+        write_ini(s.ini, OLD)
+        s.start("/c")
+        s.wait_focus(s.find_window("Tarnlight Setup"))
+        s.xdotool("type", "--delay", "10", TYPED)
+        s.xdotool("key", "Return")
+        check(s.wait_exit(5) == 0, "non-zero exit")
+        check(well_formed(s.ini) == NEW, f"OK stored {read_ini(s.ini)}")
+    except Failure as failure:
+        print(f"FAIL store_survives_kills: {failure}")
+        return 1
+    finally:
+        keeper.kill()
+        keeper.wait()
+        s.close()
+    print(f"PASS store_survives_kills: {seen['old']} old, {seen['new']} new, "
+          f"{seen['running']} killed while running")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
