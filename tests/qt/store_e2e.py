@@ -16,6 +16,9 @@ import subprocess
 import sys
 import time
 
+# The shared helpers are imported from beside this script, without leaving
+# compiled copies in the source tree.
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from tarnlight_e2e import Failure, Session, check, read_ini, write_ini  # noqa: E402
 
