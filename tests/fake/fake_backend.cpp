@@ -151,6 +151,7 @@ void FakeTimer::Schedule() {
 void FakeEngine::Open(std::uint64_t clip, const std::string& path) {
   Stop();
   current_ = clip;
+  busy = true;
   opens.push_back({loop_.nowMs / 1000, clip, path});
   if (answerAfterMs < 0) return;
   auto failure = openFailure;
@@ -181,6 +182,7 @@ void FakeEngine::Play() {
 
 void FakeEngine::Stop() {
   ++stops;
+  busy = false;
   current_ = 0;
   playingSince_ = -1;
 }
@@ -213,7 +215,7 @@ void FakeSaverWindow::Show(WindowEvents& sink) {
 
 void FakeSaverWindow::Close() {
   closed = true;
-  engineStopsAtClose = vid.stops;
+  engineBusyAtClose = vid.busy;
   events = nullptr;
   timTimer.events = nullptr;
 }

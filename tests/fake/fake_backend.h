@@ -193,6 +193,7 @@ class FakeEngine final : public Engine {
   std::optional<PixelRect> shown;
   std::vector<PixelRect> showings;  // every Show, in order
   int stops = 0;
+  bool busy = false;  // opening or playing a clip not stopped since
   // Results that arrived for a clip no longer current, as the back end
   // would still deliver them.
   int lateResults = 0;
@@ -223,7 +224,7 @@ class FakeSaverWindow final : public SaverWindow {
   WindowEvents* events = nullptr;
   bool shown = false;
   bool closed = false;
-  int engineStopsAtClose = -1;
+  bool engineBusyAtClose = false;
 };
 
 class FakeTextBox final : public TextBox {
