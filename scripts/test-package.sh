@@ -141,11 +141,17 @@ check_deb() {
   # Without the recommended Wayland plugin: the test needs no download.
   installed=yes
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
-    --no-install-recommends "./$deb" >/dev/null ||
+    --no-install-recommends "./$deb" >"$tmp/apt.log" 2>&1 || {
+    cat "$tmp/apt.log"
     fail "apt-get install ./$deb failed"
+  }
   [ -x /usr/bin/tarnlight ] || fail "no /usr/bin/tarnlight after install"
   run_installed
-  DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq tarnlight >/dev/null
+  DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq tarnlight \
+    >"$tmp/apt.log" 2>&1 || {
+    cat "$tmp/apt.log"
+    fail "apt-get remove tarnlight failed"
+  }
   installed=""
   [ ! -e /usr/bin/tarnlight ] || fail "/usr/bin/tarnlight left after removal"
   echo "apt-get install, run, apt-get remove: ok"
