@@ -48,14 +48,16 @@ QString WriteProblem(const QString& path) {
 // abandoned only once it is 30 s old when the details inside do not show
 // the owner gone: an empty lock left by a process killed while creating it
 // froze every save for half a minute. The owner of a live lock holds an
-// flock on it, and QLockFile removes a stale-looking lock only when it can
-// take that flock itself, so a tiny stale time clears abandoned locks at
-// once and never a held one. Taking the lock here also bounds the wait for
-// a live owner; it is let go again for QSettings to take.
+// flock on it, and removeStaleLockFile() removes a lock only when it can
+// take that flock itself, so clearing first removes every abandoned lock -
+// and the helper lock QLockFile keeps while it clears one - and never a
+// held one. The wait for a live owner is bounded here; the lock is let go
+// again for QSettings to take.
 QString LockProblem(const QString& path) {
   const QString lockPath = path + ".lock";
+  for (const QString& file : {lockPath + ".rmlock", lockPath})
+    if (QFileInfo::exists(file)) QLockFile(file).removeStaleLockFile();
   QLockFile lock(lockPath);
-  lock.setStaleLockTime(1ms);
   if (lock.tryLock(2s)) return {};
   switch (lock.error()) {
     case QLockFile::LockFailedError:

@@ -13,6 +13,7 @@
 #include <Qt>
 #include <chrono>
 #include <filesystem>
+#include <optional>
 
 #include "platform/error.h"
 #include "platform/qt/keys.h"
@@ -207,19 +208,31 @@ TEST_F(QtSettingsStoreTest, ALockWhoseOwnerIsGoneIsClearedAtOnce) {
   pid_t child = fork();
   if (child == 0) _exit(0);
   waitpid(child, nullptr, 0);
-  const QByteArray locks[] = {
-      "",  // the owner was killed before it wrote its details
-      "not a lock file\n",
-      QByteArray::number(child) + "\ntarnlight\n" +
-          QSysInfo::machineHostName().toUtf8() + "\n",
+  const QByteArray dead = QByteArray::number(child) + "\ntarnlight\n" +
+                          QSysInfo::machineHostName().toUtf8() + "\n";
+  struct Case {
+    const char* name;
+    QByteArray lock;
+    // The helper lock QLockFile keeps while it clears an abandoned one.
+    std::optional<QByteArray> rmlock;
   };
-  for (const QByteArray& lock : locks) {
-    SCOPED_TRACE(lock.toStdString());
+  const Case cases[] = {
+      // The owner was killed before it wrote its details.
+      {"empty", "", std::nullopt},
+      {"not a lock", "not a lock file\n", std::nullopt},
+      {"dead owner", dead, std::nullopt},
+      {"killed while clearing", dead, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     WriteIni("[settings]\nvidFolder=d:\\\\old\\\\\n");
-    QFile file(Ini() + ".lock");
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(lock);
-    file.close();
+    auto put = [](const QString& path, const QByteArray& text) {
+      QFile file(path);
+      ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+      file.write(text);
+    };
+    put(Ini() + ".lock", c.lock);
+    if (c.rmlock) put(Ini() + ".lock.rmlock", *c.rmlock);
     QtSettingsStore store;
     QElapsedTimer timer;
     timer.start();
@@ -227,6 +240,8 @@ TEST_F(QtSettingsStoreTest, ALockWhoseOwnerIsGoneIsClearedAtOnce) {
     EXPECT_EQ(ReadFromFile("vidFolder"), "e:\\new\\");
     // QSettings alone waits some 32 s for such a lock.
     EXPECT_LT(timer.elapsed(), 5000);
+    EXPECT_EQ(QDir(dir.path() + "/Tarnlight").entryList(QDir::Files),
+              QStringList{"Tarnlight.ini"});
   }
 }
 

@@ -52,11 +52,16 @@ def save_and_kill(s, delay):
     s.start("/c")
     s.wait_focus(s.find_window("Tarnlight Setup"))
     s.xdotool("type", "--delay", "10", TYPED)
-    s.xdotool("key", "Return")
+    # Timed from the start of the keystroke, not its end: the key reaches
+    # the program while xdotool is still running.
+    typist = subprocess.Popen(["xdotool", "key", "Return"], env=s.env,
+                              stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL)
     time.sleep(delay)
     running = s.alive()
     s.proc.send_signal(signal.SIGKILL)
     s.wait_exit(5)
+    typist.wait(10)
     return running
 
 
@@ -70,8 +75,9 @@ def main():
                               stdout=subprocess.DEVNULL,
                               stderr=subprocess.DEVNULL)
     try:
-        # Denser near Return, where the saves are, but reaching 100 ms.
-        delays = [0.1 * (i / RUNS) ** 2 for i in range(RUNS)]
+        # One kill in each 2 ms of the 100 ms after Return; the four saves
+        # land some 10 to 140 ms after it.
+        delays = [0.1 * (i + random.random()) / RUNS for i in range(RUNS)]
         random.shuffle(delays)
         seen = {"old": 0, "new": 0, "running": 0}
         for delay in delays:
@@ -81,8 +87,10 @@ def main():
                   f"killed {delay * 1000:.1f} ms after Return, the file "
                   f"holds {values}")
             seen["old" if values == OLD else "new"] += 1
+            # A kill may leave lock files, never a temporary copy.
             left = set(os.listdir(os.path.dirname(s.ini)))
-            check(left <= {"Tarnlight.ini", "Tarnlight.ini.lock"},
+            check(left <= {"Tarnlight.ini", "Tarnlight.ini.lock",
+                           "Tarnlight.ini.lock.rmlock"},
                   f"files left beside the settings: {sorted(left)}")
         # A run that is not killed must save, or every run above could have
         # kept the old file for a reason that has nothing to do with kills.
@@ -93,6 +101,9 @@ def main():
         s.xdotool("key", "Return")
         check(s.wait_exit(5) == 0, "non-zero exit")
         check(well_formed(s.ini) == NEW, f"OK stored {read_ini(s.ini)}")
+        # ...and clears the locks the kills left.
+        left = os.listdir(os.path.dirname(s.ini))
+        check(left == ["Tarnlight.ini"], f"files left: {sorted(left)}")
     except Failure as failure:
         print(f"FAIL store_survives_kills: {failure}")
         return 1
