@@ -1,105 +1,308 @@
 #include "platform/win32/dshow_engine.h"
 
-#include "platform/error.h"
+#include <atomic>
+#include <mutex>
+#include <optional>
+#include <thread>
+
 #include "platform/win32/com_ptr.h"
+#include "platform/win32/media_work.h"
 #include "platform/win32/text_convert.h"
 #include "platform/win32/win32_services.h"
 
 namespace tarnlight::win32 {
 
-void DShowEngine::Close() {
-  if (control_) control_->Stop();
-  if (events_) events_->SetNotifyWindow(0, 0, 0);
-  if (video_) {
-    video_->put_Visible(OAFALSE);
-    video_->put_Owner(0);
+// Shared by the GUI thread and the clip's own thread. The GUI thread only
+// leaves requests and reads results; every DirectShow call is the clip
+// thread's.
+struct DShowClip {
+  DShowClip(HWND w, UINT m, WPARAM s, std::wstring p)
+      : window(w), message(m), serial(s), path(std::move(p)) {}
+  ~DShowClip() {
+    if (wake) CloseHandle(wake);
   }
-  Release(video_);
-  Release(events_);
-  Release(control_);
-  Release(graph_);
-}
 
-// Added before RenderFile so that the graph uses it rather than a renderer
-// that would draw outside the player's window.
-void DShowEngine::AddGdiRenderer() {
-  IBaseFilter* renderer = nullptr;
-  if (SUCCEEDED(CoCreateInstance(CLSID_VideoRenderer, nullptr,
-                                 CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                 reinterpret_cast<void**>(&renderer)))) {
-    graph_->AddFilter(renderer, L"Video Renderer");
-    renderer->Release();
+  void Post(DShowEngine::Posted what) {
+    PostMessageW(window, message, serial, what);
   }
-}
+  template <typename Change>
+  void Request(Change change) {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      change(*this);
+    }
+    SetEvent(wake);
+  }
 
-PixelSize DShowEngine::VideoSize() {
-  IBasicVideo* basic = nullptr;
-  long w = 0, h = 0;
-  if (SUCCEEDED(graph_->QueryInterface(IID_IBasicVideo,
-                                       reinterpret_cast<void**>(&basic))) &&
-      FAILED(basic->GetVideoSize(&w, &h)))
-    w = h = 0;
-  Release(basic);
-  if (w <= 0 || h <= 0) return {};
-  return {int(w), int(h)};
-}
+  const HWND window;
+  const UINT message;
+  const WPARAM serial;
+  const std::wstring path;
+  HANDLE wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
 
-// RenderFile opens the clip synchronously, so its size is known here.
-PixelSize DShowEngine::Open(const std::string& path) {
-  Close();
-  HRESULT hr =
-      CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
-                       IID_IGraphBuilder, reinterpret_cast<void**>(&graph_));
-  if (FAILED(hr)) ThrowHresult(hr, "The player could not be created");
-  AddGdiRenderer();
-  hr = graph_->RenderFile(Widen(path).c_str(), nullptr);
-  if (FAILED(hr)) {
-    Close();
-    ThrowHresult(hr, "The clip could not be opened");
+  std::mutex mutex;
+  // Requests from the GUI thread.
+  bool stop = false, play = false;
+  std::optional<PixelSize> place;
+  // Results for the GUI thread, written before they are posted.
+  HRESULT result = S_OK;
+  const char* failure = "";
+  PixelSize size;
+  std::atomic<std::uint64_t> progress{0};
+};
+
+namespace {
+
+// One clip's graph, living on its own thread from creation to release.
+class Graph {
+ public:
+  ~Graph() { Teardown(); }
+
+  HRESULT Build(const std::wstring& path) {
+    HRESULT hr =
+        CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
+                         IID_IGraphBuilder, reinterpret_cast<void**>(&graph_));
+    if (FAILED(hr)) return hr;
+    // Added before RenderFile so that the graph uses it rather than a
+    // renderer that would draw outside the surface.
+    if (SUCCEEDED(CoCreateInstance(CLSID_VideoRenderer, nullptr,
+                                   CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                   reinterpret_cast<void**>(&renderer_))))
+      graph_->AddFilter(renderer_, L"Video Renderer");
+    hr = graph_->RenderFile(path.c_str(), nullptr);
+    if (FAILED(hr)) return hr;
+    graph_->QueryInterface(IID_IMediaControl,
+                           reinterpret_cast<void**>(&control_));
+    graph_->QueryInterface(IID_IMediaEvent, reinterpret_cast<void**>(&events_));
+    graph_->QueryInterface(IID_IMediaSeeking,
+                           reinterpret_cast<void**>(&seeking_));
+    return control_ && events_ ? S_OK : E_NOINTERFACE;
   }
-  graph_->QueryInterface(IID_IMediaControl,
-                         reinterpret_cast<void**>(&control_));
-  graph_->QueryInterface(IID_IMediaEventEx, reinterpret_cast<void**>(&events_));
-  graph_->QueryInterface(IID_IVideoWindow, reinterpret_cast<void**>(&video_));
-  if (!control_ || !events_) {
-    Close();
-    throw PlatformError(err::kInvalidCall, "The player has no controls");
+
+  PixelSize VideoSize() {
+    IBasicVideo* basic = nullptr;
+    long w = 0, h = 0;
+    if (SUCCEEDED(graph_->QueryInterface(IID_IBasicVideo,
+                                         reinterpret_cast<void**>(&basic))) &&
+        FAILED(basic->GetVideoSize(&w, &h)))
+      w = h = 0;
+    Release(basic);
+    if (w <= 0 || h <= 0) return {};
+    return {int(w), int(h)};
   }
-  events_->SetNotifyWindow(reinterpret_cast<OAHWND>(window_), message_, 0);
-  PixelSize size = VideoSize();
-  if (size.width == 0) Release(video_);  // no picture: nothing to place
-  if (video_) {
-    video_->put_Owner(reinterpret_cast<OAHWND>(window_));
+
+  // The renderer's window becomes a child of the surface, and what it
+  // receives from the keyboard and the mouse goes on to the surface.
+  void Attach(HWND surface) {
+    if (FAILED(graph_->QueryInterface(IID_IVideoWindow,
+                                      reinterpret_cast<void**>(&video_))))
+      return;
+    video_->put_Owner(reinterpret_cast<OAHWND>(surface));
     video_->put_WindowStyle(WS_CHILD | WS_CLIPSIBLINGS);
-    video_->put_MessageDrain(reinterpret_cast<OAHWND>(window_));
+    video_->put_MessageDrain(reinterpret_cast<OAHWND>(surface));
+    if (renderer_)
+      renderer_->QueryInterface(IID_IQualProp,
+                                reinterpret_cast<void**>(&quality_));
   }
-  return size;
+
+  void Place(PixelSize size) {
+    if (video_) video_->SetWindowPosition(0, 0, size.width, size.height);
+  }
+
+  HRESULT Run() { return control_->Run(); }
+
+  // True when the clip has ended, by finishing or by failing.
+  bool Ended() {
+    long code = 0;
+    LONG_PTR p1 = 0, p2 = 0;
+    bool ended = false;
+    while (SUCCEEDED(events_->GetEvent(&code, &p1, &p2, 0))) {
+      events_->FreeEventParams(code, p1, p2);
+      if (code == EC_COMPLETE || code == EC_ERRORABORT || code == EC_USERABORT)
+        ended = true;
+    }
+    return ended;
+  }
+
+  // Frames drawn while there is a picture; the position in ms otherwise,
+  // or where the renderer does not count its frames.
+  std::uint64_t Progress() {
+    int frames = 0;
+    if (quality_ && SUCCEEDED(quality_->get_FramesDrawn(&frames)))
+      return std::uint64_t(frames > 0 ? frames : 0);
+    LONGLONG position = 0;
+    if (seeking_ && SUCCEEDED(seeking_->GetCurrentPosition(&position)))
+      return std::uint64_t(position > 0 ? position / 10000 : 0);
+    return 0;
+  }
+
+  void Teardown() {
+    if (control_) control_->Stop();
+    if (video_) {
+      video_->put_Visible(OAFALSE);
+      video_->put_MessageDrain(0);
+      video_->put_Owner(0);
+    }
+    Release(quality_);
+    Release(video_);
+    Release(seeking_);
+    Release(events_);
+    Release(control_);
+    Release(renderer_);
+    Release(graph_);
+  }
+
+ private:
+  IGraphBuilder* graph_ = nullptr;
+  IBaseFilter* renderer_ = nullptr;
+  IMediaControl* control_ = nullptr;
+  IMediaEvent* events_ = nullptr;
+  IMediaSeeking* seeking_ = nullptr;
+  IVideoWindow* video_ = nullptr;
+  IQualProp* quality_ = nullptr;
+};
+
+// Filters may make windows on this thread (the renderer's among them), so
+// it answers messages while it waits for the GUI thread's requests.
+bool WaitForRequest(HANDLE wake, DWORD ms) {
+  DWORD r = MsgWaitForMultipleObjects(1, &wake, FALSE, ms, QS_ALLINPUT);
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return r == WAIT_OBJECT_0;
 }
 
-void DShowEngine::Place(PixelSize size) {
-  if (video_) video_->SetWindowPosition(0, 0, size.width, size.height);
+void Drive(DShowClip& clip, Graph& graph) {
+  PixelSize size = graph.VideoSize();
+  bool picture = size.width > 0;
+  if (picture) graph.Attach(clip.window);
+  {
+    std::lock_guard<std::mutex> lock(clip.mutex);
+    if (clip.stop) return;
+    clip.size = size;
+  }
+  clip.Post(DShowEngine::kOpened);
+  bool playing = false;
+  for (;;) {
+    WaitForRequest(clip.wake, playing ? 200 : INFINITE);
+    bool play;
+    std::optional<PixelSize> place;
+    {
+      std::lock_guard<std::mutex> lock(clip.mutex);
+      if (clip.stop) return;
+      play = clip.play && !playing;
+      place.swap(clip.place);
+    }
+    if (place && picture) graph.Place(*place);
+    if (play) {
+      HRESULT hr = graph.Run();
+      if (FAILED(hr)) {
+        {
+          std::lock_guard<std::mutex> lock(clip.mutex);
+          clip.result = hr;
+          clip.failure = "The clip could not be started";
+        }
+        clip.Post(DShowEngine::kFailed);
+        return;
+      }
+      playing = true;
+    }
+    if (playing) {
+      clip.progress = graph.Progress();
+      if (graph.Ended()) {
+        clip.Post(DShowEngine::kEnded);
+        playing = false;
+      }
+    }
+  }
+}
+
+// Counted as media work from before it starts.
+void RunClip(std::shared_ptr<DShowClip> clip) {
+  HRESULT init = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  {
+    Graph graph;
+    HRESULT hr = FAILED(init) ? init : graph.Build(clip->path);
+    bool stopped;
+    {
+      std::lock_guard<std::mutex> lock(clip->mutex);
+      stopped = clip->stop;
+      if (FAILED(hr)) {
+        clip->result = hr;
+        clip->failure = "The clip could not be opened";
+      }
+    }
+    if (FAILED(hr) && !stopped) clip->Post(DShowEngine::kFailed);
+    if (SUCCEEDED(hr) && !stopped) Drive(*clip, graph);
+  }
+  if (SUCCEEDED(init)) CoUninitialize();
+  media_work::End();
+}
+
+}  // namespace
+
+void DShowEngine::Open(const std::string& path) {
+  Close();
+  auto clip =
+      std::make_shared<DShowClip>(window_, message_, ++serial_, Widen(path));
+  if (!clip->wake) ThrowLastError("The player could not be created");
+  media_work::Begin();
+  try {
+    std::thread(RunClip, clip).detach();
+  } catch (const std::system_error& e) {
+    media_work::End();
+    throw PlatformError(
+        err::kOutOfMemory,
+        std::string("The player could not be created: ") + e.what());
+  }
+  clip_ = std::move(clip);
+}
+
+News DShowEngine::Notified(UINT message, WPARAM wp, LPARAM lp) {
+  if (message != message_ || !clip_ || wp != clip_->serial) return News::None;
+  switch (lp) {
+    case kOpened:
+      return News::Opened;
+    case kFailed:
+      return News::Failed;
+    case kEnded:
+      return News::Ended;
+    default:
+      return News::None;
+  }
+}
+
+PixelSize DShowEngine::Size() const {
+  if (!clip_) return {};
+  std::lock_guard<std::mutex> lock(clip_->mutex);
+  return clip_->size;
+}
+
+PlatformError DShowEngine::Error() const {
+  if (!clip_) return PlatformError(err::kInvalidCall, "No clip is open");
+  std::lock_guard<std::mutex> lock(clip_->mutex);
+  return HresultError(clip_->result, clip_->failure);
 }
 
 void DShowEngine::Play() {
-  if (!control_)
-    throw PlatformError(err::kInvalidCall, "No clip is open to play");
-  HRESULT hr = control_->Run();
-  if (FAILED(hr)) ThrowHresult(hr, "The clip could not be started");
+  if (!clip_) throw PlatformError(err::kInvalidCall, "No clip is open to play");
+  clip_->Request([](DShowClip& c) { c.play = true; });
 }
 
-// The end of the clip, and an error or abort while it plays, all end it.
-bool DShowEngine::Notified(unsigned message, std::uintptr_t, std::intptr_t) {
-  if (message != message_ || !events_) return false;
-  long code = 0;
-  LONG_PTR p1 = 0, p2 = 0;
-  bool ended = false;
-  while (SUCCEEDED(events_->GetEvent(&code, &p1, &p2, 0))) {
-    events_->FreeEventParams(code, p1, p2);
-    if (code == EC_COMPLETE || code == EC_ERRORABORT || code == EC_USERABORT)
-      ended = true;
-  }
-  if (ended) control_->Stop();
-  return ended;
+void DShowEngine::Place(PixelSize size) {
+  if (clip_) clip_->Request([size](DShowClip& c) { c.place = size; });
+}
+
+void DShowEngine::Close() {
+  if (!clip_) return;
+  clip_->Request([](DShowClip& c) { c.stop = true; });
+  clip_.reset();
+}
+
+std::uint64_t DShowEngine::Progress() const {
+  return clip_ ? clip_->progress.load() : 0;
 }
 
 }  // namespace tarnlight::win32

@@ -1,14 +1,20 @@
 #pragma once
 
+#include <memory>
+
 #include "platform/win32/video_engine.h"
-#include "platform/win32/win32_api.h"
 
 namespace tarnlight::win32 {
 
+struct DShowClip;
+
 // DirectShow: a filter graph with the GDI video renderer, which draws in a
-// child window of the player's window. Found on every Windows, and the one
-// engine that shows a picture under Wine. The graph posts its events to the
-// window as `message`.
+// child window of the surface. Found on every Windows, and the one engine
+// that shows a picture under Wine. RenderFile can take as long as the file
+// and its filters like, so each clip's graph is built, driven and released
+// on a thread of its own, which posts what it learns to the window as
+// `message`; a closed clip's thread is left to finish on its own, and what
+// it still posts is ignored.
 class DShowEngine final : public VideoEngine {
  public:
   DShowEngine(HWND window, UINT message) : window_(window), message_(message) {}
@@ -16,22 +22,23 @@ class DShowEngine final : public VideoEngine {
   DShowEngine(const DShowEngine&) = delete;
   DShowEngine& operator=(const DShowEngine&) = delete;
 
-  PixelSize Open(const std::string& path) override;
-  void Place(PixelSize size) override;
+  void Open(const std::string& path) override;
+  News Notified(UINT message, WPARAM wp, LPARAM lp) override;
+  PixelSize Size() const override;
+  PlatformError Error() const override;
   void Play() override;
+  void Place(PixelSize size) override;
   void Close() override;
-  bool Notified(unsigned message, std::uintptr_t wp, std::intptr_t lp) override;
+  std::uint64_t Progress() const override;
+
+  // What the clip's thread posts, in the message's LPARAM.
+  enum Posted : LPARAM { kOpened = 1, kFailed = 2, kEnded = 3 };
 
  private:
-  void AddGdiRenderer();
-  PixelSize VideoSize();
-
   HWND window_;
   UINT message_;
-  IGraphBuilder* graph_ = nullptr;
-  IMediaControl* control_ = nullptr;
-  IMediaEventEx* events_ = nullptr;
-  IVideoWindow* video_ = nullptr;
+  WPARAM serial_ = 0;
+  std::shared_ptr<DShowClip> clip_;
 };
 
 }  // namespace tarnlight::win32

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 
-#include "platform/error.h"
 #include "platform/win32/com_ptr.h"
 #include "platform/win32/text_convert.h"
 #include "platform/win32/win32_services.h"
@@ -11,7 +11,6 @@
 namespace tarnlight::win32 {
 namespace {
 
-constexpr ULONGLONG kLoadTimeoutMs = 2000;
 constexpr int kLargestSide = 1 << 20;
 
 template <typename Fn>
@@ -32,18 +31,12 @@ std::wstring FullPath(const std::string& path) {
 
 }  // namespace
 
-// Called on the engine's threads: it only records how loading went and
-// posts what ends a clip. Free-threaded, so its count is atomic.
+// Called on the engine's threads: it only posts what it hears to the
+// window, tagged with its clip. Free-threaded, so its count is atomic.
 class MfEngine::Notify final : public mfe::IMFMediaEngineNotify {
  public:
-  Notify(HWND window, UINT message, std::uintptr_t clip)
-      : window_(window),
-        message_(message),
-        clip_(clip),
-        loaded_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-  ~Notify() {
-    if (loaded_) CloseHandle(loaded_);
-  }
+  Notify(HWND window, UINT message, WPARAM clip)
+      : window_(window), message_(message), clip_(clip) {}
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (!out) return E_POINTER;
@@ -64,29 +57,21 @@ class MfEngine::Notify final : public mfe::IMFMediaEngineNotify {
 
   HRESULT STDMETHODCALLTYPE EventNotify(DWORD event, DWORD_PTR,
                                         DWORD) override {
-    if (event == mfe::kEventLoadedMetadata || event == mfe::kEventError) {
-      DWORD none = 0;
-      outcome_.compare_exchange_strong(none, event);
-      if (loaded_) SetEvent(loaded_);
-    }
-    if (!detached_ && (event == mfe::kEventEnded || event == mfe::kEventError ||
-                       event == mfe::kEventAbort))
+    if (!detached_ &&
+        (event == mfe::kEventLoadedMetadata || event == mfe::kEventEnded ||
+         event == mfe::kEventError || event == mfe::kEventAbort))
       PostMessageW(window_, message_, clip_, LPARAM(event));
     return S_OK;
   }
 
   void Detach() { detached_ = true; }
-  HANDLE loaded() const { return loaded_; }
-  DWORD outcome() const { return outcome_; }
 
  private:
   std::atomic<ULONG> refs_{1};
   std::atomic<bool> detached_{false};
-  std::atomic<DWORD> outcome_{0};
   HWND window_;
   UINT message_;
-  std::uintptr_t clip_;
-  HANDLE loaded_;
+  WPARAM clip_;
 };
 
 std::unique_ptr<MfEngine> MfEngine::Create(HWND window, UINT message) {
@@ -121,16 +106,13 @@ MfEngine::~MfEngine() {
 
 void MfEngine::Fail(HRESULT hr, const char* what) {
   Close();
-  ThrowHresult(hr, what);
+  throw HresultError(hr, what);
 }
 
 void MfEngine::CreateEngine() {
   notify_ = new Notify(window_, message_, ++clip_);
   IMFAttributes* attributes = nullptr;
-  // Without its event the wait could not end early. Not the last error,
-  // which may read as success.
-  HRESULT hr = notify_->loaded() ? library_.createAttributes(&attributes, 2)
-                                 : E_OUTOFMEMORY;
+  HRESULT hr = library_.createAttributes(&attributes, 2);
   if (SUCCEEDED(hr)) hr = attributes->SetUnknown(mfe::kAttrCallback, notify_);
   if (SUCCEEDED(hr))
     hr = attributes->SetUINT64(mfe::kAttrPlaybackHwnd,
@@ -140,26 +122,9 @@ void MfEngine::CreateEngine() {
   if (FAILED(hr)) Fail(hr, "The media engine could not be created");
 }
 
-// Waits on the GUI thread, still answering messages other threads send to
-// its windows (the engine's renderer sends some while it opens the clip).
-bool MfEngine::WaitForMetadata() {
-  HANDLE loaded = notify_->loaded();
-  ULONGLONG deadline = GetTickCount64() + kLoadTimeoutMs;
-  for (ULONGLONG now = GetTickCount64(); now < deadline;
-       now = GetTickCount64()) {
-    DWORD r = MsgWaitForMultipleObjects(1, &loaded, FALSE,
-                                        DWORD(deadline - now), QS_SENDMESSAGE);
-    if (r == WAIT_OBJECT_0) return true;
-    if (r != WAIT_OBJECT_0 + 1) return false;
-    MSG msg;
-    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-  }
-  return false;
-}
-
 // Each clip gets an engine of its own, so that nothing a finished clip
 // still reports can be taken for news of the next one.
-PixelSize MfEngine::Open(const std::string& path) {
+void MfEngine::Open(const std::string& path) {
   Close();
   CreateEngine();
   engine_->SetAutoPlay(FALSE);
@@ -167,25 +132,40 @@ PixelSize MfEngine::Open(const std::string& path) {
   HRESULT hr = url ? engine_->SetSource(url) : E_OUTOFMEMORY;
   SysFreeString(url);
   if (FAILED(hr)) Fail(hr, "The clip could not be opened");
-  if (!WaitForMetadata()) {
-    Close();
-    throw PlatformError(err::kPathAccess,
-                        "The clip took too long to open: " + path);
+}
+
+News MfEngine::Notified(UINT message, WPARAM wp, LPARAM lp) {
+  if (message != message_ || !engine_ || wp != clip_) return News::None;
+  switch (DWORD(lp)) {
+    case mfe::kEventLoadedMetadata:
+      return News::Opened;
+    case mfe::kEventEnded:
+      return News::Ended;
+    case mfe::kEventError:
+    case mfe::kEventAbort:
+      return News::Failed;
+    default:
+      return News::None;
   }
-  if (notify_->outcome() == mfe::kEventError) {
-    mfe::IMFMediaError* error = nullptr;
-    hr = SUCCEEDED(engine_->GetError(&error)) && error
-             ? error->GetExtendedErrorCode()
-             : E_FAIL;
-    if (SUCCEEDED(hr)) hr = E_FAIL;  // an error without a code of its own
-    Release(error);
-    Fail(hr, "The clip could not be opened");
-  }
+}
+
+PixelSize MfEngine::Size() const {
   DWORD w = 0, h = 0;
-  if (!engine_->HasVideo() || FAILED(engine_->GetNativeVideoSize(&w, &h)))
+  if (!engine_ || !engine_->HasVideo() ||
+      FAILED(engine_->GetNativeVideoSize(&w, &h)))
     w = h = 0;
   return {int(std::min<DWORD>(w, kLargestSide)),
           int(std::min<DWORD>(h, kLargestSide))};
+}
+
+PlatformError MfEngine::Error() const {
+  mfe::IMFMediaError* error = nullptr;
+  HRESULT hr = engine_ && SUCCEEDED(engine_->GetError(&error)) && error
+                   ? error->GetExtendedErrorCode()
+                   : E_FAIL;
+  if (SUCCEEDED(hr)) hr = E_FAIL;  // an error without a code of its own
+  Release(error);
+  return HresultError(hr, "The clip could not be opened");
 }
 
 void MfEngine::Place(PixelSize size) {
@@ -202,7 +182,7 @@ void MfEngine::Play() {
   if (!engine_)
     throw PlatformError(err::kInvalidCall, "No clip is open to play");
   HRESULT hr = engine_->Play();
-  if (FAILED(hr)) ThrowHresult(hr, "The clip could not be started");
+  if (FAILED(hr)) throw HresultError(hr, "The clip could not be started");
 }
 
 void MfEngine::Close() {
@@ -212,8 +192,9 @@ void MfEngine::Close() {
   Release(notify_);
 }
 
-bool MfEngine::Notified(unsigned message, std::uintptr_t wp, std::intptr_t) {
-  return message == message_ && engine_ && wp == clip_;
+std::uint64_t MfEngine::Progress() const {
+  double seconds = engine_ ? engine_->GetCurrentTime() : 0.0;
+  return seconds > 0 ? std::uint64_t(std::llround(seconds * 1000)) : 0;
 }
 
 }  // namespace tarnlight::win32

@@ -7,7 +7,7 @@
 
 namespace tarnlight::win32 {
 
-// Media Foundation's Media Engine, drawing into the player's window itself.
+// Media Foundation's Media Engine, drawing into the surface window itself.
 // Its libraries are loaded at run time, so the program still starts where
 // they are missing (the N editions, Server Core); Create then returns null.
 // The engine's notifications arrive on its own threads and are posted to
@@ -35,17 +35,19 @@ class MfEngine final : public VideoEngine {
   MfEngine(const MfEngine&) = delete;
   MfEngine& operator=(const MfEngine&) = delete;
 
-  PixelSize Open(const std::string& path) override;
-  void Place(PixelSize size) override;
+  void Open(const std::string& path) override;
+  News Notified(UINT message, WPARAM wp, LPARAM lp) override;
+  PixelSize Size() const override;
+  PlatformError Error() const override;
   void Play() override;
+  void Place(PixelSize size) override;
   void Close() override;
-  bool Notified(unsigned message, std::uintptr_t wp, std::intptr_t lp) override;
+  std::uint64_t Progress() const override;
 
  private:
   class Notify;
 
   void CreateEngine();
-  bool WaitForMetadata();
   [[noreturn]] void Fail(HRESULT hr, const char* what);
 
   HWND window_;
@@ -54,7 +56,7 @@ class MfEngine final : public VideoEngine {
   mfe::IMFMediaEngineClassFactory* factory_;
   mfe::IMFMediaEngine* engine_ = nullptr;
   Notify* notify_ = nullptr;
-  std::uintptr_t clip_ = 0;
+  WPARAM clip_ = 0;
 };
 
 }  // namespace tarnlight::win32

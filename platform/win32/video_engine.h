@@ -3,28 +3,41 @@
 #include <cstdint>
 #include <string>
 
-#include "helpers/fit_inside.h"
+#include "platform/error.h"
+#include "platform/geometry.h"
+#include "platform/win32/win32_api.h"
 
 namespace tarnlight::win32 {
 
-// One way of playing clips inside the player's window. Engines run on the
-// GUI thread; whatever they learn on their own threads they post to the
-// window, which hands it back through Notified.
+// What a message to the surface window means for the clip an engine has
+// open.
+enum class News { None, Opened, Failed, Ended };
+
+// One way of playing clips inside the surface window. Every member runs on
+// the GUI thread and returns at once; whatever an engine learns on its own
+// threads it posts to the window, which hands it back through Notified.
 class VideoEngine {
  public:
   virtual ~VideoEngine() = default;
-  // Opens the clip and returns the size of its picture, 0 x 0 when it has
-  // none. Raises PlatformError.
-  virtual PixelSize Open(const std::string& path) = 0;
-  // The picture fills the window's client area, now of this size.
-  virtual void Place(PixelSize size) = 0;
+  // Closes any clip open before and starts opening `path`. Raises
+  // PlatformError when it fails at once; otherwise Notified later says
+  // Opened or Failed.
+  virtual void Open(const std::string& path) = 0;
+  // What `message` says of the open clip; None for anything else, news of
+  // a closed clip among it.
+  virtual News Notified(UINT message, WPARAM wp, LPARAM lp) = 0;
+  // Once Opened: the picture's size, 0 x 0 when there is none.
+  virtual PixelSize Size() const = 0;
+  // Once Failed: why.
+  virtual PlatformError Error() const = 0;
   virtual void Play() = 0;
-  // Closes the clip; harmless when none is open.
+  // The picture fills the surface's client area, now of this size.
+  virtual void Place(PixelSize size) = 0;
+  // Closes the clip and forgets what is still to come of it; harmless when
+  // none is open.
   virtual void Close() = 0;
-  // A message the window received for its engines; true when it means the
-  // clip this engine plays has ended, by finishing or by failing.
-  virtual bool Notified(unsigned message, std::uintptr_t wp,
-                        std::intptr_t lp) = 0;
+  // Frames drawn, or the position in ms of a clip without a picture.
+  virtual std::uint64_t Progress() const = 0;
 };
 
 }  // namespace tarnlight::win32

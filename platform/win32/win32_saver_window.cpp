@@ -1,84 +1,165 @@
 #include "platform/win32/win32_saver_window.h"
 
 #include <cmath>
+#include <exception>
+#include <vector>
 
+#include "platform/win32/dshow_engine.h"
+#include "platform/win32/mf_engine.h"
 #include "platform/win32/win32_services.h"
 
 namespace tarnlight::win32 {
 namespace {
 
 constexpr wchar_t kClass[] = L"TarnlightSaver";
+constexpr wchar_t kSurfaceClass[] = L"TarnlightSurface";
 constexpr UINT_PTR kTimerId = 1;
+// The engines' messages to the surface.
+constexpr UINT kChainMessage = WM_APP + 1;
+constexpr UINT kMfMessage = WM_APP + 2;
+constexpr UINT kDShowMessage = WM_APP + 3;
+
+int PixelsOf(int twips, double twipsPerPixel) {
+  return int(std::lround(twips / twipsPerPixel));
+}
+
+// Media Foundation first, where it exists: it plays what stock Windows
+// plays (MP4/H.264 among them). DirectShow takes what it cannot open.
+std::vector<std::unique_ptr<VideoEngine>> EnginesFor(HWND surface) {
+  std::vector<std::unique_ptr<VideoEngine>> engines;
+  if (auto mf = MfEngine::Create(surface, kMfMessage))
+    engines.push_back(std::move(mf));
+  engines.push_back(std::make_unique<DShowEngine>(surface, kDShowMessage));
+  return engines;
+}
+
+template <typename Window>
+Window* WindowOf(HWND hwnd) {
+  return reinterpret_cast<Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+}
 
 }  // namespace
 
 void Win32Timer::SetEnabled(bool enabled) {
-  if (enabled && !enabled_) SetTimer(owner_, kTimerId, interval_, nullptr);
-  if (!enabled && enabled_) KillTimer(owner_, kTimerId);
+  if (enabled && !enabled_ && !SetTimer(owner_, id_, interval_, nullptr))
+    ThrowLastError("The timer could not be set");
+  if (!enabled && enabled_) KillTimer(owner_, id_);
   enabled_ = enabled;
 }
 
-Win32SaverWindow::Win32SaverWindow(const SaverLayout& layout,
-                                   Win32Program& program) {
-  RegisterWindowClass(kClass, &Win32SaverWindow::WndProc,
-                      static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+Win32SaverWindow::Win32SaverWindow(const SaverLayout& layout)
+    : playerName_(layout.playerName), twipsPerPixel_(win32::TwipsPerPixel()) {
+  HBRUSH black = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+  RegisterWindowClass(kClass, &Win32SaverWindow::WndProc, black);
+  RegisterWindowClass(kSurfaceClass, &Win32SaverWindow::SurfaceProc, black);
   hwnd_ = CreateWindowExW(
       WS_EX_TOPMOST, kClass, L"", WS_POPUP | WS_CLIPCHILDREN, 0, 0,
       GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr,
       nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (!hwnd_) ThrowLastError("The saver window could not be created");
+  surface_ =
+      CreateWindowExW(0, kSurfaceClass, L"", WS_CHILD | WS_CLIPCHILDREN,
+                      PixelsOf(layout.playerLeft, twipsPerPixel_),
+                      PixelsOf(layout.playerTop, twipsPerPixel_),
+                      PixelsOf(layout.playerWidth, twipsPerPixel_),
+                      PixelsOf(layout.playerHeight, twipsPerPixel_), hwnd_,
+                      nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (!surface_) {
+    DestroyWindow(hwnd_);
+    ThrowLastError("The player's window could not be created");
+  }
+  timer_ = std::make_unique<Win32Timer>(hwnd_, kTimerId,
+                                        UINT(layout.timerIntervalMs));
+  engine_ = std::make_unique<EngineChain>(surface_, kChainMessage,
+                                          EnginesFor(surface_));
   SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  player_ = std::make_unique<Win32Player>(hwnd_, layout.vidLeft, layout.vidTop,
-                                          layout.vidWidth, layout.vidHeight);
-  timer_ = std::make_unique<Win32Timer>(hwnd_, UINT(layout.timerIntervalMs));
-  program.AtEnd([this] { player_->Stop(); });
+  SetWindowLongPtrW(surface_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
 Win32SaverWindow::~Win32SaverWindow() {
-  if (hwnd_) DestroyWindow(hwnd_);
+  SetWindowLongPtrW(surface_, GWLP_USERDATA, 0);
+  SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+  engine_.reset();
+  DestroyWindow(hwnd_);
 }
 
 int Win32SaverWindow::Width() const {
   RECT r{};
   GetWindowRect(hwnd_, &r);
-  return int(std::lround((r.right - r.left) * TwipsPerPixel()));
+  return int(std::lround((r.right - r.left) * twipsPerPixel_));
 }
 
 int Win32SaverWindow::Height() const {
   RECT r{};
   GetWindowRect(hwnd_, &r);
-  return int(std::lround((r.bottom - r.top) * TwipsPerPixel()));
+  return int(std::lround((r.bottom - r.top) * twipsPerPixel_));
 }
 
-void Win32SaverWindow::Show(SaverEvents& events) {
+void Win32SaverWindow::Show(WindowEvents& events) {
   events_ = &events;
-  player_->SetHooks({[this] { events_->vid_EndOfStream(); },
-                     [this](int key) { events_->vid_KeyPress(key); }});
-  events.Form_Load();
+  events.Load();
   ShowWindow(hwnd_, SW_SHOW);
   SetForegroundWindow(hwnd_);
   SetFocus(hwnd_);
 }
 
+// The engine has stopped by now; what its threads still post finds no
+// events to reach.
+void Win32SaverWindow::Close() {
+  events_ = nullptr;
+  timer_->SetEnabled(false);
+  ShowWindow(hwnd_, SW_HIDE);
+}
+
 // Only the character message counts as a key press; mouse messages go to
 // the default handling, which does nothing here.
+bool Win32SaverWindow::Handle(UINT msg, WPARAM wp) {
+  switch (msg) {
+    case WM_CHAR:
+      if (events_) events_->KeyPress("", int(wp));
+      return true;
+    case WM_TIMER:
+      if (wp == kTimerId && events_) events_->Tick();
+      return true;
+    case WM_CLOSE:
+      // The program ends from the event; the window goes with it.
+      if (events_) events_->Closed();
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool Win32SaverWindow::HandleSurface(UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_CHAR) {
+    if (events_) events_->KeyPress(playerName_, int(wp));
+    return true;
+  }
+  if (msg >= kChainMessage && msg <= kDShowMessage) {
+    engine_->Notified(msg, wp, lp);
+    return true;
+  }
+  return false;
+}
+
 LRESULT CALLBACK Win32SaverWindow::WndProc(HWND hwnd, UINT msg, WPARAM wp,
                                            LPARAM lp) {
-  auto* self = reinterpret_cast<Win32SaverWindow*>(
-      GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (self && self->events_) {
-    switch (msg) {
-      case WM_CHAR:
-        self->events_->Form_KeyPress(int(wp));
-        return 0;
-      case WM_TIMER:
-        if (wp == kTimerId) self->events_->timTimer_Timer();
-        return 0;
-      case WM_DESTROY:
-        PostQuitMessage(0);
-        return 0;
-      default:
-        break;
-    }
+  try {
+    auto* self = WindowOf<Win32SaverWindow>(hwnd);
+    if (self && self->Handle(msg, wp)) return 0;
+  } catch (const std::exception&) {
+    return 0;
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+LRESULT CALLBACK Win32SaverWindow::SurfaceProc(HWND hwnd, UINT msg, WPARAM wp,
+                                               LPARAM lp) {
+  try {
+    auto* self = WindowOf<Win32SaverWindow>(hwnd);
+    if (self && self->HandleSurface(msg, wp, lp)) return 0;
+  } catch (const std::exception&) {
+    return 0;
   }
   return DefWindowProcW(hwnd, msg, wp, lp);
 }

@@ -1,47 +1,59 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
+#include "platform/win32/engine_chain.h"
 #include "platform/win32/win32_api.h"
-#include "platform/win32/win32_player.h"
-#include "platform/win32/win32_services.h"
 #include "platform/windows.h"
 
 namespace tarnlight::win32 {
 
 class Win32Timer final : public Timer {
  public:
-  Win32Timer(HWND owner, UINT intervalMs)
-      : owner_(owner), interval_(intervalMs) {}
+  Win32Timer(HWND owner, UINT_PTR id, UINT intervalMs)
+      : owner_(owner), id_(id), interval_(intervalMs) {}
   bool Enabled() const override { return enabled_; }
   void SetEnabled(bool enabled) override;
 
  private:
   HWND owner_;
+  UINT_PTR id_;
   UINT interval_;
   bool enabled_ = false;
 };
 
-// The black, topmost popup over the primary monitor, with the player as a
-// child window.
+// The black, topmost popup over the primary monitor, with the player's
+// surface as a hidden child window in which the engines draw.
 class Win32SaverWindow final : public SaverWindow {
  public:
-  Win32SaverWindow(const SaverLayout& layout, Win32Program& program);
+  explicit Win32SaverWindow(const SaverLayout& layout);
   ~Win32SaverWindow() override;
+  Win32SaverWindow(const Win32SaverWindow&) = delete;
+  Win32SaverWindow& operator=(const Win32SaverWindow&) = delete;
 
   int Width() const override;
   int Height() const override;
-  Player& vid() override { return *player_; }
-  Timer& timTimer() override { return *timer_; }
-  void Show(SaverEvents& events) override;
+  double TwipsPerPixel() const override { return twipsPerPixel_; }
+  Timer& timer() override { return *timer_; }
+  Engine& engine() override { return *engine_; }
+  void Show(WindowEvents& events) override;
+  void Close() override;
 
  private:
   static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  static LRESULT CALLBACK SurfaceProc(HWND hwnd, UINT msg, WPARAM wp,
+                                      LPARAM lp);
+  bool Handle(UINT msg, WPARAM wp);
+  bool HandleSurface(UINT msg, WPARAM wp, LPARAM lp);
 
+  const std::string playerName_;
+  const double twipsPerPixel_;
   HWND hwnd_ = nullptr;
-  std::unique_ptr<Win32Player> player_;
+  HWND surface_ = nullptr;
   std::unique_ptr<Win32Timer> timer_;
-  SaverEvents* events_ = nullptr;
+  std::unique_ptr<EngineChain> engine_;
+  WindowEvents* events_ = nullptr;
 };
 
 }  // namespace tarnlight::win32

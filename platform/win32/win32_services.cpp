@@ -4,10 +4,16 @@
 
 #include "platform/controls.h"
 #include "platform/error.h"
+#include "platform/win32/command_line.h"
+#include "platform/win32/media_work.h"
 #include "platform/win32/text_convert.h"
 
 namespace tarnlight::win32 {
 namespace {
+
+// Long enough for a graph to stop and go (tens of ms), short enough for a
+// key to end the program at once as far as anyone can tell.
+constexpr DWORD kMediaWorkMs = 1500;
 
 std::string SystemMessage(DWORD code) {
   wchar_t* text = nullptr;
@@ -44,9 +50,9 @@ void ThrowLastError(const char* what) {
                       std::string(what) + ": " + SystemMessage(code));
 }
 
-void ThrowHresult(long hr, const char* what) {
-  throw PlatformError(int(hr & 0xFFFF),
-                      std::string(what) + ": " + SystemMessage(DWORD(hr)));
+PlatformError HresultError(long hr, const char* what) {
+  return PlatformError(int(hr & 0xFFFF),
+                       std::string(what) + ": " + SystemMessage(DWORD(hr)));
 }
 
 void RegisterWindowClass(const wchar_t* name, WNDPROC proc, HBRUSH background) {
@@ -120,22 +126,15 @@ void Win32Pointer::SetMousePointer(int code) {
 }
 
 std::string Win32Program::Command() {
-  const wchar_t* p = GetCommandLineW();
-  if (*p == L'"') {
-    ++p;
-    while (*p && *p != L'"') ++p;
-    if (*p) ++p;
-  } else {
-    while (*p && *p != L' ' && *p != L'\t') ++p;
-  }
-  while (*p == L' ' || *p == L'\t') ++p;
-  return Narrow(p);
+  return Narrow(ArgumentsOf(GetCommandLineW()));
 }
 
-// Registry writes are durable already. TerminateProcess skips DLL detach,
-// which the stopped player no longer needs.
+// Registry writes are durable already, and the windows have stopped their
+// engines by now; what those still do on their own threads is given a
+// moment to finish. TerminateProcess skips DLL detach, which a thread that
+// will not finish would otherwise race.
 void Win32Program::End() {
-  for (auto& stop : stops_) stop();
+  media_work::WaitUntilDone(kMediaWorkMs);
   TerminateProcess(GetCurrentProcess(), 0);
   ExitProcess(0);
 }

@@ -1,8 +1,6 @@
 #pragma once
 
-#include <functional>
-#include <vector>
-
+#include "platform/error.h"
 #include "platform/services.h"
 #include "platform/win32/win32_api.h"
 
@@ -54,12 +52,6 @@ class Win32Program final : public Program {
   // The command line after the program's path, quoted or not.
   std::string Command() override;
   [[noreturn]] void End() override;
-  // Runs before the process ends: the player stops its decoder threads,
-  // whose teardown would otherwise race the exit.
-  void AtEnd(std::function<void()> stop) { stops_.push_back(std::move(stop)); }
-
- private:
-  std::vector<std::function<void()>> stops_;
 };
 
 // Registers a window class of this module; a second call for the same
@@ -68,6 +60,8 @@ void RegisterWindowClass(const wchar_t* name, WNDPROC proc, HBRUSH background);
 
 // Raises the last Win32 error as a PlatformError.
 [[noreturn]] void ThrowLastError(const char* what);
-[[noreturn]] void ThrowHresult(long hr, const char* what);
+// An HRESULT as a PlatformError: its low word as the number, the system's
+// text for it after `what`.
+PlatformError HresultError(long hr, const char* what);
 
 }  // namespace tarnlight::win32

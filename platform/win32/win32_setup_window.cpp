@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <vector>
 
 #include "platform/error.h"
@@ -100,7 +101,18 @@ Win32SetupWindow::Win32SetupWindow(const FormLayout& layout,
                           kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                           frame.right - frame.left, frame.bottom - frame.top,
                           nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (!hwnd_) ThrowLastError("The setup dialog could not be created");
   SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  try {
+    Populate(layout);
+  } catch (...) {
+    DestroyWindow(hwnd_);
+    if (verdana_) DeleteObject(verdana_);
+    throw;
+  }
+}
+
+void Win32SetupWindow::Populate(const FormLayout& layout) {
   if (layout.icon && (icon_ = LayoutIcon()))
     SendMessageW(hwnd_, WM_SETICON, ICON_SMALL,
                  reinterpret_cast<LPARAM>(icon_));
@@ -118,6 +130,7 @@ Win32SetupWindow::Win32SetupWindow(const FormLayout& layout,
                       WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
                       CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_,
                       nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (!tooltip_) ThrowLastError("The dialog's tooltips could not be created");
 
   // Creation order is the tab order.
   std::vector<const ControlLayout*> order;
@@ -125,7 +138,7 @@ Win32SetupWindow::Win32SetupWindow(const FormLayout& layout,
   std::sort(order.begin(), order.end(),
             [](auto* a, auto* b) { return a->tabIndex < b->tabIndex; });
   int id = kFirstId;
-  for (const ControlLayout* c : order) Build(*c, layout, id++);
+  for (const ControlLayout* c : order) Build(*c, id++);
 }
 
 Win32SetupWindow::~Win32SetupWindow() {
@@ -133,8 +146,7 @@ Win32SetupWindow::~Win32SetupWindow() {
   if (verdana_) DeleteObject(verdana_);
 }
 
-void Win32SetupWindow::Build(const ControlLayout& c, const FormLayout&,
-                             int id) {
+void Win32SetupWindow::Build(const ControlLayout& c, int id) {
   const wchar_t* cls = L"STATIC";
   DWORD style = WS_CHILD | WS_VISIBLE;
   switch (c.kind) {
@@ -156,7 +168,11 @@ void Win32SetupWindow::Build(const ControlLayout& c, const FormLayout&,
                                                            : BS_PUSHBUTTON);
       break;
   }
-  if (c.role == ButtonRole::Default) id = IDOK;
+  // IsDialogMessage turns Enter and Escape into clicks of these two ids.
+  if (c.role == ButtonRole::Default) {
+    id = IDOK;
+    hasDefault_ = true;
+  }
   if (c.role == ButtonRole::Cancel) id = IDCANCEL;
   int x = int(std::lround(c.left * pixelsPerTwip_)),
       y = int(std::lround(c.top * pixelsPerTwip_));
@@ -170,13 +186,16 @@ void Win32SetupWindow::Build(const ControlLayout& c, const FormLayout&,
       c.kind == ControlKind::TextBox ? WS_EX_CLIENTEDGE : 0, cls,
       Wide(c.text).c_str(), style, x, y, w, h, hwnd_,
       reinterpret_cast<HMENU>(INT_PTR(id)), GetModuleHandleW(nullptr), nullptr);
+  std::string name(c.name);
+  if (!control)
+    ThrowLastError(("The control " + name + " could not be created").c_str());
   HFONT font = c.font == FontChoice::Verdana
                    ? verdana_
                    : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   if (c.hasColour)
     colours_[control] = RGB(c.colour.red, c.colour.green, c.colour.blue);
-  if (!c.tooltip.empty() && tooltip_) {
+  if (!c.tooltip.empty()) {
     std::wstring tip = Wide(c.tooltip);
     TOOLINFOW info{};
     info.cbSize = sizeof info;
@@ -186,8 +205,13 @@ void Win32SetupWindow::Build(const ControlLayout& c, const FormLayout&,
     info.lpszText = tip.data();
     SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
   }
-  std::string name(c.name);
   if (!first_ && (style & WS_TABSTOP)) first_ = control;
+  commandNames_[id] = name;
+  if (c.reportsMouse) {
+    mouseNames_[control] = name;
+    SetWindowSubclass(control, &Win32SetupWindow::MouseProc, 1,
+                      reinterpret_cast<DWORD_PTR>(this));
+  }
   switch (c.kind) {
     case ControlKind::TextBox:
       texts_[name] = std::make_unique<Win32TextBox>(control);
@@ -197,11 +221,6 @@ void Win32SetupWindow::Build(const ControlLayout& c, const FormLayout&,
       break;
     case ControlKind::Label:
       labels_[name] = std::make_unique<Win32Label>();
-      if (name == "Label4") {
-        link_ = control;
-        SetWindowSubclass(control, &Win32SetupWindow::LabelProc, 1,
-                          reinterpret_cast<DWORD_PTR>(this));
-      }
       break;
     case ControlKind::CommandButton:
       break;
@@ -218,9 +237,10 @@ Label& Win32SetupWindow::LabelNamed(std::string_view name) {
   return Find(labels_, name);
 }
 
-void Win32SetupWindow::ShowModal(SetupEvents& events) {
+void Win32SetupWindow::ShowModal(WindowEvents& events) {
   events_ = &events;
-  events.Form_Load();
+  events.Load();
+  if (!IsWindow(hwnd_)) return;
   RECT r{};
   GetWindowRect(hwnd_, &r);
   int w = r.right - r.left, h = r.bottom - r.top;
@@ -236,23 +256,35 @@ void Win32SetupWindow::ShowModal(SetupEvents& events) {
       DispatchMessageW(&msg);
     }
   }
+  events_ = nullptr;
+}
+
+void Win32SetupWindow::Close() {
+  events_ = nullptr;
+  if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
 }
 
 LRESULT CALLBACK Win32SetupWindow::WndProc(HWND hwnd, UINT msg, WPARAM wp,
                                            LPARAM lp) {
-  auto* self = reinterpret_cast<Win32SetupWindow*>(
-      GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  return self ? self->Handle(msg, wp, lp) : DefWindowProcW(hwnd, msg, wp, lp);
+  try {
+    auto* self = reinterpret_cast<Win32SetupWindow*>(
+        GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self) return self->Handle(msg, wp, lp);
+  } catch (const std::exception&) {
+    return 0;
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
 LRESULT Win32SetupWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case DM_GETDEFID:
-      return MAKELRESULT(IDOK, DC_HASDEFID);
+      if (hasDefault_) return MAKELRESULT(IDOK, DC_HASDEFID);
+      break;
     case WM_COMMAND:
-      if (events_ && HIWORD(wp) == BN_CLICKED) {
-        if (LOWORD(wp) == IDOK) events_->Command1_Click();
-        if (LOWORD(wp) == IDCANCEL) events_->cmdClose_Click();
+      if (HIWORD(wp) == BN_CLICKED) {
+        auto it = commandNames_.find(LOWORD(wp));
+        if (events_ && it != commandNames_.end()) events_->Click(it->second);
         return 0;
       }
       break;
@@ -270,8 +302,10 @@ LRESULT Win32SetupWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       }
       break;
     case WM_CLOSE:
-      // The close box writes nothing: the dialog simply goes.
-      DestroyWindow(hwnd_);
+      // The close box writes nothing: the dialog goes, and ShowModal
+      // returns.
+      if (WindowEvents* events = events_) events->Closed();
+      if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
       return 0;
     default:
       break;
@@ -279,36 +313,49 @@ LRESULT Win32SetupWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
   return DefWindowProcW(hwnd_, msg, wp, lp);
 }
 
-LRESULT CALLBACK Win32SetupWindow::LabelProc(HWND hwnd, UINT msg, WPARAM wp,
-                                             LPARAM lp, UINT_PTR,
-                                             DWORD_PTR data) {
-  auto* self = reinterpret_cast<Win32SetupWindow*>(data);
+// Returns true when the message has been answered in full.
+bool Win32SetupWindow::HandleMouse(HWND control, UINT msg, WPARAM wp,
+                                   LPARAM lp) {
+  auto name = mouseNames_.find(control);
+  if (name == mouseNames_.end()) return false;
   double twips = TwipsPerPixel();
-  int x = int(GET_X_LPARAM(lp) * twips), y = int(GET_Y_LPARAM(lp) * twips);
+  MouseInfo mouse{0, ShiftOf(wp), int(GET_X_LPARAM(lp) * twips),
+                  int(GET_Y_LPARAM(lp) * twips)};
   switch (msg) {
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
-    case WM_MBUTTONDOWN: {
-      int button = msg == WM_LBUTTONDOWN ? 1 : msg == WM_RBUTTONDOWN ? 2 : 4;
-      if (self->events_)
-        self->events_->Label4_MouseDown(button, ShiftOf(wp), x, y);
-      return 0;
-    }
+    case WM_MBUTTONDOWN:
+      mouse.button = msg == WM_LBUTTONDOWN ? 1 : msg == WM_RBUTTONDOWN ? 2 : 4;
+      if (events_) events_->MouseDown(name->second, mouse);
+      return true;
     case WM_MOUSEMOVE:
-      if (self->events_)
-        self->events_->Label4_MouseMove(ButtonsOf(wp), ShiftOf(wp), x, y);
-      break;
+      mouse.button = ButtonsOf(wp);
+      if (events_) events_->MouseMove(name->second, mouse);
+      return false;
     case WM_SETCURSOR: {
-      int code = self->pointer_.code() ? self->pointer_.code()
-                                       : self->labels_.at("Label4")->code();
+      int code = pointer_.code();
+      auto label = labels_.find(name->second);
+      if (!code && label != labels_.end()) code = label->second->code();
       if (HCURSOR shape = Win32Pointer::CursorOf(code)) {
         SetCursor(shape);
-        return TRUE;
+        return true;
       }
-      break;
+      return false;
     }
     default:
-      break;
+      return false;
+  }
+}
+
+LRESULT CALLBACK Win32SetupWindow::MouseProc(HWND hwnd, UINT msg, WPARAM wp,
+                                             LPARAM lp, UINT_PTR,
+                                             DWORD_PTR data) {
+  try {
+    auto* self = reinterpret_cast<Win32SetupWindow*>(data);
+    if (self->HandleMouse(hwnd, msg, wp, lp))
+      return msg == WM_SETCURSOR ? TRUE : 0;
+  } catch (const std::exception&) {
+    return 0;
   }
   return DefSubclassProc(hwnd, msg, wp, lp);
 }

@@ -44,7 +44,9 @@ class Win32Label final : public Label {
 };
 
 // The setup dialog built from its layout with standard controls: a fixed
-// tool window, centred, IsDialogMessage for Tab, Enter and Escape.
+// tool window, centred, IsDialogMessage for Tab, Enter and Escape. Enter
+// clicks the button whose role is Default, Escape the one whose role is
+// Cancel.
 class Win32SetupWindow final : public SetupWindow {
  public:
   Win32SetupWindow(const FormLayout& layout, Win32Pointer& pointer);
@@ -56,25 +58,33 @@ class Win32SetupWindow final : public SetupWindow {
   std::uintptr_t hWnd() const override {
     return reinterpret_cast<std::uintptr_t>(hwnd_);
   }
-  void ShowModal(SetupEvents& events) override;
+  void ShowModal(WindowEvents& events) override;
+  void Close() override;
 
  private:
   static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  static LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp,
+  // For the controls whose layout asks for the mouse.
+  static LRESULT CALLBACK MouseProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp,
                                     UINT_PTR id, DWORD_PTR data);
   LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
-  void Build(const ControlLayout& control, const FormLayout& layout, int id);
+  bool HandleMouse(HWND control, UINT msg, WPARAM wp, LPARAM lp);
+  void Populate(const FormLayout& layout);
+  void Build(const ControlLayout& control, int id);
 
   Win32Pointer& pointer_;
   HWND hwnd_ = nullptr;
   HWND tooltip_ = nullptr;
   HWND first_ = nullptr;
-  HWND link_ = nullptr;
+  bool hasDefault_ = false;
   HFONT verdana_ = nullptr;
   HICON icon_ = nullptr;
   double pixelsPerTwip_;
-  SetupEvents* events_ = nullptr;
+  WindowEvents* events_ = nullptr;
   std::map<HWND, COLORREF> colours_;
+  // Each control's name in the layout, by its command id and by its
+  // window.
+  std::map<int, std::string> commandNames_;
+  std::map<HWND, std::string> mouseNames_;
   std::map<std::string, std::unique_ptr<Win32TextBox>, std::less<>> texts_;
   std::map<std::string, std::unique_ptr<Win32ListBox>, std::less<>> lists_;
   std::map<std::string, std::unique_ptr<Win32Label>, std::less<>> labels_;
