@@ -22,7 +22,7 @@ set(CPACK_PACKAGE_DESCRIPTION
 clip from a folder at a random spot, again and again, inside a daily time
 window. Any character key ends it. A small setup dialog chooses the folder,
 the pause and the window. Start it from an idle daemon such as xss-lock,
-xautolock or swayidle, or pick it in the MATE or Xfce screen-saver settings.")
+xautolock or swayidle.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 # Both packages ship the program without its symbols; the build trees keep
 # them for debugging.
@@ -34,7 +34,7 @@ function(tarnlight_windows_text output)
   set(text "")
   foreach(part IN LISTS ARGN)
     file(READ ${part} piece)
-    if(text)
+    if(NOT text STREQUAL "")
       string(APPEND text "\n\n")
     endif()
     string(APPEND text "${piece}")
