@@ -3,11 +3,11 @@
 #include <atomic>
 #include <mutex>
 #include <optional>
-#include <thread>
 
 #include "platform/win32/com_ptr.h"
 #include "platform/win32/media_work.h"
 #include "platform/win32/text_convert.h"
+#include "platform/win32/win32_loop.h"
 #include "platform/win32/win32_services.h"
 
 namespace tarnlight::win32 {
@@ -250,12 +250,10 @@ void DShowEngine::Open(const std::string& path) {
   if (!clip->wake) ThrowLastError("The player could not be created");
   media_work::Begin();
   try {
-    std::thread(RunClip, clip).detach();
-  } catch (const std::system_error& e) {
+    RunOnNewThread([clip] { RunClip(clip); });
+  } catch (const PlatformError&) {
     media_work::End();
-    throw PlatformError(
-        err::kOutOfMemory,
-        std::string("The player could not be created: ") + e.what());
+    throw;
   }
   clip_ = std::move(clip);
 }

@@ -2,7 +2,6 @@
 
 #include <exception>
 #include <memory>
-#include <thread>
 
 #include "platform/win32/text_convert.h"
 #include "platform/win32/win32_services.h"
@@ -18,6 +17,13 @@ void RunCaught(const std::function<void()>& work) {
     if (work) work();
   } catch (const std::exception&) {
   }
+}
+
+DWORD WINAPI ThreadStart(void* parameter) {
+  std::unique_ptr<std::function<void()>> work(
+      static_cast<std::function<void()>*>(parameter));
+  RunCaught(*work);
+  return 0;
 }
 
 }  // namespace
@@ -80,6 +86,17 @@ LRESULT CALLBACK Win32EventLoop::WndProc(HWND hwnd, UINT msg, WPARAM wp,
   return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
+// Win32 threads rather than std::thread: winpthreads, under it, can lose
+// track of joinable threads while detached ones come and go.
+void RunOnNewThread(std::function<void()> work) {
+  auto owned = std::make_unique<std::function<void()>>(std::move(work));
+  HANDLE thread =
+      CreateThread(nullptr, 0, &ThreadStart, owned.get(), 0, nullptr);
+  if (!thread) ThrowLastError("A thread could not be started");
+  owned.release();  // the thread owns it now
+  CloseHandle(thread);
+}
+
 FileKind Win32Files::KindOf(DWORD attributes) {
   if (attributes == INVALID_FILE_ATTRIBUTES) return FileKind::Missing;
   if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))
@@ -90,12 +107,10 @@ FileKind Win32Files::KindOf(DWORD attributes) {
 void Win32Files::Probe(const std::string& path,
                        std::function<void(FileKind)> answer) {
   HWND window = loop_.window();
-  std::thread([window, wide = Widen(path),
-               answer = std::move(answer)]() mutable {
+  RunOnNewThread([window, wide = Widen(path), answer = std::move(answer)] {
     FileKind kind = KindOf(GetFileAttributesW(wide.c_str()));
-    Win32EventLoop::Post(window,
-                         [answer = std::move(answer), kind] { answer(kind); });
-  }).detach();
+    Win32EventLoop::Post(window, [answer, kind] { answer(kind); });
+  });
 }
 
 }  // namespace tarnlight::win32

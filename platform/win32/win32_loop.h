@@ -33,6 +33,10 @@ class Win32EventLoop final : public EventLoop {
   std::map<UINT_PTR, std::function<void()>> delayed_;
 };
 
+// Runs `work` on a new thread that nobody waits for. Raises PlatformError
+// when the system cannot make one.
+void RunOnNewThread(std::function<void()> work);
+
 // Probes on a thread of their own each, since a stalled share can keep
 // GetFileAttributesW waiting for as long as it likes.
 class Win32Files final : public Files {

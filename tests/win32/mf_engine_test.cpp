@@ -2,18 +2,20 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <thread>
 #include <vector>
 
-#include "platform/error.h"
+#include "platform/win32/dshow_engine.h"
+#include "tests/win32/engine_harness.h"
 
-// The media engine player against a scripted engine that answers from its
-// own threads, as Media Foundation's does; attributes are Wine's real ones.
+// The media engine in the saver's chain against a scripted engine that
+// answers from its own threads, as Media Foundation's does; attributes are
+// Wine's real ones, and so is the DirectShow engine behind it.
 namespace tarnlight::win32 {
 namespace {
 
-constexpr UINT kMessage = WM_APP + 7;
+constexpr UINT kMfMessage = WM_APP + 2;
+constexpr UINT kDShowMessage = WM_APP + 3;
 
 struct Script {
   DWORD answer = mfe::kEventLoadedMetadata;  // to SetSource; 0: never
@@ -85,6 +87,7 @@ class FakeEngine final : public Counted<mfe::IMFMediaEngine> {
     Answer(mfe::kEventEnded);
     return S_OK;
   }
+  double STDMETHODCALLTYPE GetCurrentTime() override { return 1.25; }
   BOOL STDMETHODCALLTYPE HasVideo() override { return script_.hasVideo; }
   HRESULT STDMETHODCALLTYPE GetNativeVideoSize(DWORD* cx, DWORD* cy) override {
     *cx = script_.width;
@@ -116,7 +119,6 @@ class FakeEngine final : public Counted<mfe::IMFMediaEngine> {
   }
   USHORT STDMETHODCALLTYPE GetReadyState() override { return 0; }
   BOOL STDMETHODCALLTYPE IsSeeking() override { return FALSE; }
-  double STDMETHODCALLTYPE GetCurrentTime() override { return 0; }
   HRESULT STDMETHODCALLTYPE SetCurrentTime(double) override {
     return E_NOTIMPL;
   }
@@ -197,7 +199,7 @@ class FakeFactory final : public Counted<mfe::IMFMediaEngineClassFactory> {
 
 HRESULT WINAPI NoShutdown() { return S_OK; }
 
-class MfEngineTest : public ::testing::Test {
+class MfChainTest : public ::testing::Test, public testing_surface::Surface {
  protected:
   void SetUp() override {
     HMODULE mfplat = LoadLibraryW(L"mfplat.dll");
@@ -206,58 +208,58 @@ class MfEngineTest : public ::testing::Test {
         reinterpret_cast<void (*)()>(
             GetProcAddress(mfplat, "MFCreateAttributes")));
     ASSERT_NE(create, nullptr);
-    window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                             nullptr, nullptr, nullptr);
-    ASSERT_NE(window, nullptr);
-    engine = std::make_unique<MfEngine>(window, kMessage,
-                                        MfEngine::Library{create, NoShutdown},
-                                        new FakeFactory(script, seen));
-  }
-  void TearDown() override {
-    engine.reset();
-    if (window) DestroyWindow(window);
-  }
-
-  // The next notification posted to the window, waiting at most 5 s.
-  bool NextPosted(MSG& msg) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (std::chrono::steady_clock::now() < deadline) {
-      if (PeekMessageW(&msg, window, kMessage, kMessage, PM_REMOVE))
-        return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
+    ASSERT_NE(hwnd, nullptr);
+    auto mf = std::make_unique<MfEngine>(hwnd, kMfMessage,
+                                         MfEngine::Library{create, NoShutdown},
+                                         new FakeFactory(script, seen));
+    std::vector<std::unique_ptr<VideoEngine>> engines;
+    engines.push_back(std::move(mf));
+    engines.push_back(std::make_unique<DShowEngine>(hwnd, kDShowMessage));
+    Use(std::move(engines));
   }
 
   Script script;
   Seen seen;
-  HWND window = nullptr;
-  std::unique_ptr<MfEngine> engine;
 };
 
-TEST_F(MfEngineTest, OpensWithTheNativeSizeAndReportsOnlyItsOwnClipsEnd) {
-  PixelSize size = engine->Open("clip.mp4");
-  EXPECT_EQ(size, (PixelSize{320, 240}));
-  EXPECT_EQ(seen.window, reinterpret_cast<UINT64>(window));
+TEST_F(MfChainTest, ReportsOpenedWithTheNativeSizeAndItsOwnClipsEnd) {
+  Call([](EngineChain& e) { e.Open(5, "clip.mp4"); });
+  Pump(1);
+  EXPECT_EQ(events.news, (std::vector<std::string>{"opened 5 320x240"}));
+  EXPECT_EQ(seen.window, reinterpret_cast<UINT64>(hwnd));
   // A full path, since the engine resolves it as a URL.
   ASSERT_GT(seen.source.size(), 11u);
   EXPECT_EQ(seen.source[1], L':');
   EXPECT_EQ(seen.source.substr(seen.source.size() - 9), L"\\clip.mp4");
 
-  engine->Play();
-  MSG ended{};
-  ASSERT_TRUE(NextPosted(ended));
-  EXPECT_TRUE(engine->Notified(ended.message, ended.wParam, ended.lParam));
-  EXPECT_FALSE(engine->Notified(kMessage + 1, ended.wParam, ended.lParam));
-
-  engine->Open("next.mp4");
-  EXPECT_FALSE(engine->Notified(ended.message, ended.wParam, ended.lParam))
-      << "the first clip's end was taken for the second's";
-  EXPECT_EQ(seen.engines, 2);
-  EXPECT_EQ(seen.shutdowns, 1);
+  Call([](EngineChain& e) { e.Play(); });
+  EXPECT_EQ(chain->Progress(), 1250u);  // the engine's time, in ms
+  Pump(2);
+  EXPECT_EQ(events.news.back(), "ended 5");
 }
 
-TEST_F(MfEngineTest, ALoadErrorRaisesTheEnginesCodeAndShutsItDown) {
+TEST_F(MfChainTest, SizesWithoutPictureOrOutOfRangeAreMadeSafe) {
+  struct Case {
+    BOOL hasVideo;
+    DWORD width, height;
+    const char* opened;
+  };
+  const Case cases[] = {{FALSE, 320, 240, "opened 1 0x0"},
+                        {TRUE, 0xFFFFFFFF, 3, "opened 2 1048576x3"}};
+  std::uint64_t clip = 0;
+  for (const Case& c : cases) {
+    script.hasVideo = c.hasVideo;
+    script.width = c.width;
+    script.height = c.height;
+    Call([&](EngineChain& e) { e.Open(++clip, "a.mp4"); });
+    Pump(clip);
+    EXPECT_EQ(events.news.back(), c.opened);
+  }
+}
+
+// DirectShow, tried next, cannot open a file that is not there either, so
+// the media engine's error is the one reported.
+TEST_F(MfChainTest, ALoadErrorIsReportedWithTheEnginesCodeAfterDirectShow) {
   struct Case {
     HRESULT extended;
     int number;
@@ -266,50 +268,54 @@ TEST_F(MfEngineTest, ALoadErrorRaisesTheEnginesCodeAndShutsItDown) {
   const Case cases[] = {{HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), 2},
                         {S_OK, E_FAIL & 0xFFFF}};
   script.answer = mfe::kEventError;
+  std::uint64_t clip = 10;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.number);
     script.loadError = c.extended;
-    try {
-      engine->Open("missing.mp4");
-      ADD_FAILURE() << "opened a clip the engine refused";
-    } catch (const PlatformError& e) {
-      EXPECT_EQ(e.number(), c.number);
-    }
-    EXPECT_THROW(engine->Play(), PlatformError);
+    Call([&](EngineChain& e) { e.Open(++clip, "Z:\\no\\such\\clip.mp4"); });
+    Pump(clip - 10);
+    EXPECT_EQ(events.news.back(), "failed " + std::to_string(clip) + " " +
+                                      std::to_string(c.number));
+    EXPECT_THROW(chain->Play(), PlatformError);
   }
   EXPECT_EQ(seen.shutdowns, 2);
 }
 
-TEST_F(MfEngineTest, AnEngineThatNeverAnswersIsGivenUpAfterTwoSeconds) {
-  script.answer = 0;
-  auto start = std::chrono::steady_clock::now();
-  try {
-    engine->Open("slow.mp4");
-    FAIL() << "opened a clip that never loaded";
-  } catch (const PlatformError& e) {
-    EXPECT_EQ(e.number(), err::kPathAccess);
-  }
-  double waited =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
-          .count();
-  EXPECT_GE(waited, 1.9);
-  EXPECT_LT(waited, 10.0);
-  EXPECT_EQ(seen.shutdowns, 1);
+TEST_F(MfChainTest, AResultOfAStoppedClipIsDropped) {
+  script.answer = mfe::kEventError;
+  Call([](EngineChain& e) {
+    e.Open(1, "Z:\\no\\such\\clip.mp4");
+    e.Stop();
+  });
+  script.answer = mfe::kEventLoadedMetadata;
+  Call([](EngineChain& e) { e.Open(2, "clip.mp4"); });
+  Pump(2, 1500);
+  EXPECT_EQ(events.news, (std::vector<std::string>{"opened 2 320x240"}))
+      << "the first clip's failure was taken for the second's";
+  EXPECT_EQ(seen.engines, 2);
 }
 
-TEST_F(MfEngineTest, SizesWithoutPictureOrOutOfRangeAreMadeSafe) {
-  struct Case {
-    BOOL hasVideo;
-    DWORD width, height;
-    PixelSize opened;
-  };
-  for (Case c : {Case{FALSE, 320, 240, {0, 0}},
-                 Case{TRUE, 0xFFFFFFFF, 3, {1 << 20, 3}}}) {
-    script.hasVideo = c.hasVideo;
-    script.width = c.width;
-    script.height = c.height;
-    EXPECT_EQ(engine->Open("a.mp4"), c.opened);
-  }
+// The real DirectShow engine, alone: its graph is built on a thread of its
+// own, which reports the outcome later.
+TEST(DShowEngine, AClipItCannotOpenFailsLaterAndAStoppedOneSaysNothing) {
+  testing_surface::Surface surface;
+  std::vector<std::unique_ptr<VideoEngine>> engines;
+  engines.push_back(std::make_unique<DShowEngine>(surface.hwnd, kDShowMessage));
+  surface.Use(std::move(engines));
+  surface.Call([](EngineChain& e) { e.Open(4, "Z:\\no\\such\\clip.avi"); });
+  surface.Pump(1);
+  ASSERT_EQ(surface.events.news.size(), 1u);
+  EXPECT_EQ(surface.events.news[0].rfind("failed 4 ", 0), 0u);
+  EXPECT_NE(surface.events.news[0], "failed 4 0");
+  EXPECT_EQ(surface.events.description.rfind("The clip could not be opened", 0),
+            0u);
+
+  surface.Call([](EngineChain& e) {
+    e.Open(5, "Z:\\no\\such\\clip.avi");
+    e.Stop();
+  });
+  surface.Pump(2, 1000);
+  EXPECT_EQ(surface.events.news.size(), 1u);
 }
 
 }  // namespace

@@ -1,0 +1,38 @@
+#include "platform/win32/command_line.h"
+
+#include <gtest/gtest.h>
+
+namespace tarnlight::win32 {
+namespace {
+
+TEST(CommandLine, TheArgumentsAreWhatFollowsTheProgramsPath) {
+  struct Case {
+    const wchar_t* line;
+    const wchar_t* arguments;
+  };
+  const Case cases[] = {
+      {LR"("C:\Windows\Tarnlight.scr" /s)", L"/s"},
+      {LR"(C:\Windows\Tarnlight.scr /c:1234)", L"/c:1234"},
+      {LR"("C:\Program Files\Tarnlight.scr" /p 123)", L"/p 123"},
+      // A quoted path needs no blank after it.
+      {LR"("C:\x\Tarnlight.scr"/s)", L"/s"},
+      // "/s" and "/c" inside the program's own path are not arguments.
+      {LR"("C:\a /s b\Tarnlight.scr")", L""},
+      {LR"("D:\c /c\Tarnlight.scr" /p 5)", L"/p 5"},
+      {LR"(C:\x/s\Tarnlight.scr)", L""},
+      {LR"(C:\x/c\Tarnlight.scr /s)", L"/s"},
+      {L"Tarnlight.scr\t\t/s", L"/s"},
+      {L"\"C:\\x.scr\" \t /c\t", L"/c\t"},
+      {LR"(Tarnlight.scr)", L""},
+      {LR"("C:\x.scr")", L""},
+      {LR"("C:\x.scr)", L""},  // unterminated: all of it is the path
+      {L"", L""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(c.line)));
+    EXPECT_EQ(ArgumentsOf(c.line), c.arguments);
+  }
+}
+
+}  // namespace
+}  // namespace tarnlight::win32
