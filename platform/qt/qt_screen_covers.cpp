@@ -16,12 +16,19 @@ bool OnWayland() {
 }  // namespace
 
 void ShowFullScreenOn(QWidget& window, QScreen& screen) {
-  bool x11 = !OnWayland();
   if (window.isFullScreen()) window.showNormal();
+  // Qt picks a window's screen by its geometry too, on Wayland as well.
   window.setScreen(&screen);
-  if (x11) window.setGeometry(screen.geometry());
-  window.showFullScreen();
-  if (x11) window.setGeometry(screen.geometry());
+  window.setGeometry(screen.geometry());
+  // showFullScreen would also activate the window, and a cover that maps
+  // late would take the keyboard from the saver window.
+  if (window.testAttribute(Qt::WA_ShowWithoutActivating)) {
+    window.setWindowState(window.windowState() | Qt::WindowFullScreen);
+    window.show();
+  } else {
+    window.showFullScreen();
+  }
+  if (!OnWayland()) window.setGeometry(screen.geometry());
 }
 
 class ScreenCovers::Cover final : public QWidget {
@@ -36,6 +43,7 @@ class ScreenCovers::Cover final : public QWidget {
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::BlankCursor);
     setWindowTitle(QString());
+    setAttribute(Qt::WA_ShowWithoutActivating);
     ShowFullScreenOn(*this, screen);
     // A Wayland compositor resizes a full-screen surface itself.
     if (!OnWayland())

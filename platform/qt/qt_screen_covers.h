@@ -9,10 +9,11 @@
 
 namespace tarnlight::qt {
 
-// Shows `window` full screen on `screen`. Wayland puts a full-screen
-// window on the output it is given; X11 without a window manager places it
-// only by an explicit geometry, and a window manager moves a full-screen
-// window to another monitor only after it has left that state.
+// Shows `window` full screen on `screen`, and activates it unless it has
+// Qt::WA_ShowWithoutActivating. Wayland puts a full-screen window on the
+// output it is given; X11 without a window manager places it only by an
+// explicit geometry, and a window manager moves a full-screen window to
+// another monitor only after it has left that state.
 void ShowFullScreenOn(QWidget& window, QScreen& screen);
 
 // Plain black windows over every screen but the primary one, which the
