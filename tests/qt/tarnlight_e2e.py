@@ -9,6 +9,7 @@ folder and clip folder, and bounds each wait so that it ends on its own.
 
 import os
 import shutil
+import signal
 import socket
 import subprocess
 import sys
@@ -523,13 +524,215 @@ def no_clip_stops_the_cycle(s):
     check(s.wait_exit(1.5) == 0, "Tab during playback did not end it")
 
 
+# ---------------------------------------------------------------- screens
+
+DESKTOP = b"\0\xff\0"  # xsetroot green, for the saver to hide
+
+
+def region(shot, x, y, w, h):
+    width, _, pixels = shot
+    return w, h, b"".join(pixels[(row * width + x) * 3:(row * width + x + w) * 3]
+                          for row in range(y, y + h))
+
+
+def only(shot, rgb):
+    return shot[2] == rgb * (shot[0] * shot[1])
+
+
+def desktop_outside(shot, rect):
+    """True when every pixel outside rect = (x, y, w, h) is the desktop."""
+    width, height, _ = shot
+    x, y, w, h = rect
+    return all(only(region(shot, *part), DESKTOP) for part in (
+        (0, 0, width, y), (0, y + h, width, height - y - h), (0, y, x, h),
+        (x + w, y, width - x - w, h)))
+
+
+def one_clip(shot, size):
+    box = bright_box(shot)
+    return box is not None and abs(box[2] - box[0] - size[0]) <= 2 and \
+        abs(box[3] - box[1] - size[1]) <= 2
+
+
+def wait_for(s, what, predicate, seconds=8):
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        check(s.alive(), f"the saver ended while waiting for {what}")
+        if predicate():
+            return
+    raise Failure(f"never saw {what}")
+
+
+def start_alone(s, *args):
+    """setsid execs the program as the leader of a new process group, so
+    that anything left of it can be found."""
+    s.start(s.binary, *args, program="setsid")
+
+
+def end_by_signal(s, number):
+    began = time.time()
+    s.proc.send_signal(number)
+    status = s.wait_exit(3)
+    check(time.time() - began < 1.0, f"signal {number} took over a second")
+    check(status == 0, f"exit {status} after signal {number}")
+    try:
+        os.killpg(s.proc.pid, 0)
+        raise Failure(f"a process was left running after signal {number}")
+    except ProcessLookupError:
+        pass
+
+
+# A window as XScreenSaver makes for its hack, blue, at HOST; the helper
+# prints its id and keeps it until its input closes. Its connection also
+# keeps the X server from resetting the desktop when xsetroot leaves.
+HOST = (200, 100, 640, 360)
+HOST_WINDOW = r"""
+import ctypes as c, sys
+x = c.CDLL("libX11.so.6")
+x.XOpenDisplay.restype = c.c_void_p
+x.XDefaultRootWindow.restype = x.XCreateSimpleWindow.restype = c.c_ulong
+x.XDefaultRootWindow.argtypes = [c.c_void_p]
+x.XMapWindow.argtypes = x.XSync.argtypes = [c.c_void_p, c.c_ulong]
+x.XCreateSimpleWindow.argtypes = [c.c_void_p, c.c_ulong] + [c.c_int] * 2 + \
+    [c.c_uint] * 3 + [c.c_ulong] * 2
+d = x.XOpenDisplay(None)
+w = x.XCreateSimpleWindow(d, x.XDefaultRootWindow(d), *map(int, sys.argv[1:]),
+                          0, 0, 0xff)
+x.XMapWindow(d, w)
+x.XSync(d, 0)
+print(w, flush=True)
+sys.stdin.read()
+"""
+
+
+def saver_in_host_window(s):
+    """XScreenSaver's way: the saver draws inside the window it is handed,
+    follows its size, leaves the desktop alone and ends on a signal. A value
+    that names no window leaves the saver full screen."""
+    make_clip(os.path.join(s.clips, "a.mp4"), "testsrc", "320x240", 1)
+    helper = subprocess.Popen([sys.executable, "-c", HOST_WINDOW,
+                               *map(str, HOST)], env=s.env,
+                              stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+    try:
+        window = int(helper.stdout.readline())
+        s.x("xsetroot", "-solid", "green")
+        saver_settings(s, interval="30")
+        for value in ("zz", "0x0", "0x1fffffff"):
+            s.env["XSCREENSAVER_WINDOW"] = value
+            start_alone(s, "/s")
+            wait_for(s, f"the screen black with {value!r}",
+                     lambda: bright_box(s.screenshot_bytes()) is None)
+            focused = s.xdotool("getwindowfocus").stdout.strip()
+            check(s.client_size(focused) == (SCREEN_W, SCREEN_H),
+                  f"with {value!r} the saver is not full screen")
+            end_by_signal(s, signal.SIGINT)
+
+        saver_settings(s)
+        s.env["XSCREENSAVER_WINDOW"] = hex(window)
+        start_alone(s, "/s")
+        # The host shrinks its window: the next clip is scaled into it.
+        for rect, clip in ((HOST, (320, 240)),
+                           (HOST[:2] + (300, 200), (267, 200))):
+            s.xdotool("windowsize", str(window), *map(str, rect[2:]))
+            wait_for(s, "a pause", lambda: bright_box(
+                region(s.screenshot_bytes(), *rect)) is None)
+            wait_for(s, f"a clip of {clip} in the window {rect}", lambda: (
+                one_clip(region(s.screenshot_bytes(), *rect), clip)))
+            check(desktop_outside(s.screenshot_bytes(), rect),
+                  f"the saver drew outside the window {rect}")
+        end_by_signal(s, signal.SIGTERM)
+    finally:
+        helper.kill()
+        helper.wait()
+
+
+def setup_ends_on_signal_storing_nothing(s):
+    for number in (signal.SIGTERM, signal.SIGINT):
+        saver_settings(s)
+        before = open(s.ini, "rb").read()
+        start_alone(s, "/c")
+        s.wait_focus(s.find_window("Tarnlight Setup"))
+        s.xdotool("type", "zzz")
+        end_by_signal(s, number)
+        check(open(s.ini, "rb").read() == before,
+              f"signal {number} changed the settings")
+
+
+# Two monitors side by side, as Xephyr makes them inside the Xvfb. Qt reads
+# monitors from RandR alone and Xephyr tells of its second head only through
+# Xinerama, so the test describes that head to RandR, as a server with two
+# outputs does; RandR also lets it take the head away and make it primary.
+HEADS = ((0, 0, 640, 480), (640, 0, 512, 384))
+
+
+def second_head(s, primary):
+    x, y, w, h = HEADS[1]
+    s.x("xrandr", "--noprimary")
+    s.x("xrandr", "--setmonitor", "*head1" if primary else "head1",
+        f"{w}/0x{h}/0+{x}+{y}", "none")
+    if not primary:
+        s.x("xrandr", "--output", "default", "--primary")
+
+
+def saver_covers_every_head(s):
+    """Every monitor black, the clip on the primary; monitors that come, go
+    and change roles are followed; a key on the second head ends it."""
+    read_fd, write_fd = os.pipe()
+    xephyr = subprocess.Popen(
+        ["Xephyr", "-displayfd", str(write_fd), "+xinerama", "-ac",
+         "-noreset", "-nolisten", "tcp", "-screen", "640x480",
+         "-screen", "512x384"], env=s.env, pass_fds=[write_fd],
+        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_fd)
+    try:
+        with os.fdopen(read_fd) as numbers:
+            s.env["DISPLAY"] = ":" + numbers.readline().strip()
+        second_head(s, primary=False)
+        s.x("xsetroot", "-solid", "green")
+        make_clip(os.path.join(s.clips, "a.mp4"), "testsrc", "320x240", 1)
+        saver_settings(s)
+        s.start("/s")
+
+        def clip_on(head):
+            def seen():
+                shot = s.screenshot_bytes()
+                return (one_clip(region(shot, *HEADS[head]), (320, 240)) and
+                        bright_box(region(shot, *HEADS[1 - head])) is None)
+            return seen
+        wait_for(s, "a clip on the first head, the second black", clip_on(0))
+        s.x("xrandr", "--delmonitor", "head1")
+        wait_for(s, "the desktop on a removed head", lambda: only(
+            region(s.screenshot_bytes(), *HEADS[1]), DESKTOP))
+        second_head(s, primary=True)
+        wait_for(s, "a clip on the head made primary", clip_on(1))
+        s.x("xrandr", "--delmonitor", "head1")
+        second_head(s, primary=False)
+        wait_for(s, "a clip back on the first head", clip_on(0))
+
+        # As a focus-follows-mouse window manager would, the window under
+        # the pointer on the second head gets the keyboard.
+        x, y, w, h = HEADS[1]
+        s.xdotool("mousemove", str(x + w // 2), str(y + h // 2))
+        under = s.xdotool("getmouselocation", "--shell").stdout.split()
+        cover = dict(field.split("=", 1) for field in under)["WINDOW"]
+        check(cover != s.xdotool("getwindowfocus").stdout.strip(),
+              "the second head shows the saver window itself")
+        s.xdotool("windowfocus", cover)
+        s.wait_focus(cover)
+        s.xdotool("key", "Tab")
+        check(s.wait_exit(1.5) == 0, "Tab on the second head did not end it")
+    finally:
+        xephyr.terminate()
+        xephyr.wait(5)
+
 CASES = {f.__name__: f for f in (
     no_argument_writes_defaults, path_with_s_is_not_searched,
     setup_enter_stores_folder, setup_escape_stores_nothing,
     saver_plays_clips_and_ends_on_character_key,
     saver_survives_hostile_folder, garbage_settings_still_start,
     unwritable_store_says_so, saver_ends_on_key_while_a_clip_opens,
-    no_clip_stops_the_cycle)}
+    no_clip_stops_the_cycle, saver_covers_every_head,
+    saver_in_host_window, setup_ends_on_signal_storing_nothing)}
 
 
 def main():
