@@ -22,7 +22,7 @@ set(CPACK_PACKAGE_DESCRIPTION
 clip from a folder at a random spot, again and again, inside a daily time
 window. Any character key ends it. A small setup dialog chooses the folder,
 the pause and the window. Start it from an idle daemon such as xss-lock,
-xautolock or swayidle.")
+xautolock or swayidle, or pick it in the MATE or Xfce screen-saver settings.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 # Both packages ship the program without its symbols; the build trees keep
 # them for debugging.
