@@ -16,4 +16,4 @@ install_missing() {
 # To build the Linux program and its unit tests.
 BUILD_PACKAGES=(cmake g++ make pkg-config libgtest-dev qt6-base-dev libmpv-dev)
 # To run it without a desktop and to test it end to end.
-RUN_PACKAGES=(xvfb xauth xdotool x11-utils ffmpeg imagemagick python3 fonts-dejavu-core)
+RUN_PACKAGES=(xvfb xauth xdotool x11-utils x11-xserver-utils xserver-xephyr ffmpeg imagemagick python3 fonts-dejavu-core)
