@@ -11,8 +11,9 @@ class QtClock final : public Clock {
   std::uint64_t Ticks() override;
 };
 
-// X11 and Wayland keep no cursor display count and the saver never hides
-// the pointer, so the count only has to look right to its callers.
+// X11 and Wayland keep no cursor display count. The saver hides the pointer
+// only over its own windows, and it comes back by itself when they go, so
+// the count only has to look right to its callers.
 class QtCursor final : public Cursor {
  public:
   int ShowCursor(bool show) override;
