@@ -26,12 +26,15 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
   // exponential on patterns full of stars.
   std::size_t p = 0, n = 0, star = std::string_view::npos, resume = 0;
   while (n < name.size()) {
-    if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
-      ++p;
-      ++n;
-    } else if (p < pattern.size() && pattern[p] == '*') {
+    // A star first: a name may hold a "*" itself, which must not use up
+    // the pattern's star as a plain character.
+    if (p < pattern.size() && pattern[p] == '*') {
       star = p++;
       resume = n;
+    } else if (p < pattern.size() &&
+               (pattern[p] == '?' || pattern[p] == name[n])) {
+      ++p;
+      ++n;
     } else if (star != std::string_view::npos) {
       p = star + 1;
       n = ++resume;
