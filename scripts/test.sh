@@ -9,6 +9,8 @@ cmake --build build -j"$(nproc)"
 # Every test counts the first time: a case that fails now and then has a
 # cause to be found, not a retry to hide it.
 ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 300
+./scripts/test-sanitizers.sh
+./scripts/fuzz.sh 30
 ./scripts/test-package.sh
 
 # The Windows build, cross-compiled and tested under Wine.
