@@ -306,7 +306,7 @@ TEST(frmVid, ShowsTheClipAtItsSizeScaledToFitAndPlacedInsideTheWindow) {
       EXPECT_EQ(run.vid().Top(), r == 0.0f ? 0 : c.topAtTop);
       ASSERT_TRUE(run.engine().shown.has_value());
       PixelRect shown = *run.engine().shown;
-      EXPECT_EQ(PixelSize(shown.width, shown.height), c.shown);
+      EXPECT_EQ((PixelSize{shown.width, shown.height}), c.shown);
       EXPECT_LE(shown.left + shown.width, c.windowW / 15);
       EXPECT_LE(shown.top + shown.height, c.windowH / 15);
     }
