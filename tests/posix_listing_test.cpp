@@ -93,6 +93,8 @@ TEST(FolderText, WildcardMatch) {
       {"a*b*c", "axxbyyc", true}, {"a*b*c", "axxbyy", false},
       {"clips", "clips", true},   {"clips", "clips2", false},
       {"**", "", true},           {"*a", "bbb", false},
+      // A star in the name is only a character there.
+      {"*y*", "xy*xzz", true},    {"a*", "*", false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.pattern) + " ~ " + c.name);
