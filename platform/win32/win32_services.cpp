@@ -1,5 +1,7 @@
 #include "platform/win32/win32_services.h"
 
+#include <tlhelp32.h>
+
 #include <string>
 
 #include "platform/controls.h"
@@ -40,6 +42,36 @@ std::string ToAnsi(const std::string& utf8) {
   WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), ansi.data(), n,
                       nullptr, nullptr);
   return ansi;
+}
+
+bool UnderWine() {
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
+// Under Wine, a thread that the end of the process finds inside one of the
+// system's Unix libraries (GStreamer, behind both media stacks, can keep
+// one there for good on a damaged file) crashes that end, and the program
+// exits on a signal instead of with 0. Ended one at a time first, while the
+// process still stands, they go quietly.
+void EndOtherThreads() {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return;
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  DWORD self = GetCurrentThreadId(), process = GetCurrentProcessId();
+  for (BOOL more = Thread32First(snapshot, &entry); more;
+       more = Thread32Next(snapshot, &entry)) {
+    if (entry.th32OwnerProcessID != process || entry.th32ThreadID == self)
+      continue;
+    HANDLE thread =
+        OpenThread(THREAD_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ThreadID);
+    if (!thread) continue;
+    TerminateThread(thread, 0);
+    WaitForSingleObject(thread, 200);
+    CloseHandle(thread);
+  }
+  CloseHandle(snapshot);
 }
 
 }  // namespace
@@ -135,6 +167,7 @@ std::string Win32Program::Command() {
 // will not finish would otherwise race.
 void Win32Program::End() {
   media_work::WaitUntilDone(kMediaWorkMs);
+  if (UnderWine()) EndOtherThreads();
   TerminateProcess(GetCurrentProcess(), 0);
   ExitProcess(0);
 }

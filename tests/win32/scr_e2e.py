@@ -52,9 +52,13 @@ class Wine:
         shutil.rmtree(self.tmp, ignore_errors=True)
 
     def start(self, *args, env=None, stderr=subprocess.DEVNULL):
-        self.proc = subprocess.Popen(["wine", self.scr, *args],
-                                     env=dict(self.env, **(env or {})),
-                                     stdout=subprocess.DEVNULL, stderr=stderr)
+        self.proc = self.spawn(*args, env=env, stderr=stderr)
+
+    def spawn(self, *args, env=None, stderr=subprocess.DEVNULL):
+        """Another instance of the program, beside the one start() keeps."""
+        return subprocess.Popen(["wine", self.scr, *args],
+                                env=dict(self.env, **(env or {})),
+                                stdout=subprocess.DEVNULL, stderr=stderr)
 
     def probe_window(self, title):
         """(width, height, is a tool window) of the window with this title,
@@ -69,11 +73,19 @@ class Wine:
         check(len(out) == 2, "Windows cannot load the program's icon")
         return int(out[0]), int(out[1])
 
-    def wait_exit(self, seconds):
+    def close_window(self, title):
+        """Posts WM_CLOSE to the window, from inside the Wine session."""
+        done = self.run(["wine", self.probe, "--close", title])
+        check(done.returncode == 0, f"no window {title!r} to close")
+
+    def wait_exit(self, seconds, proc=None, what="Tarnlight.scr"):
+        proc = proc or self.proc
         try:
-            return self.proc.wait(seconds)
+            return proc.wait(seconds)
         except subprocess.TimeoutExpired:
-            raise Failure(f"Tarnlight.scr did not end within {seconds} s")
+            proc.kill()
+            proc.wait(10)
+            raise Failure(f"{what} did not end within {seconds} s")
 
     def settings(self):
         """The settings key, read through reg export (reg query mangles
@@ -127,7 +139,12 @@ def setup_enter_and_escape(w):
     time.sleep(0.5)
     # The edit box's caret starts at the beginning of the text.
     w.xdotool("key", "End", "BackSpace", "BackSpace", "BackSpace")
-    w.xdotool("type", "e:\\clips ü")
+    w.xdotool("type", "e:\\clips ")
+    # xdotool lends a character outside the keymap a key for a moment; typed
+    # hard on the heels of others, Wine may still read the old keymap.
+    time.sleep(0.3)
+    w.xdotool("type", "--delay", "200", "ü")
+    time.sleep(0.3)
     w.xdotool("key", "Return")
     check(w.wait_exit(15) == 0, "non-zero exit after Enter")
     check(w.settings().get("vidFolder") == "e:\\clips ü\\",
@@ -182,8 +199,70 @@ def saver_plays_and_ends_on_character_key(w, clips):
           "the media engine was not asked to open the clip")
 
 
+def without_media_foundation(w):
+    return {"WINEDLLOVERRIDES": w.env["WINEDLLOVERRIDES"] + ";mfplat="}
+
+
+def other_instances_end_while_the_saver_runs(w, clips):
+    """The screen-saver host starts previews and settings while the saver
+    shows; none of them may wait for the saver."""
+    w.start("/s")
+    wait_for_clip(w, {(320, 240), (200, 150)})
+    for args in (["/p", "123"], []):
+        other = w.spawn(*args)
+        code = w.wait_exit(5, other, f"Tarnlight.scr {' '.join(args)}")
+        check(code == 0, f"exit code {code} from {args}")
+    setup = w.spawn("/c")
+    w.find_window("Tarnlight Setup")
+    w.close_window("Tarnlight Setup")
+    code = w.wait_exit(5, setup, "the setup dialog closed by WM_CLOSE")
+    check(code == 0, f"exit code {code} from the closed dialog")
+    check(w.proc.poll() is None, "the saver ended with another instance")
+    w.xdotool("key", "x")
+    check(w.wait_exit(5) == 0, "non-zero exit from the saver")
+
+
+def build_stall_library(w):
+    """The LD_PRELOAD library that makes reads of one file wait for good,
+    built for this machine."""
+    source = os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                          "stall_reads.c")
+    library = os.path.join(w.tmp, "stall_reads.so")
+    compiler = shutil.which("cc") or shutil.which("gcc")
+    command = [compiler] if compiler else [shutil.which("c++") or "c++", "-x", "c"]
+    subprocess.run([*command, "-shared", "-fPIC", "-O1", "-o", library, source,
+                    "-ldl"], check=True, timeout=60)
+    return library
+
+
+def saver_ends_on_key_while_an_open_stalls(w):
+    """A clip on a share that stopped answering: DirectShow's RenderFile
+    waits on a read that never returns, and the saver still ends on a key
+    at once. Without Media Foundation, so that the open is DirectShow's."""
+    folder = os.path.join(w.tmp, "stalled")
+    os.makedirs(folder)
+    clip = os.path.join(folder, "stalled.avi")
+    make_clip(clip, "testsrc", "160x120", 1)
+    mark = os.path.join(w.tmp, "stalled.mark")
+    w.put({"vidFolder": "Z:" + folder.replace("/", "\\") + "\\",
+           "intervalTime": "1", "timeFrom": "00:00", "timeUntil": "23:59"})
+    w.start("/s", env=dict(without_media_foundation(w),
+                           LD_PRELOAD=build_stall_library(w),
+                           TARNLIGHT_STALL_FILE=clip, TARNLIGHT_STALL_MARK=mark))
+    deadline = time.time() + 20
+    while not os.path.exists(mark):
+        check(time.time() < deadline, "the clip was never read")
+        check(w.proc.poll() is None, "the saver ended by itself")
+        time.sleep(0.1)
+    time.sleep(0.5)
+    check(w.proc.poll() is None, "the saver ended during the open")
+    w.xdotool("key", "x")
+    code = w.wait_exit(5)
+    check(code == 0, f"exit code {code} after a character key")
+
+
 def runs_without_media_foundation(w, clips):
-    no_mf = {"WINEDLLOVERRIDES": w.env["WINEDLLOVERRIDES"] + ";mfplat="}
+    no_mf = without_media_foundation(w)
     w.start("/c", env=no_mf)
     w.find_window("Tarnlight Setup")
     time.sleep(0.5)
@@ -228,8 +307,10 @@ def main():
     cases = [("no argument", lambda: no_argument_writes_defaults(w)),
              ("setup", lambda: setup_enter_and_escape(w)),
              ("saver", lambda: saver_plays_and_ends_on_character_key(w, clips)),
+             ("other instances", lambda: other_instances_end_while_the_saver_runs(w, clips)),
              ("no Media Foundation", lambda: runs_without_media_foundation(w, clips)),
-             ("hostile folder", lambda: saver_survives_hostile_folder(w, clips))]
+             ("hostile folder", lambda: saver_survives_hostile_folder(w, clips)),
+             ("stalled open", lambda: saver_ends_on_key_while_an_open_stalls(w))]
     failed = 0
     try:
         for name, case in cases:

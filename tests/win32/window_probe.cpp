@@ -1,7 +1,9 @@
 // Reports what the tests cannot see from X, as Windows itself sees it:
 //   window_probe TITLE  prints "<width> <height> <tool window 0|1>" for the
 //                       client area of the top-level window with that title;
-//   window_probe --icon FILE  prints "<width> <height>" of FILE's icon 1.
+//   window_probe --icon FILE  prints "<width> <height>" of FILE's icon 1;
+//   window_probe --close TITLE  posts WM_CLOSE to that window, as its close
+//                       box or the task list would.
 // Prints nothing and fails when there is no such window or icon.
 #include <windows.h>
 
@@ -29,6 +31,11 @@ int ProbeWindow(const char* title) {
   return 0;
 }
 
+int CloseWindow(const char* title) {
+  HWND window = FindWindowW(nullptr, Wide(title).c_str());
+  return window && PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
+}
+
 int ProbeIcon(const char* file) {
   HMODULE module =
       LoadLibraryExW(Wide(file).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
@@ -50,5 +57,7 @@ int main(int argc, char** argv) {
   if (argc == 2) return ProbeWindow(argv[1]);
   if (argc == 3 && std::strcmp(argv[1], "--icon") == 0)
     return ProbeIcon(argv[2]);
+  if (argc == 3 && std::strcmp(argv[1], "--close") == 0)
+    return CloseWindow(argv[2]);
   return 2;
 }
