@@ -297,7 +297,8 @@ def saver_survives_hostile_folder(w, clips):
         check(w.proc.poll() is None, "the saver died on a hostile file")
         time.sleep(0.5)
     w.xdotool("key", "q")
-    check(w.wait_exit(5) == 0, "non-zero exit after a character key")
+    code = w.wait_exit(5)
+    check(code == 0, f"exit code {code} after a character key")
 
 
 def main():
