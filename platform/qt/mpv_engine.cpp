@@ -1,10 +1,12 @@
 #include "platform/qt/mpv_engine.h"
 
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QPainter>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "platform/posix/folder_text.h"
 #include "platform/qt/keys.h"
@@ -99,72 +101,133 @@ void MpvEngine::OnFrame(void* data) {
   self->PostOnce(self->framePosted_, &MpvEngine::RenderFrame);
 }
 
-// The library is loaded at the first clip, long after the black window is
-// on the screen. Whatever goes wrong here goes wrong for every clip, and is
-// said once on stderr.
-bool MpvEngine::Initialise() {
-  if (mpv_) return true;
-  if (!unavailable_.empty()) return false;
-  auto refuse = [this](std::string why) {
-    if (render_) api_->render_context_free(render_);
-    if (mpv_) api_->terminate_destroy(mpv_);
-    render_ = nullptr;
-    mpv_ = nullptr;
-    unavailable_ = std::move(why);
-    std::fprintf(stderr, "tarnlight: %s\n", unavailable_.c_str());
-    return false;
+// What starting the player gave: all of it, or why there is none.
+struct PlayerStart {
+  const MpvApi* api = nullptr;
+  mpv_handle* mpv = nullptr;
+  mpv_render_context* render = nullptr;
+  std::string error;
+};
+
+namespace {
+
+// Any thread: loads libmpv and starts a player with every safety option in
+// force. Takes a good part of a second on a slow machine, so it runs on a
+// thread of its own while the saver pauses.
+PlayerStart StartPlayer() {
+  PlayerStart s;
+  auto refuse = [&s](std::string why) {
+    if (s.render) s.api->render_context_free(s.render);
+    if (s.mpv) s.api->terminate_destroy(s.mpv);
+    s.render = nullptr;
+    s.mpv = nullptr;
+    s.error = std::move(why);
+    return s;
   };
-  api_ = LoadMpv(unavailable_);
-  if (!api_) return refuse(unavailable_);
-  // libmpv parses numbers with the C library and insists on "C".
-  std::setlocale(LC_NUMERIC, "C");
-  mpv_ = api_->create();
-  if (!mpv_) return refuse("The player could not be created");
+  s.api = LoadMpv(s.error);
+  if (!s.api) return s;
+  const MpvApi& api = *s.api;
+  s.mpv = api.create();
+  if (!s.mpv) return refuse("The player could not be created");
   for (const auto& option : kOptions) {
-    if (int rc = api_->set_option_string(mpv_, option[0], option[1]); rc < 0)
+    if (int rc = api.set_option_string(s.mpv, option[0], option[1]); rc < 0)
       return refuse(std::string("The player refused its option ") + option[0] +
-                    "=" + option[1] + ": " + api_->error_string(rc));
+                    "=" + option[1] + ": " + api.error_string(rc));
   }
-  if (int rc = api_->initialize(mpv_); rc < 0)
+  // Not safety, only work saved: a libmpv without them plays as well.
+  for (const char* option :
+       {"load-stats-overlay", "load-osd-console", "load-auto-profiles"})
+    api.set_option_string(s.mpv, option, "no");
+  if (int rc = api.initialize(s.mpv); rc < 0)
     return refuse(std::string("The player could not start: ") +
-                  api_->error_string(rc));
-  api_->observe_property(mpv_, kObserveWidth, "dwidth", MPV_FORMAT_INT64);
-  api_->observe_property(mpv_, kObserveHeight, "dheight", MPV_FORMAT_INT64);
-  api_->observe_property(mpv_, kObservePosition, "time-pos", MPV_FORMAT_DOUBLE);
+                  api.error_string(rc));
+  api.observe_property(s.mpv, kObserveWidth, "dwidth", MPV_FORMAT_INT64);
+  api.observe_property(s.mpv, kObserveHeight, "dheight", MPV_FORMAT_INT64);
+  api.observe_property(s.mpv, kObservePosition, "time-pos", MPV_FORMAT_DOUBLE);
   char type[] = MPV_RENDER_API_TYPE_SW;
   mpv_render_param params[] = {{MPV_RENDER_PARAM_API_TYPE, type},
                                {MPV_RENDER_PARAM_INVALID, nullptr}};
-  if (int rc = api_->render_context_create(&render_, mpv_, params); rc < 0) {
-    render_ = nullptr;
+  if (int rc = api.render_context_create(&s.render, s.mpv, params); rc < 0) {
+    s.render = nullptr;
     return refuse(std::string("The player cannot draw: ") +
-                  api_->error_string(rc));
+                  api.error_string(rc));
   }
+  return s;
+}
+
+}  // namespace
+
+void MpvEngine::Prepare() {
+  if (player_ != Player::NotStarted) return;
+  player_ = Player::Starting;
+  // libmpv parses numbers with the C library and insists on "C"; the
+  // worker must not set the process's locale while other threads run.
+  std::setlocale(LC_NUMERIC, "C");
+  std::weak_ptr<int> alive = alive_;
+  // Detached: the end of the program does not wait for it.
+  std::thread([this, alive] {
+    auto started = std::make_shared<PlayerStart>(StartPlayer());
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [this, alive, started] {
+          if (!alive.expired()) Ready(std::move(*started));
+        },
+        Qt::QueuedConnection);
+  }).detach();
+}
+
+// GUI thread. Whatever went wrong goes wrong for every clip, and is said
+// once on stderr.
+void MpvEngine::Ready(PlayerStart started) {
+  api_ = started.api;
+  mpv_ = started.mpv;
+  render_ = started.render;
+  if (!mpv_) {
+    player_ = Player::Unavailable;
+    unavailable_ = started.error;
+    std::fprintf(stderr, "tarnlight: %s\n", unavailable_.c_str());
+    if (clip_) Fail(clip_, err::kInvalidCall, unavailable_);
+    return;
+  }
+  player_ = Player::Ready;
   api_->render_context_set_update_callback(render_, &MpvEngine::OnFrame, this);
   api_->set_wakeup_callback(mpv_, &MpvEngine::OnWakeup, this);
-  return true;
+  if (clip_) Load();
 }
 
 void MpvEngine::Open(std::uint64_t clip, const std::string& path) {
   Stop();
   clip_ = clip;
   path_ = path;
-  if (!Initialise()) {
-    Fail(clip, err::kInvalidCall, unavailable_);
-    return;
-  }
   loaded_ = reported_ = playing_ = false;
   video_ = Video::Unknown;
   entry_ = started_ = -1;
   videoWidth_ = videoHeight_ = 0;
   frames_ = 0;
   position_ = 0;
+  switch (player_) {
+    case Player::NotStarted:
+      Prepare();
+      break;
+    case Player::Starting:
+      break;  // Ready loads it
+    case Player::Ready:
+      Load();
+      break;
+    case Player::Unavailable:
+      Fail(clip, err::kInvalidCall, unavailable_);
+      break;
+  }
+}
+
+void MpvEngine::Load() {
   int yes = 1;
   api_->set_property_async(mpv_, 0, "pause", MPV_FORMAT_FLAG, &yes);
-  std::string file = PlayerPath(path);
+  std::string file = PlayerPath(path_);
   const char* command[] = {"loadfile", file.c_str(), "replace", nullptr};
   loadRequest_ += 16;
   if (int rc = api_->command_async(mpv_, loadRequest_, command); rc < 0)
-    Fail(clip, err::kFileNotFound, api_->error_string(rc));
+    Fail(clip_, err::kFileNotFound, api_->error_string(rc));
 }
 
 // Reported from the event loop, never inside the engine's own call.

@@ -14,6 +14,8 @@
 
 namespace tarnlight::qt {
 
+struct PlayerStart;
+
 // libmpv decoding, drawn by its software renderer straight into the image
 // this child widget paints. All members run on the GUI thread; libmpv's
 // callbacks only post to it, and nothing here waits for libmpv.
@@ -31,6 +33,10 @@ class MpvEngine final : public QWidget, public Engine {
   void Show(PixelRect where) override;
   void Hide() override;
   std::uint64_t Progress() const override;
+
+  // Starts loading libmpv and its player on a thread of their own, so that
+  // the first clip need not wait; Open does it too when it has not begun.
+  void Prepare();
 
   // The buffer the picture is drawn into, for tests.
   const QImage& frame() const { return frame_; }
@@ -51,15 +57,20 @@ class MpvEngine final : public QWidget, public Engine {
   static void OnFrame(void* self);
   void PostOnce(std::atomic<bool>& pending, void (MpvEngine::*work)());
 
-  bool Initialise();
+  void Ready(PlayerStart started);
+  void Load();
   void DrainEvents();
   void Handle(const mpv_event& event);
   void ReportOpened();
   void Fail(std::uint64_t clip, int number, const std::string& what);
   void RenderFrame();
 
+  enum class Player { NotStarted, Starting, Ready, Unavailable };
+  Player player_ = Player::NotStarted;
   const MpvApi* api_ = nullptr;
-  std::string unavailable_;  // why no clip can be opened, once known
+  std::string unavailable_;  // why no clip can be opened
+  // The starting thread's answer checks it, should the engine be gone.
+  std::shared_ptr<int> alive_ = std::make_shared<int>(0);
   mpv_handle* mpv_ = nullptr;
   mpv_render_context* render_ = nullptr;
   EngineEvents* events_ = nullptr;

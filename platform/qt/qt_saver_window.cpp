@@ -62,6 +62,9 @@ int QtSaverWindow::Height() const { return height() * kTwipsPerPixel; }
 void QtSaverWindow::Show(WindowEvents& events) {
   events_ = &events;
   events.Load();
+  // The player starts once the window is on its way to the screen, so that
+  // the first clip does not wait for libmpv and neither does the window.
+  QTimer::singleShot(0, engine_, &MpvEngine::Prepare);
   if (host_) {
     show();
     return;
