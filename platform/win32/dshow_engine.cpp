@@ -164,14 +164,13 @@ class Graph {
 
 // Filters may make windows on this thread (the renderer's among them), so
 // it answers messages while it waits for the GUI thread's requests.
-bool WaitForRequest(HANDLE wake, DWORD ms) {
-  DWORD r = MsgWaitForMultipleObjects(1, &wake, FALSE, ms, QS_ALLINPUT);
+void WaitForRequest(HANDLE wake, DWORD ms) {
+  MsgWaitForMultipleObjects(1, &wake, FALSE, ms, QS_ALLINPUT);
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
-  return r == WAIT_OBJECT_0;
 }
 
 void Drive(DShowClip& clip, Graph& graph) {
@@ -192,7 +191,9 @@ void Drive(DShowClip& clip, Graph& graph) {
     {
       std::lock_guard<std::mutex> lock(clip.mutex);
       if (clip.stop) return;
+      // Taken once: a clip that has ended does not start over.
       play = clip.play && !playing;
+      clip.play = false;
       place.swap(clip.place);
     }
     if (place && picture) graph.Place(*place);
