@@ -21,8 +21,7 @@ cleanup() {
 }
 trap cleanup EXIT
 timeout 180 wineboot -i >/dev/null 2>&1 || true
-# Wine under a loaded machine is the least predictable part of the run: a
-# case that fails is tried once more before it counts.
+# No retries here either: a case that fails under Wine has a cause.
 ctest --test-dir build-win --output-on-failure -j"$(nproc)" --timeout 400 -L windows \
   --no-tests=error
 ./scripts/test-package.sh zip
