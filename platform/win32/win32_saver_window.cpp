@@ -72,6 +72,7 @@ Win32SaverWindow::Win32SaverWindow(const SaverLayout& layout)
                                         UINT(layout.timerIntervalMs));
   engine_ = std::make_unique<EngineChain>(surface_, kChainMessage,
                                           EnginesFor(surface_));
+  covers_ = std::make_unique<ScreenCovers>(hwnd_);
   SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   SetWindowLongPtrW(surface_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
@@ -80,6 +81,7 @@ Win32SaverWindow::~Win32SaverWindow() {
   SetWindowLongPtrW(surface_, GWLP_USERDATA, 0);
   SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
   engine_.reset();
+  covers_.reset();
   DestroyWindow(hwnd_);
 }
 
@@ -101,6 +103,17 @@ void Win32SaverWindow::Show(WindowEvents& events) {
   ShowWindow(hwnd_, SW_SHOW);
   SetForegroundWindow(hwnd_);
   SetFocus(hwnd_);
+  FollowMonitors();
+}
+
+// The surface keeps its place, so a clip that plays goes on where it is;
+// the next one is placed by the window's new size.
+void Win32SaverWindow::FollowMonitors() {
+  MonitorLayout layout = CurrentMonitors();
+  const RECT& r = layout.primary;
+  SetWindowPos(hwnd_, HWND_TOPMOST, r.left, r.top, r.right - r.left,
+               r.bottom - r.top, SWP_NOACTIVATE);
+  covers_->Cover(PlanCovers(layout.monitors, layout.primary));
 }
 
 // The engine has stopped by now; what its threads still post finds no
@@ -108,7 +121,10 @@ void Win32SaverWindow::Show(WindowEvents& events) {
 void Win32SaverWindow::Close() {
   events_ = nullptr;
   timer_->SetEnabled(false);
+  covers_->Clear();
   ShowWindow(hwnd_, SW_HIDE);
+  // The pointer need not wait for a move to come back.
+  SetCursor(LoadCursorW(nullptr, IDC_ARROW));
 }
 
 // Only the character message counts as a key press; mouse messages go to
@@ -124,6 +140,9 @@ bool Win32SaverWindow::Handle(UINT msg, WPARAM wp) {
     case WM_CLOSE:
       // The program ends from the event; the window goes with it.
       if (events_) events_->Closed();
+      return true;
+    case WM_DISPLAYCHANGE:
+      if (events_) FollowMonitors();
       return true;
     default:
       return false;
@@ -146,6 +165,11 @@ LRESULT CALLBACK Win32SaverWindow::WndProc(HWND hwnd, UINT msg, WPARAM wp,
                                            LPARAM lp) {
   try {
     auto* self = WindowOf<Win32SaverWindow>(hwnd);
+    // The surface and the engines' windows ask here first too.
+    if (msg == WM_SETCURSOR && self && self->events_) {
+      SetCursor(nullptr);
+      return TRUE;
+    }
     if (self && self->Handle(msg, wp)) return 0;
   } catch (const std::exception&) {
     return 0;

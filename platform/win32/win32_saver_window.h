@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/win32/engine_chain.h"
+#include "platform/win32/screen_covers.h"
 #include "platform/win32/win32_api.h"
 #include "platform/windows.h"
 
@@ -24,7 +25,9 @@ class Win32Timer final : public Timer {
 };
 
 // The black, topmost popup over the primary monitor, with the player's
-// surface as a hidden child window in which the engines draw.
+// surface as a hidden child window in which the engines draw. While it
+// shows, plain covers black out the other monitors and the cursor is
+// hidden over all of them.
 class Win32SaverWindow final : public SaverWindow {
  public:
   explicit Win32SaverWindow(const SaverLayout& layout);
@@ -45,6 +48,7 @@ class Win32SaverWindow final : public SaverWindow {
   static LRESULT CALLBACK SurfaceProc(HWND hwnd, UINT msg, WPARAM wp,
                                       LPARAM lp);
   bool Handle(UINT msg, WPARAM wp);
+  void FollowMonitors();
   bool HandleSurface(UINT msg, WPARAM wp, LPARAM lp);
 
   const std::string playerName_;
@@ -53,6 +57,7 @@ class Win32SaverWindow final : public SaverWindow {
   HWND surface_ = nullptr;
   std::unique_ptr<Win32Timer> timer_;
   std::unique_ptr<EngineChain> engine_;
+  std::unique_ptr<ScreenCovers> covers_;
   WindowEvents* events_ = nullptr;
 };
 

@@ -67,6 +67,14 @@ class Wine:
         check(len(out) == 3, f"no window {title!r} for the probe")
         return int(out[0]), int(out[1]), out[2] == "1"
 
+    def saver_rects(self):
+        """The virtual screen, and the rectangles of the saver's visible
+        topmost windows, as Windows reports them."""
+        out = self.run(["wine", self.probe, "--saver-rects"]).stdout.decode()
+        rects = [tuple(map(int, line.split())) for line in out.splitlines()]
+        check(len(rects) >= 2, f"no saver window for the probe: {out!r}")
+        return rects[0], rects[1:]
+
     def icon_size(self):
         """(width, height) of the program file's icon as Windows loads it."""
         out = self.run(["wine", self.probe, "--icon", self.scr]).stdout.decode().split()
@@ -160,6 +168,17 @@ def setup_enter_and_escape(w):
     check(w.settings() == before, f"Escape changed {before} to {w.settings()}")
 
 
+def uncovered(screen, rects):
+    """A point of the screen that none of the rectangles holds, or None."""
+    xs = sorted({screen[0], screen[2], *(r[i] for r in rects for i in (0, 2))})
+    ys = sorted({screen[1], screen[3], *(r[i] for r in rects for i in (1, 3))})
+    for x in (x for x in xs if screen[0] <= x < screen[2]):
+        for y in (y for y in ys if screen[1] <= y < screen[3]):
+            if not any(r[0] <= x < r[2] and r[1] <= y < r[3] for r in rects):
+                return x, y
+    return None
+
+
 def wait_for_clip(w, sizes, seconds=25):
     """The box of the first clip of one of these sizes seen on the screen."""
     deadline = time.time() + seconds
@@ -186,6 +205,9 @@ def saver_plays_and_ends_on_character_key(w, clips):
         seen = wait_for_clip(w, {(320, 240), (200, 150)})
     check(seen[0] >= 0 and seen[1] >= 0 and seen[2] <= SCREEN_W and seen[3] <= SCREEN_H,
           f"clip outside the screen: {seen}")
+    screen, rects = w.saver_rects()
+    gap = uncovered(screen, rects)
+    check(gap is None, f"{gap} of the screen {screen} is not under {rects}")
     w.xdotool("key", "Left")
     w.xdotool("mousemove", "200", "200")
     time.sleep(1)
