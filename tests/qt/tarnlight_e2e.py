@@ -121,10 +121,21 @@ class Session:
         shutil.rmtree(self.tmp, ignore_errors=True)
 
     def start(self, *args, program=None):
+        # What every start said goes to one log, shown when a case fails.
+        self.log = open(os.path.join(self.tmp, "program.log"), "ab")
+        self.log.write(f"--- start {args}\n".encode())
+        self.log.flush()
         self.proc = subprocess.Popen([program or self.binary, *args],
-                                     env=self.env, stdout=subprocess.DEVNULL,
-                                     stderr=subprocess.DEVNULL)
+                                     env=self.env, stdout=self.log,
+                                     stderr=self.log)
         return self.proc
+
+    def program_log(self):
+        try:
+            with open(os.path.join(self.tmp, "program.log"), "rb") as f:
+                return f.read().decode(errors="replace")[-3000:]
+        except OSError:
+            return ""
 
     def wait_exit(self, seconds):
         try:
@@ -741,7 +752,11 @@ def main():
     try:
         CASES[case](session)
     except Failure as failure:
-        print(f"FAIL {case}: {failure}")
+        alive = session.proc is not None and session.proc.poll() is None
+        print(f"FAIL {case}: {failure} (program "
+              f"{'still running' if alive else 'ended'}; X server "
+              f"{'alive' if session.xvfb.poll() is None else 'gone'})")
+        print(session.program_log())
         return 1
     finally:
         session.close()
