@@ -72,9 +72,11 @@ def read_ini(path):
 def start_xvfb():
     """An X server on a free display; returns it and its display name."""
     read_fd, write_fd = os.pipe()
+    # -noreset: by default the server starts over when its last client
+    # leaves, and a program started at that moment cannot connect.
     xvfb = subprocess.Popen(
         ["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
-         f"{SCREEN_W}x{SCREEN_H}x24", "-nolisten", "tcp"],
+         f"{SCREEN_W}x{SCREEN_H}x24", "-nolisten", "tcp", "-noreset"],
         pass_fds=[write_fd], stdout=subprocess.DEVNULL,
         stderr=subprocess.DEVNULL)
     os.close(write_fd)
