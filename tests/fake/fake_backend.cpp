@@ -125,7 +125,7 @@ void FakeFiles::Probe(const std::string& path,
   FileKind kind = ec || !std::filesystem::exists(status)     ? FileKind::Missing
                   : std::filesystem::is_regular_file(status) ? FileKind::Regular
                                                              : FileKind::Other;
-  loop_.After(delayMs, [answer, kind] { answer(kind); });
+  loop_.After(0, [answer, kind] { answer(kind); });
 }
 
 void FakeTimer::SetEnabled(bool on) {

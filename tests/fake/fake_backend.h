@@ -127,7 +127,7 @@ class FakeLoop final : public EventLoop {
   std::uint64_t order_ = 0;
 };
 
-// Answers from the real file system, after `delayMs`, or never.
+// Answers from the real file system as the next work of the loop, or never.
 class FakeFiles final : public Files {
  public:
   explicit FakeFiles(FakeLoop& loop) : loop_(loop) {}
@@ -138,7 +138,6 @@ class FakeFiles final : public Files {
     std::string path;
   };
   std::vector<Probed> probes;
-  int delayMs = 0;
   bool neverAnswer = false;
 
  private:
