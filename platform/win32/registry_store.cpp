@@ -5,28 +5,13 @@
 
 #include "platform/error.h"
 #include "platform/win32/text_convert.h"
+#include "platform/win32/win32_services.h"
 
 namespace tarnlight::win32 {
 namespace {
 
 std::wstring SubKey(const std::string& app, const std::string& section) {
   return L"Software\\" + Widen(app) + L"\\" + Widen(section);
-}
-
-std::string SystemMessage(LSTATUS code) {
-  wchar_t* text = nullptr;
-  DWORD n = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-          FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, DWORD(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring message =
-      n ? std::wstring(text, n) : L"error " + std::to_wstring(code);
-  if (text) LocalFree(text);
-  while (!message.empty() &&
-         (message.back() == L'\n' || message.back() == L'\r' ||
-          message.back() == L' '))
-    message.pop_back();
-  return Narrow(message);
 }
 
 class Key {
@@ -111,9 +96,10 @@ void RegistryStore::SaveSetting(const std::string& app,
                             DWORD((text.size() + 1) * sizeof(wchar_t)));
   }
   if (status != ERROR_SUCCESS) {
-    throw PlatformError(err::kPathAccess,
-                        "Unable to save the settings to " + rootName_ + "\\" +
-                            Narrow(subKey) + ": " + SystemMessage(status));
+    throw PlatformError(err::kPathAccess, "Unable to save the settings to " +
+                                              rootName_ + "\\" +
+                                              Narrow(subKey) + ": " +
+                                              SystemMessage(DWORD(status)));
   }
 }
 

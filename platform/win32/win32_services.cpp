@@ -17,22 +17,6 @@ namespace {
 // key to end the program at once as far as anyone can tell.
 constexpr DWORD kMediaWorkMs = 1500;
 
-std::string SystemMessage(DWORD code) {
-  wchar_t* text = nullptr;
-  DWORD n = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-          FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring message =
-      n ? std::wstring(text, n) : L"Error " + std::to_wstring(code);
-  if (text) LocalFree(text);
-  while (!message.empty() &&
-         (message.back() == L'\n' || message.back() == L'\r' ||
-          message.back() == L' ' || message.back() == L'.'))
-    message.pop_back();
-  return Narrow(message);
-}
-
 std::string ToAnsi(const std::string& utf8) {
   std::wstring wide = Widen(utf8);
   if (wide.empty()) return {};
@@ -75,6 +59,22 @@ void EndOtherThreads() {
 }
 
 }  // namespace
+
+std::string SystemMessage(DWORD code) {
+  wchar_t* text = nullptr;
+  DWORD n = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+          FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring message =
+      n ? std::wstring(text, n) : L"Error " + std::to_wstring(code);
+  if (text) LocalFree(text);
+  while (!message.empty() &&
+         (message.back() == L'\n' || message.back() == L'\r' ||
+          message.back() == L' ' || message.back() == L'.'))
+    message.pop_back();
+  return Narrow(message);
+}
 
 void ThrowLastError(const char* what) {
   DWORD code = GetLastError();

@@ -58,6 +58,10 @@ class Win32Program final : public Program {
 // name is harmless.
 void RegisterWindowClass(const wchar_t* name, WNDPROC proc, HBRUSH background);
 
+// The system's text for a Win32 error code, without its line end or full
+// stop.
+std::string SystemMessage(DWORD code);
+
 // Raises the last Win32 error as a PlatformError.
 [[noreturn]] void ThrowLastError(const char* what);
 // An HRESULT as a PlatformError: its low word as the number, the system's
