@@ -1,12 +1,14 @@
 #include "platform/qt/qt_settings_store.h"
 
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QStringList>
-#include <QTemporaryFile>
 #include <QVariant>
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <system_error>
@@ -38,9 +40,12 @@ QString WriteProblem(const QString& path) {
   QFile file(path);
   if (file.exists() && !file.open(QIODevice::ReadWrite))
     return "the file cannot be written (" + file.errorString() + ")";
-  QTemporaryFile probe(path);
-  if (!probe.open())
-    return "the folder cannot be written (" + probe.errorString() + ")";
+  // Asked, not tried: a probe file would be one more file a kill can leave.
+  const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+  if (access(folder.constData(), W_OK | X_OK) != 0) {
+    return "the folder cannot be written (" +
+           QString::fromStdString(std::generic_category().message(errno)) + ")";
+  }
   return {};
 }
 

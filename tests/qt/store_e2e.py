@@ -11,6 +11,7 @@ either all four old values or all four new ones.
 
 import os
 import random
+import re
 import signal
 import subprocess
 import sys
@@ -27,6 +28,9 @@ OLD = {"timeFrom": "10:30", "timeUntil": "17:00", "vidFolder": "d:\\old\\",
        "intervalTime": "12"}
 TYPED = "e:\\new"
 NEW = dict(OLD, vidFolder=TYPED + "\\")
+# Qt writes the new file unnamed, gives it a name like this one when it is
+# complete and then renames it over the old file.
+COPY = re.compile(r"Tarnlight\.ini\.[A-Za-z]{6}")
 
 
 def well_formed(path):
@@ -81,11 +85,16 @@ def main():
                   f"killed {delay * 1000:.1f} ms after Return, the file "
                   f"holds {values}")
             seen["old" if values == OLD else "new"] += 1
-            # A kill may leave lock files, never a temporary copy.
+            # A kill may leave the lock files, and the finished copy Qt
+            # names for a moment before it renames it over the file.
             left = set(os.listdir(os.path.dirname(s.ini)))
-            check(left <= {"Tarnlight.ini", "Tarnlight.ini.lock",
-                           "Tarnlight.ini.lock.rmlock"},
+            copies = {name for name in left if COPY.fullmatch(name)}
+            check(left - copies <= {"Tarnlight.ini", "Tarnlight.ini.lock",
+                                    "Tarnlight.ini.lock.rmlock"},
                   f"files left beside the settings: {sorted(left)}")
+            for name in copies:
+                check(read_ini(os.path.join(os.path.dirname(s.ini), name))
+                      in (OLD, NEW), f"a broken copy {name} was left")
         # A run that is not killed must save, or every run above could have
         # kept the old file for a reason that has nothing to do with kills.
         write_ini(s.ini, OLD)
@@ -96,7 +105,8 @@ def main():
         check(s.wait_exit(5) == 0, "non-zero exit")
         check(well_formed(s.ini) == NEW, f"OK stored {read_ini(s.ini)}")
         # ...and clears the locks the kills left.
-        left = os.listdir(os.path.dirname(s.ini))
+        left = [name for name in os.listdir(os.path.dirname(s.ini))
+                if not COPY.fullmatch(name)]
         check(left == ["Tarnlight.ini"], f"files left: {sorted(left)}")
     except Failure as failure:
         print(f"FAIL store_survives_kills: {failure}")
