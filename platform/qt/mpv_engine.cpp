@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QPaintEngine>
 #include <QPainter>
 #include <clocale>
 #include <cstdio>
@@ -10,6 +11,7 @@
 
 #include "platform/posix/folder_text.h"
 #include "platform/qt/keys.h"
+#include "platform/qt/window_pixels.h"
 
 namespace tarnlight::qt {
 namespace {
@@ -373,8 +375,8 @@ std::uint64_t MpvEngine::Progress() const {
   return frames_ + std::uint64_t(position_ > 0 ? position_ * 1000 : 0);
 }
 
-// The buffer keeps its size until the picture's size changes; libmpv draws
-// into it and paintEvent shows it, with no copy in between.
+// The engine's own buffer, for a window whose buffer libmpv cannot draw
+// into. It keeps its size until the picture's size changes.
 bool MpvEngine::PrepareFrame(QSize size) {
   if (frame_.size() == size && pixels_) return true;
   frame_ = QImage();  // never left pointing into a freed buffer
@@ -388,33 +390,52 @@ bool MpvEngine::PrepareFrame(QSize size) {
   return true;
 }
 
+// A new frame only asks for a paint: the picture is drawn while Qt paints
+// the window's buffer, so that it can go straight there.
 void MpvEngine::RenderFrame() {
   if (!render_ ||
       !(api_->render_context_update(render_) & MPV_RENDER_UPDATE_FRAME))
     return;
-  qreal ratio = devicePixelRatioF();
-  QSize size = (QSizeF(this->size()) * ratio).toSize();
-  if (size.isEmpty() || !PrepareFrame(size)) return;
-  frame_.setDevicePixelRatio(ratio);
-  int surface[2] = {size.width(), size.height()};
-  std::size_t stride = std::size_t(frame_.bytesPerLine());
-  char format[] = "bgr0";
-  mpv_render_param params[] = {{MPV_RENDER_PARAM_SW_SIZE, surface},
-                               {MPV_RENDER_PARAM_SW_FORMAT, format},
-                               {MPV_RENDER_PARAM_SW_STRIDE, &stride},
-                               {MPV_RENDER_PARAM_SW_POINTER, pixels_.get()},
-                               {MPV_RENDER_PARAM_INVALID, nullptr}};
-  api_->render_context_render(render_, params);
   if (playing_) ++frames_;
   update();
 }
 
+bool MpvEngine::Draw(uchar* pixels, QSize size, std::size_t stride,
+                     const char* format) {
+  int surface[2] = {size.width(), size.height()};
+  mpv_render_param params[] = {
+      {MPV_RENDER_PARAM_SW_SIZE, surface},
+      {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>(format)},
+      {MPV_RENDER_PARAM_SW_STRIDE, &stride},
+      {MPV_RENDER_PARAM_SW_POINTER, pixels},
+      {MPV_RENDER_PARAM_INVALID, nullptr}};
+  return api_->render_context_render(render_, params) >= 0;
+}
+
 void MpvEngine::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  if (frame_.isNull() || !playing_)
-    painter.fillRect(rect(), Qt::black);
-  else
-    painter.drawImage(rect(), frame_);
+  if (render_ && playing_) {
+    // Straight into the window's buffer where it can, which saves copying
+    // every frame once more from a buffer of the engine's own.
+    std::optional<PixelTarget> to;
+    if (!windowRefused_)
+      to = PixelTargetIn(painter.paintEngine()->paintDevice(),
+                         painter.deviceTransform(), rect());
+    if (to) {
+      if (Draw(to->pixels, to->size, to->stride, to->format)) return;
+      // A libmpv without the format: the engine's own buffer from now on.
+      windowRefused_ = true;
+    }
+    qreal ratio = devicePixelRatioF();
+    QSize size = (QSizeF(this->size()) * ratio).toSize();
+    if (!size.isEmpty() && PrepareFrame(size) &&
+        Draw(pixels_.get(), size, std::size_t(frame_.bytesPerLine()), "bgr0")) {
+      frame_.setDevicePixelRatio(ratio);
+      painter.drawImage(rect(), frame_);
+      return;
+    }
+  }
+  painter.fillRect(rect(), Qt::black);
 }
 
 void MpvEngine::keyPressEvent(QKeyEvent* event) {

@@ -16,9 +16,10 @@ namespace tarnlight::qt {
 
 struct PlayerStart;
 
-// libmpv decoding, drawn by its software renderer straight into the image
-// this child widget paints. All members run on the GUI thread; libmpv's
-// callbacks only post to it, and nothing here waits for libmpv.
+// libmpv decoding, drawn by its software renderer straight into the
+// window's buffer where this child widget lies. All members run on the GUI
+// thread; libmpv's callbacks only post to it, and nothing here waits for
+// libmpv.
 class MpvEngine final : public QWidget, public Engine {
  public:
   // `keyPressed` gets the character keys typed while the picture has the
@@ -38,12 +39,13 @@ class MpvEngine final : public QWidget, public Engine {
   // the first clip need not wait; Open does it too when it has not begun.
   void Prepare();
 
-  // The buffer the picture is drawn into, for tests.
+  // The engine's own buffer, used where the window's cannot be drawn into;
+  // for tests.
   const QImage& frame() const { return frame_; }
   // Tests replace the allocator to see a failed allocation handled.
   using Allocate = void* (*)(std::size_t alignment, std::size_t size);
   void SetAllocator(Allocate allocate) { allocate_ = allocate; }
-  // Renders into a buffer of `size` as a frame would.
+  // Gives the engine's own buffer `size`; false when memory runs out.
   bool PrepareFrame(QSize size);
 
  protected:
@@ -64,6 +66,7 @@ class MpvEngine final : public QWidget, public Engine {
   void ReportOpened();
   void Fail(std::uint64_t clip, int number, const std::string& what);
   void RenderFrame();
+  bool Draw(uchar* pixels, QSize size, std::size_t stride, const char* format);
 
   enum class Player { NotStarted, Starting, Ready, Unavailable };
   Player player_ = Player::NotStarted;
@@ -77,6 +80,7 @@ class MpvEngine final : public QWidget, public Engine {
   std::function<void(int)> keyPressed_;
   Allocate allocate_ = &std::aligned_alloc;
   QImage frame_;
+  bool windowRefused_ = false;
   std::unique_ptr<uchar, void (*)(void*)> pixels_{nullptr, std::free};
 
   std::uint64_t clip_ = 0;  // the clip being opened or played

@@ -4,7 +4,10 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QPixmap>
 #include <optional>
+
+#include "platform/qt/window_pixels.h"
 
 namespace tarnlight::qt {
 namespace {
@@ -56,6 +59,63 @@ class Recorder final : public EngineEvents {
   std::optional<std::uint64_t> opened, failed;
   std::string error;
 };
+
+TEST(PixelTargetIn, OnlyWhollyInsideA32BitImageMovedOrScaled) {
+  App();  // for the pixmap
+  struct Case {
+    const char* name;
+    QImage::Format format;
+    QTransform transform;
+    QRect rect;
+    std::optional<QRect> area;  // where libmpv may draw, in image pixels
+    const char* pixels = "bgr0";
+  };
+  const QTransform moved = QTransform::fromTranslate(10, 20);
+  const Case cases[] = {
+      {"moved",
+       QImage::Format_RGB32,
+       moved,
+       {0, 0, 30, 40},
+       {{10, 20, 30, 40}}},
+      {"scaled",
+       QImage::Format_RGB32,
+       QTransform(2, 0, 0, 2, 4, 0),
+       {0, 0, 20, 30},
+       {{4, 0, 40, 60}}},
+      {"alpha made opaque",
+       QImage::Format_ARGB32_Premultiplied,
+       moved,
+       {0, 0, 90, 60},
+       {{10, 20, 90, 60}},
+       "bgra"},
+      {"one column too wide", QImage::Format_RGB32, moved, {0, 0, 91, 60}, {}},
+      {"one row too tall", QImage::Format_RGB32, moved, {0, 0, 90, 61}, {}},
+      {"above the image", QImage::Format_RGB32, moved, {0, -21, 5, 5}, {}},
+      {"rotated",
+       QImage::Format_RGB32,
+       QTransform().rotate(90),
+       {0, 0, 5, 5},
+       {}},
+      {"16-bit", QImage::Format_RGB16, moved, {0, 0, 5, 5}, {}},
+      {"empty", QImage::Format_RGB32, moved, {0, 0, 0, 5}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QImage image(100, 80, c.format);
+    std::optional<PixelTarget> target =
+        PixelTargetIn(&image, c.transform, c.rect);
+    ASSERT_EQ(target.has_value(), c.area.has_value());
+    if (!target) continue;
+    EXPECT_EQ(
+        target->pixels,
+        image.bits() + c.area->y() * image.bytesPerLine() + c.area->x() * 4);
+    EXPECT_EQ(target->size, c.area->size());
+    EXPECT_EQ(target->stride, std::size_t(image.bytesPerLine()));
+    EXPECT_STREQ(target->format, c.pixels);
+  }
+  QPixmap pixmap(100, 80);
+  EXPECT_FALSE(PixelTargetIn(&pixmap, {}, {0, 0, 5, 5}));
+}
 
 // Answers come later, from the event loop, never inside Open.
 TEST(MpvEngine, AFileThatCannotBeOpenedFailsLaterThroughTheLoop) {

@@ -1,0 +1,43 @@
+#include "platform/qt/window_pixels.h"
+
+#include <QImage>
+
+namespace tarnlight::qt {
+namespace {
+
+// libmpv's name for the pixels of an image of `format`, or null. Qt's
+// 32-bit formats are words 0xAARRGGBB, so bytes B, G, R, A in memory.
+const char* PixelsFor(QImage::Format format) {
+  switch (format) {
+    case QImage::Format_RGB32:
+      return "bgr0";
+    // The fourth byte is alpha there, and a compositor honours it: "bgra"
+    // writes it opaque where "bgr0" leaves whatever it likes.
+    case QImage::Format_ARGB32:
+    case QImage::Format_ARGB32_Premultiplied:
+      return "bgra";
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace
+
+std::optional<PixelTarget> PixelTargetIn(QPaintDevice* device,
+                                         const QTransform& transform,
+                                         QRect rect) {
+  static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN,
+                "the pixel format names assume little-endian words");
+  if (!device || device->devType() != QInternal::Image) return std::nullopt;
+  auto& image = static_cast<QImage&>(*device);
+  const char* format = PixelsFor(image.format());
+  if (!format || transform.type() > QTransform::TxScale) return std::nullopt;
+  QRect area = transform.mapRect(QRectF(rect)).toAlignedRect();
+  if (area.isEmpty() || !image.rect().contains(area)) return std::nullopt;
+  std::size_t stride = std::size_t(image.bytesPerLine());
+  return PixelTarget{
+      image.bits() + std::size_t(area.y()) * stride + std::size_t(area.x()) * 4,
+      area.size(), stride, format};
+}
+
+}  // namespace tarnlight::qt
