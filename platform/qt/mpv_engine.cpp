@@ -345,6 +345,7 @@ void MpvEngine::Play() {
   int no = 0;
   api_->set_property_async(mpv_, 0, "pause", MPV_FORMAT_FLAG, &no);
   playing_ = true;
+  update();
 }
 
 void MpvEngine::Stop() {
@@ -396,7 +397,13 @@ void MpvEngine::RenderFrame() {
   if (!render_ ||
       !(api_->render_context_update(render_) & MPV_RENDER_UPDATE_FRAME))
     return;
-  if (playing_) ++frames_;
+  if (!playing_) {
+    // libmpv holds an open clip back until its first frame is drawn, for
+    // up to 200 ms: drawn into one pixel nobody sees, the open goes on.
+    Draw(scratch_.data(), {1, 1}, scratch_.size(), "bgr0");
+    return;
+  }
+  ++frames_;
   update();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QWidget>
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
@@ -81,6 +82,7 @@ class MpvEngine final : public QWidget, public Engine {
   Allocate allocate_ = &std::aligned_alloc;
   QImage frame_;
   bool windowRefused_ = false;
+  alignas(64) std::array<uchar, 64> scratch_{};
   std::unique_ptr<uchar, void (*)(void*)> pixels_{nullptr, std::free};
 
   std::uint64_t clip_ = 0;  // the clip being opened or played
