@@ -3,14 +3,14 @@
 
 Usage: bench/bench.py [build/tarnlight] [--scr build-win/Tarnlight.scr]
 
-Run by hand, never in CI: it takes about eight minutes, and its figures
+Run by hand, never in CI: it takes about ten minutes, and its figures
 mean something only on a quiet machine (it prints the load average). In one
 Xvfb (1920x1080x24) it measures
 
 1. start to the full-screen window's MapNotify (median of 7), tarnlight /s
    against a bare frameless full-screen Qt 6 QWidget;
 2. CPU seconds (user+sys) and peak RSS of a 10 s 1080p and a 10 s 4K H.264
-   clip, tarnlight (interval 1, from its start to the clip's end plus exit)
+   clip (median of 3, the two programs taking turns), tarnlight (interval 1, from its start to the clip's end plus exit)
    against mpv --no-config --vo=x11 --ao=null on the same file (with
    --autofit-larger=100%x100%, so that mpv too scales 4K onto the screen);
 3. CPU per minute of pause (interval 3600, 30 s from 2 s after the map)
@@ -48,6 +48,7 @@ W, H = 1920, 1080
 # Without autofit-larger mpv opens a 4K clip in a window larger than the
 # screen and scales to that; tarnlight fits the screen. For the 1080p clip
 # the option changes nothing.
+PLAYBACK_RUNS = 3
 MPV = ["mpv", "--no-config", "--vo=x11", "--ao=null",
        "--autofit-larger=100%x100%"]
 REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -793,21 +794,33 @@ def main():
 
         log("2. playback")
         for name, clip in (("1080p", bench.hd), ("4K on 1080p", bench.uhd)):
-            ours = bench.tarnlight_playback(clip)
-            theirs = bench.mpv_playback(clip)
-            if not ours or not theirs:
+            # Turn about, so that a busy moment of the machine weighs on
+            # both; one run alone varies by some 5 %.
+            ours, theirs = [], []
+            for _ in range(PLAYBACK_RUNS):
+                ours.append(bench.tarnlight_playback(clip))
+                theirs.append(bench.mpv_playback(clip))
+            if not all(ours) or not all(theirs):
                 table.add(f"playback {name}", "failed")
                 continue
-            table.add(f"playback {name}: CPU s", f"{ours['cpu']:.2f} s",
-                      f"{theirs['cpu']:.2f} s mpv", ours["cpu"] / theirs["cpu"])
-            table.add(f"playback {name}: peak RSS", f"{ours['peak']:.0f} MiB",
-                      f"{theirs['peak']:.0f} MiB mpv",
-                      ours["peak"] / theirs["peak"])
+            for figure, unit, what in (("cpu", "s", "CPU s"),
+                                       ("peak", "MiB", "peak RSS")):
+                a = statistics.median(run[figure] for run in ours)
+                b = statistics.median(run[figure] for run in theirs)
+                shown = "{:.2f} {}" if unit == "s" else "{:.0f} {}"
+                table.add(f"playback {name}: {what} (median of "
+                          f"{PLAYBACK_RUNS})", shown.format(a, unit),
+                          shown.format(b, unit) + " mpv", a / b)
             notes.append(
-                f"playback {name}: tarnlight {ours['wall']:.1f} s wall "
-                f"(start, 1 s pause, clip, exit), {ours['frames']} frames seen;"
-                f" mpv {theirs['wall']:.1f} s wall, {theirs['frames']} frames"
-                " seen")
+                f"playback {name}: tarnlight CPU "
+                + " ".join(f"{run['cpu']:.2f}" for run in ours)
+                + " s, " + " ".join(f"{run['wall']:.1f}" for run in ours)
+                + " s wall (start, 1 s pause, clip, exit), frames seen "
+                + " ".join(str(run["frames"]) for run in ours)
+                + "; mpv CPU " + " ".join(f"{run['cpu']:.2f}" for run in theirs)
+                + " s, " + " ".join(f"{run['wall']:.1f}" for run in theirs)
+                + " s wall, frames seen "
+                + " ".join(str(run["frames"]) for run in theirs))
 
         log("3. pause")
         bench.settings(3600, bench.hd)
