@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 #include "helpers/seeded_random.h"
 #include "platform/qt/qt_saver_window.h"
@@ -13,6 +14,7 @@
 #include "platform/qt/qt_setup_window.h"
 #include "platform/qt/qt_signals.h"
 #include "platform/system_listing.h"
+#include "startup/mode.h"
 
 namespace {
 
@@ -28,10 +30,24 @@ class QtWindows final : public tarnlight::WindowFactory {
   }
 };
 
+// Only the saver and the dialog need windows. Every other command line
+// must end at once, also where there is no display to connect to, which
+// would make QApplication abort before Main could run.
+bool NeedsWindows(int argc, char* argv[]) {
+  std::string arguments;
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) arguments += ' ';
+    arguments += argv[i];
+  }
+  return tarnlight::ChooseMode(arguments) != tarnlight::Mode::None;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  QApplication application(argc, argv);
+  std::unique_ptr<QCoreApplication> application =
+      NeedsWindows(argc, argv) ? std::make_unique<QApplication>(argc, argv)
+                               : std::make_unique<QCoreApplication>(argc, argv);
   // QApplication sets the locale from the environment; libmpv needs "C"
   // for numbers.
   std::setlocale(LC_NUMERIC, "C");
@@ -58,7 +74,7 @@ int main(int argc, char* argv[]) {
   qt::EndOnSignals([&app] { app.End(); });
   // The saver lives on in its events until the end-program operation;
   // after the dialog, or with no mode at all, the run ends here.
-  if (app.Main()) application.exec();
+  if (app.Main()) application->exec();
   store.Sync();
   std::fflush(nullptr);
   // As the end-program operation does: no destructor races libmpv's

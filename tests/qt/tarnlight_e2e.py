@@ -243,12 +243,16 @@ def saver_settings(session, interval="1"):
 # ---------------------------------------------------------------- cases
 
 def other_command_lines_end_at_once(s):
-    # No argument: the defaults are written and the program ends.
-    began = time.time()
-    s.start()
-    check(s.wait_exit(5) == 0, "non-zero exit")
-    check(time.time() - began < 1.5, "took longer than a second to end")
-    check(read_ini(s.ini) == DEFAULTS, f"settings are {read_ini(s.ini)}")
+    # No argument: the defaults are written and the program ends, with no
+    # display to connect to as well; so does a preview request.
+    display = s.env.pop("DISPLAY")
+    for args in ((), ("/p", "123")):
+        began = time.time()
+        s.start(*args)
+        check(s.wait_exit(5) == 0, f"{args}: non-zero exit without a display")
+        check(time.time() - began < 1.5, f"{args}: took over a second to end")
+        check(read_ini(s.ini) == DEFAULTS, f"settings are {read_ini(s.ini)}")
+    s.env["DISPLAY"] = display
     # A program path holding "/s" and "/c" is not an argument.
     folder = os.path.join(s.tmp, "s", "c")
     os.makedirs(folder)
