@@ -421,6 +421,7 @@ bool MpvEngine::Draw(uchar* pixels, QSize size, std::size_t stride,
 
 void MpvEngine::paintEvent(QPaintEvent*) {
   QPainter painter(this);
+  if (!painter.isActive()) return;  // nothing to paint on, no engine to ask
   if (render_ && playing_) {
     // Straight into the window's buffer where it can, which saves copying
     // every frame once more from a buffer of the engine's own.
