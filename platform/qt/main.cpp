@@ -42,12 +42,31 @@ bool NeedsWindows(int argc, char* argv[]) {
   return tarnlight::ChooseMode(arguments) != tarnlight::Mode::None;
 }
 
+// Qt aborts, core dump and all, when its platform has no display to
+// connect to; that is said plainly instead.
+bool HasDisplay() {
+  auto set = [](const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
+  };
+  const std::string platform =
+      set("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "";
+  if (platform.rfind("xcb", 0) == 0) return set("DISPLAY");
+  if (platform.rfind("wayland", 0) == 0) return set("WAYLAND_DISPLAY");
+  return !platform.empty() || set("DISPLAY") || set("WAYLAND_DISPLAY");
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  const bool needsWindows = NeedsWindows(argc, argv);
+  if (needsWindows && !HasDisplay()) {
+    std::fprintf(stderr, "tarnlight: no display to show a window on\n");
+    return 1;
+  }
   std::unique_ptr<QCoreApplication> application =
-      NeedsWindows(argc, argv) ? std::make_unique<QApplication>(argc, argv)
-                               : std::make_unique<QCoreApplication>(argc, argv);
+      needsWindows ? std::make_unique<QApplication>(argc, argv)
+                   : std::make_unique<QCoreApplication>(argc, argv);
   // QApplication sets the locale from the environment; libmpv needs "C"
   // for numbers.
   std::setlocale(LC_NUMERIC, "C");

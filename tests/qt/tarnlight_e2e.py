@@ -252,6 +252,12 @@ def other_command_lines_end_at_once(s):
         check(s.wait_exit(5) == 0, f"{args}: non-zero exit without a display")
         check(time.time() - began < 1.5, f"{args}: took over a second to end")
         check(read_ini(s.ini) == DEFAULTS, f"settings are {read_ini(s.ini)}")
+    # The saver and the dialog say there is no display, with no core dump.
+    for mode in ("/s", "/c"):
+        s.start(mode)
+        check(s.wait_exit(5) == 1, f"{mode} without a display: not exit 1")
+    check(s.program_log().count("no display to show a window on") == 2,
+          "no word of the missing display")
     s.env["DISPLAY"] = display
     # A program path holding "/s" and "/c" is not an argument.
     folder = os.path.join(s.tmp, "s", "c")
