@@ -751,6 +751,19 @@ def verdict(value, limit):
     return "met" if value <= limit else "MISSED"
 
 
+def each_ms(times):
+    return " ".join(f"{t * 1000:.0f}" for t in times) + " ms"
+
+
+def add_median_ratio(table, label, ours, theirs, reference, limit):
+    """A row of the medians of two lists of seconds, with their ratio
+    against `limit`."""
+    a, b = statistics.median(ours), statistics.median(theirs)
+    table.add(f"{label} (median of {len(ours)})", ms(a),
+              f"{ms(b)} {reference}", a / b,
+              f"<= {limit}x: {verdict(a / b, limit)}")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("tarnlight", nargs="?",
@@ -781,14 +794,10 @@ def main():
         ours = bench.start_to_map([tarnlight, "/s"])
         theirs = bench.start_to_map([bare])
         if ours and theirs:
-            a, b = statistics.median(ours), statistics.median(theirs)
-            table.add("start to mapped (median of 7)", ms(a),
-                      f"{ms(b)} bare Qt window", a / b,
-                      f"<= 1.5x: {verdict(a / b, 1.5)}")
-            notes.append("start to mapped, each run: tarnlight "
-                         + " ".join(f"{t * 1000:.0f}" for t in ours)
-                         + " ms; bare " + " ".join(f"{t * 1000:.0f}"
-                                                   for t in theirs) + " ms")
+            add_median_ratio(table, "start to mapped", ours, theirs,
+                             "bare Qt window", 1.5)
+            notes.append(f"start to mapped, each run: tarnlight "
+                         f"{each_ms(ours)}; bare {each_ms(theirs)}")
         else:
             table.add("start to mapped", "no map seen")
 
@@ -834,15 +843,11 @@ def main():
         log("4. clip start")
         ours, theirs = bench.clip_starts()
         if ours and theirs:
-            a, b = statistics.median(ours), statistics.median(theirs)
-            table.add("clip start to first frame (median of 7)", ms(a),
-                      f"{ms(b)} mpv start", a / b,
-                      f"<= 1.1x: {verdict(a / b, 1.1)}")
-            notes.append("clip start, each run: tarnlight "
-                         + " ".join(f"{t * 1000:.0f}" for t in ours)
-                         + " ms from the tick (dated by the clip folder's "
-                         "listing); mpv from its exec "
-                         + " ".join(f"{t * 1000:.0f}" for t in theirs) + " ms")
+            add_median_ratio(table, "clip start to first frame", ours, theirs,
+                             "mpv start", 1.1)
+            notes.append(f"clip start, each run: tarnlight {each_ms(ours)} "
+                         "from the tick (dated by the clip folder's listing); "
+                         f"mpv from its exec {each_ms(theirs)}")
 
         log("5. key to exit")
         moments = [0.95 + i * 0.05 for i in range(10)]
@@ -878,8 +883,7 @@ def main():
                 table.add(f"Wine: /c to setup mapped (median of {len(times)})",
                           ms(a))
                 notes.append("Wine /c to mapped, each run (server kept up): "
-                             + " ".join(f"{t * 1000:.0f}" for t in times)
-                             + " ms")
+                             + each_ms(times))
             else:
                 notes.append("Windows: no \"Tarnlight Setup\" window seen")
     finally:
