@@ -30,16 +30,13 @@ class QtWindows final : public tarnlight::WindowFactory {
   }
 };
 
-// Only the saver and the dialog need windows. Every other command line
-// must end at once, also where there is no display to connect to, which
-// would make QApplication abort before Main could run.
-bool NeedsWindows(int argc, char* argv[]) {
+std::string CommandText(int argc, char* argv[]) {
   std::string arguments;
   for (int i = 1; i < argc; ++i) {
     if (i > 1) arguments += ' ';
     arguments += argv[i];
   }
-  return tarnlight::ChooseMode(arguments) != tarnlight::Mode::None;
+  return arguments;
 }
 
 // Qt aborts, core dump and all, when its platform has no display to
@@ -59,7 +56,12 @@ bool HasDisplay() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  const bool needsWindows = NeedsWindows(argc, argv);
+  const std::string command = CommandText(argc, argv);
+  // Only the saver and the dialog need windows. Every other command line
+  // must end at once, also where there is no display to connect to, which
+  // would make QApplication abort before Main could run.
+  const bool needsWindows =
+      tarnlight::ChooseMode(command) != tarnlight::Mode::None;
   if (needsWindows && !HasDisplay()) {
     std::fprintf(stderr, "tarnlight: no display to show a window on\n");
     return 1;
@@ -80,7 +82,7 @@ int main(int argc, char* argv[]) {
   qt::QtShell shell;
   qt::QtMessageBox messageBox;
   qt::QtPointer pointer;
-  qt::QtProgram program(store);
+  qt::QtProgram program(store, command);
   QtWindows windows;
   qt::QtLoop loop;
   qt::QtFiles files;

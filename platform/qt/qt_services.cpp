@@ -7,7 +7,6 @@
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QMessageBox>
-#include <QStringList>
 #include <QTime>
 #include <QTimer>
 #include <QUrl>
@@ -81,12 +80,6 @@ void QtFiles::Probe(const std::string& path,
         [answer = std::move(answer), kind] { answer(kind); },
         Qt::QueuedConnection);
   }).detach();
-}
-
-std::string QtProgram::Command() {
-  QStringList args = QCoreApplication::arguments();
-  if (!args.isEmpty()) args.removeFirst();
-  return args.join(' ').toStdString();
 }
 
 void QtProgram::End() {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <utility>
+
 #include "platform/qt/qt_settings_store.h"
 #include "platform/services.h"
 
@@ -58,14 +61,16 @@ class QtFiles final : public Files {
 
 class QtProgram final : public Program {
  public:
-  explicit QtProgram(QtSettingsStore& store) : store_(store) {}
-  // The arguments after the program's path, joined by blanks, so that
-  // "/c:1234" and "/p 1234" read as the Windows command line would.
-  std::string Command() override;
+  // `command`: the arguments after the program's path, joined by blanks,
+  // so that "/c:1234" and "/p 1234" read as the Windows command line would.
+  QtProgram(QtSettingsStore& store, std::string command)
+      : store_(store), command_(std::move(command)) {}
+  std::string Command() override { return command_; }
   [[noreturn]] void End() override;
 
  private:
   QtSettingsStore& store_;
+  std::string command_;
 };
 
 }  // namespace tarnlight::qt
