@@ -1,9 +1,11 @@
 #include "platform/qt/mpv_engine.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPaintEngine>
 #include <QPainter>
+#include <QWindow>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
@@ -140,6 +142,9 @@ PlayerStart StartPlayer() {
   for (const char* option :
        {"load-stats-overlay", "load-osd-console", "load-auto-profiles"})
     api.set_option_string(s.mpv, option, "no");
+  // One thread converts each frame: split over several, a frame is ready
+  // sooner but costs more CPU in all, and a saver should cost little.
+  api.set_option_string(s.mpv, "zimg-threads", "1");
   if (int rc = api.initialize(s.mpv); rc < 0)
     return refuse(std::string("The player could not start: ") +
                   api.error_string(rc));
@@ -419,6 +424,15 @@ bool MpvEngine::Draw(uchar* pixels, QSize size, std::size_t stride,
   return api_->render_context_render(render_, params) >= 0;
 }
 
+// Qt gives an opaque X11 window a buffer with alpha only because it
+// blends faster; the X server drops that byte. Elsewhere (Wayland) the
+// compositor may honour it.
+bool MpvEngine::AlphaShown() const {
+  const QWindow* shown = window()->windowHandle();
+  return !shown || shown->format().hasAlpha() ||
+         QGuiApplication::platformName() != QLatin1String("xcb");
+}
+
 void MpvEngine::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   if (!painter.isActive()) return;  // nothing to paint on, no engine to ask
@@ -428,7 +442,7 @@ void MpvEngine::paintEvent(QPaintEvent*) {
     std::optional<PixelTarget> to;
     if (!windowRefused_)
       to = PixelTargetIn(painter.paintEngine()->paintDevice(),
-                         painter.deviceTransform(), rect());
+                         painter.deviceTransform(), rect(), AlphaShown());
     if (to) {
       if (Draw(to->pixels, to->size, to->stride, to->format)) return;
       // A libmpv without the format: the engine's own buffer from now on.

@@ -68,6 +68,7 @@ class MpvEngine final : public QWidget, public Engine {
   void Fail(std::uint64_t clip, int number, const std::string& what);
   void RenderFrame();
   bool Draw(uchar* pixels, QSize size, std::size_t stride, const char* format);
+  bool AlphaShown() const;
 
   enum class Player { NotStarted, Starting, Ready, Unavailable };
   Player player_ = Player::NotStarted;

@@ -7,15 +7,16 @@ namespace {
 
 // libmpv's name for the pixels of an image of `format`, or null. Qt's
 // 32-bit formats are words 0xAARRGGBB, so bytes B, G, R, A in memory.
-const char* PixelsFor(QImage::Format format) {
+const char* PixelsFor(QImage::Format format, bool alphaShown) {
   switch (format) {
     case QImage::Format_RGB32:
       return "bgr0";
-    // The fourth byte is alpha there, and a compositor honours it: "bgra"
-    // writes it opaque where "bgr0" leaves whatever it likes.
+    // Where the fourth byte is shown as alpha, "bgra" writes it opaque;
+    // "bgr0" leaves whatever it likes there and is cheaper: libmpv packs
+    // three planes instead of four.
     case QImage::Format_ARGB32:
     case QImage::Format_ARGB32_Premultiplied:
-      return "bgra";
+      return alphaShown ? "bgra" : "bgr0";
     default:
       return nullptr;
   }
@@ -25,12 +26,12 @@ const char* PixelsFor(QImage::Format format) {
 
 std::optional<PixelTarget> PixelTargetIn(QPaintDevice* device,
                                          const QTransform& transform,
-                                         QRect rect) {
+                                         QRect rect, bool alphaShown) {
   static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN,
                 "the pixel format names assume little-endian words");
   if (!device || device->devType() != QInternal::Image) return std::nullopt;
   auto& image = static_cast<QImage&>(*device);
-  const char* format = PixelsFor(image.format());
+  const char* format = PixelsFor(image.format(), alphaShown);
   if (!format || transform.type() > QTransform::TxScale) return std::nullopt;
   QRect area = transform.mapRect(QRectF(rect)).toAlignedRect();
   if (area.isEmpty() || !image.rect().contains(area)) return std::nullopt;

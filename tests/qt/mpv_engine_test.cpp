@@ -69,6 +69,7 @@ TEST(PixelTargetIn, OnlyWhollyInsideA32BitImageMovedOrScaled) {
     QRect rect;
     std::optional<QRect> area;  // where libmpv may draw, in image pixels
     const char* pixels = "bgr0";
+    bool alphaShown = true;
   };
   const QTransform moved = QTransform::fromTranslate(10, 20);
   const Case cases[] = {
@@ -88,6 +89,13 @@ TEST(PixelTargetIn, OnlyWhollyInsideA32BitImageMovedOrScaled) {
        {0, 0, 90, 60},
        {{10, 20, 90, 60}},
        "bgra"},
+      {"alpha dropped on the way",
+       QImage::Format_ARGB32_Premultiplied,
+       moved,
+       {0, 0, 90, 60},
+       {{10, 20, 90, 60}},
+       "bgr0",
+       false},
       {"one column too wide", QImage::Format_RGB32, moved, {0, 0, 91, 60}, {}},
       {"one row too tall", QImage::Format_RGB32, moved, {0, 0, 90, 61}, {}},
       {"above the image", QImage::Format_RGB32, moved, {0, -21, 5, 5}, {}},
@@ -103,7 +111,7 @@ TEST(PixelTargetIn, OnlyWhollyInsideA32BitImageMovedOrScaled) {
     SCOPED_TRACE(c.name);
     QImage image(100, 80, c.format);
     std::optional<PixelTarget> target =
-        PixelTargetIn(&image, c.transform, c.rect);
+        PixelTargetIn(&image, c.transform, c.rect, c.alphaShown);
     ASSERT_EQ(target.has_value(), c.area.has_value());
     if (!target) continue;
     EXPECT_EQ(
@@ -114,7 +122,7 @@ TEST(PixelTargetIn, OnlyWhollyInsideA32BitImageMovedOrScaled) {
     EXPECT_STREQ(target->format, c.pixels);
   }
   QPixmap pixmap(100, 80);
-  EXPECT_FALSE(PixelTargetIn(&pixmap, {}, {0, 0, 5, 5}));
+  EXPECT_FALSE(PixelTargetIn(&pixmap, {}, {0, 0, 5, 5}, false));
 }
 
 // Answers come later, from the event loop, never inside Open.
