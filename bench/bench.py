@@ -770,7 +770,12 @@ def main():
                         default=os.path.join(REPO, "build", "tarnlight"))
     parser.add_argument("--scr", default=os.path.join(REPO, "build-win",
                                                       "Tarnlight.scr"))
+    parser.add_argument("--only", default="1,2,3,4,5,6",
+                        help="the figures to take, by number: 2 or 1,4")
+    parser.add_argument("--runs", type=int, default=PLAYBACK_RUNS,
+                        help="playback runs of each program (median)")
     args = parser.parse_args()
+    only = {int(n) for n in args.only.split(",")}
     tarnlight = os.path.abspath(args.tarnlight)
     install_and_build(tarnlight)
     started = machine()
@@ -789,103 +794,109 @@ def main():
         make_clip(os.path.join(work, "uhd.mp4"), "3840x2160")
         bench = Bench(tarnlight, bare, watch, work, display)
 
-        log("1. start to mapped")
-        bench.settings(3600, bench.hd)
-        ours = bench.start_to_map([tarnlight, "/s"])
-        theirs = bench.start_to_map([bare])
-        if ours and theirs:
-            add_median_ratio(table, "start to mapped", ours, theirs,
-                             "bare Qt window", 1.5)
-            notes.append(f"start to mapped, each run: tarnlight "
-                         f"{each_ms(ours)}; bare {each_ms(theirs)}")
-        else:
-            table.add("start to mapped", "no map seen")
-
-        log("2. playback")
-        for name, clip in (("1080p", bench.hd), ("4K on 1080p", bench.uhd)):
-            # Turn about, so that a busy moment of the machine weighs on
-            # both; one run alone varies by some 5 %.
-            ours, theirs = [], []
-            for _ in range(PLAYBACK_RUNS):
-                ours.append(bench.tarnlight_playback(clip))
-                theirs.append(bench.mpv_playback(clip))
-            if not all(ours) or not all(theirs):
-                table.add(f"playback {name}", "failed")
-                continue
-            for figure, unit, what in (("cpu", "s", "CPU s"),
-                                       ("peak", "MiB", "peak RSS")):
-                a = statistics.median(run[figure] for run in ours)
-                b = statistics.median(run[figure] for run in theirs)
-                shown = "{:.2f} {}" if unit == "s" else "{:.0f} {}"
-                table.add(f"playback {name}: {what} (median of "
-                          f"{PLAYBACK_RUNS})", shown.format(a, unit),
-                          shown.format(b, unit) + " mpv", a / b)
-            notes.append(
-                f"playback {name}: tarnlight CPU "
-                + " ".join(f"{run['cpu']:.2f}" for run in ours)
-                + " s, " + " ".join(f"{run['wall']:.1f}" for run in ours)
-                + " s wall (start, 1 s pause, clip, exit), frames seen "
-                + " ".join(str(run["frames"]) for run in ours)
-                + "; mpv CPU " + " ".join(f"{run['cpu']:.2f}" for run in theirs)
-                + " s, " + " ".join(f"{run['wall']:.1f}" for run in theirs)
-                + " s wall, frames seen "
-                + " ".join(str(run["frames"]) for run in theirs))
-
-        log("3. pause")
-        bench.settings(3600, bench.hd)
-        ours = bench.idle_cpu([tarnlight, "/s"])
-        theirs = bench.idle_cpu([bare])
-        if ours is not None and theirs is not None:
-            table.add("pause: CPU per minute", f"{ours * 1000:.1f} ms",
-                      f"{theirs * 1000:.1f} ms bare Qt idle",
-                      ours / theirs if theirs else None)
-
-        log("4. clip start")
-        ours, theirs = bench.clip_starts()
-        if ours and theirs:
-            add_median_ratio(table, "clip start to first frame", ours, theirs,
-                             "mpv start", 1.1)
-            notes.append(f"clip start, each run: tarnlight {each_ms(ours)} "
-                         "from the tick (dated by the clip folder's listing); "
-                         f"mpv from its exec {each_ms(theirs)}")
-
-        log("5. key to exit")
-        moments = [0.95 + i * 0.05 for i in range(10)]
-        cases = [(f"key to exit, open at {d:.2f} s", 1, d) for d in moments]
-        cases += [("key to exit, at the tick", 1, None),
-                  ("key to exit, pause at 3.00 s", 3600, 3.0),
-                  ("key to exit, playback at 5.00 s", 1, 5.0)]
-        for label, interval, delay in cases:
-            latency, since_tick = (bench.key_at_tick() if delay is None
-                                   else bench.key_to_exit(interval, delay))
-            if since_tick is not None:
-                label += f" (tick {since_tick * 1000:+.0f} ms)"
-            table.add(label, ms(latency) if latency else "did not exit",
-                      target="<= 50 ms: " + (verdict(latency, 0.05)
-                                             if latency else "MISSED"))
-
-        log("6. Windows")
-        bench.x.close()
-        bench.x = None
-        win = windows_figures(os.path.abspath(args.scr), display, work)
-        if isinstance(win, str):
-            notes.append("Windows: " + win)
-        else:
-            size, stripped, times = win
-            table.add("Tarnlight.scr size", f"{size / 1024:.0f} KiB",
-                      f"{stripped / 1024:.0f} KiB stripped" if stripped
-                      else "no strip tool",
-                      size / stripped if stripped else None)
-            if isinstance(times, str):
-                notes.append("Windows: " + times)
-            elif times:
-                a = statistics.median(times)
-                table.add(f"Wine: /c to setup mapped (median of {len(times)})",
-                          ms(a))
-                notes.append("Wine /c to mapped, each run (server kept up): "
-                             + each_ms(times))
+        if 1 in only:
+            log("1. start to mapped")
+            bench.settings(3600, bench.hd)
+            ours = bench.start_to_map([tarnlight, "/s"])
+            theirs = bench.start_to_map([bare])
+            if ours and theirs:
+                add_median_ratio(table, "start to mapped", ours, theirs,
+                                 "bare Qt window", 1.5)
+                notes.append(f"start to mapped, each run: tarnlight "
+                             f"{each_ms(ours)}; bare {each_ms(theirs)}")
             else:
-                notes.append("Windows: no \"Tarnlight Setup\" window seen")
+                table.add("start to mapped", "no map seen")
+
+        if 2 in only:
+            log("2. playback")
+            for name, clip in (("1080p", bench.hd), ("4K on 1080p", bench.uhd)):
+                # Turn about, so that a busy moment of the machine weighs on
+                # both; one run alone varies by some 5 %.
+                ours, theirs = [], []
+                for _ in range(args.runs):
+                    ours.append(bench.tarnlight_playback(clip))
+                    theirs.append(bench.mpv_playback(clip))
+                if not all(ours) or not all(theirs):
+                    table.add(f"playback {name}", "failed")
+                    continue
+                for figure, unit, what in (("cpu", "s", "CPU s"),
+                                           ("peak", "MiB", "peak RSS")):
+                    a = statistics.median(run[figure] for run in ours)
+                    b = statistics.median(run[figure] for run in theirs)
+                    shown = "{:.2f} {}" if unit == "s" else "{:.0f} {}"
+                    table.add(f"playback {name}: {what} (median of "
+                              f"{args.runs})", shown.format(a, unit),
+                              shown.format(b, unit) + " mpv", a / b)
+                notes.append(
+                    f"playback {name}: tarnlight CPU "
+                    + " ".join(f"{run['cpu']:.2f}" for run in ours)
+                    + " s, " + " ".join(f"{run['wall']:.1f}" for run in ours)
+                    + " s wall (start, 1 s pause, clip, exit), frames seen "
+                    + " ".join(str(run["frames"]) for run in ours)
+                    + "; mpv CPU " + " ".join(f"{run['cpu']:.2f}" for run in theirs)
+                    + " s, " + " ".join(f"{run['wall']:.1f}" for run in theirs)
+                    + " s wall, frames seen "
+                    + " ".join(str(run["frames"]) for run in theirs))
+
+        if 3 in only:
+            log("3. pause")
+            bench.settings(3600, bench.hd)
+            ours = bench.idle_cpu([tarnlight, "/s"])
+            theirs = bench.idle_cpu([bare])
+            if ours is not None and theirs is not None:
+                table.add("pause: CPU per minute", f"{ours * 1000:.1f} ms",
+                          f"{theirs * 1000:.1f} ms bare Qt idle",
+                          ours / theirs if theirs else None)
+
+        if 4 in only:
+            log("4. clip start")
+            ours, theirs = bench.clip_starts()
+            if ours and theirs:
+                add_median_ratio(table, "clip start to first frame", ours, theirs,
+                                 "mpv start", 1.1)
+                notes.append(f"clip start, each run: tarnlight {each_ms(ours)} "
+                             "from the tick (dated by the clip folder's listing); "
+                             f"mpv from its exec {each_ms(theirs)}")
+
+        if 5 in only:
+            log("5. key to exit")
+            moments = [0.95 + i * 0.05 for i in range(10)]
+            cases = [(f"key to exit, open at {d:.2f} s", 1, d) for d in moments]
+            cases += [("key to exit, at the tick", 1, None),
+                      ("key to exit, pause at 3.00 s", 3600, 3.0),
+                      ("key to exit, playback at 5.00 s", 1, 5.0)]
+            for label, interval, delay in cases:
+                latency, since_tick = (bench.key_at_tick() if delay is None
+                                       else bench.key_to_exit(interval, delay))
+                if since_tick is not None:
+                    label += f" (tick {since_tick * 1000:+.0f} ms)"
+                table.add(label, ms(latency) if latency else "did not exit",
+                          target="<= 50 ms: " + (verdict(latency, 0.05)
+                                                 if latency else "MISSED"))
+
+        if 6 in only:
+            log("6. Windows")
+            bench.x.close()
+            bench.x = None
+            win = windows_figures(os.path.abspath(args.scr), display, work)
+            if isinstance(win, str):
+                notes.append("Windows: " + win)
+            else:
+                size, stripped, times = win
+                table.add("Tarnlight.scr size", f"{size / 1024:.0f} KiB",
+                          f"{stripped / 1024:.0f} KiB stripped" if stripped
+                          else "no strip tool",
+                          size / stripped if stripped else None)
+                if isinstance(times, str):
+                    notes.append("Windows: " + times)
+                elif times:
+                    a = statistics.median(times)
+                    table.add(f"Wine: /c to setup mapped (median of {len(times)})",
+                              ms(a))
+                    notes.append("Wine /c to mapped, each run (server kept up): "
+                                 + each_ms(times))
+                else:
+                    notes.append("Windows: no \"Tarnlight Setup\" window seen")
     finally:
         if bench and bench.x:
             bench.x.close()
