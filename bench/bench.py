@@ -2,17 +2,19 @@
 """What the saver costs on this machine, beside a reference for each figure.
 
 Usage: bench/bench.py [build/tarnlight] [--scr build-win/Tarnlight.scr]
+                      [--only 2,5] [--runs 5]
 
-Run by hand, never in CI: it takes about ten minutes, and its figures
+Run by hand, never in CI: it takes about twelve minutes, and its figures
 mean something only on a quiet machine (it prints the load average). In one
 Xvfb (1920x1080x24) it measures
 
 1. start to the full-screen window's MapNotify (median of 7), tarnlight /s
    against a bare frameless full-screen Qt 6 QWidget;
 2. CPU seconds (user+sys) and peak RSS of a 10 s 1080p and a 10 s 4K H.264
-   clip (median of 3, the two programs taking turns), tarnlight (interval 1, from its start to the clip's end plus exit)
-   against mpv --no-config --vo=x11 --ao=null on the same file (with
-   --autofit-larger=100%x100%, so that mpv too scales 4K onto the screen);
+   clip (median of 5, the two programs taking turns), tarnlight (interval
+   1, from its start to the clip's end plus exit) against mpv --no-config
+   --vo=x11 --ao=null on the same file (with --autofit-larger=100%x100%,
+   so that mpv too scales 4K onto the screen);
 3. CPU per minute of pause (interval 3600, 30 s from 2 s after the map)
    against the bare Qt window idle as long;
 4. clip start: from the tick that starts a clip to its first frame on the
@@ -48,7 +50,7 @@ W, H = 1920, 1080
 # Without autofit-larger mpv opens a 4K clip in a window larger than the
 # screen and scales to that; tarnlight fits the screen. For the 1080p clip
 # the option changes nothing.
-PLAYBACK_RUNS = 3
+PLAYBACK_RUNS = 5
 MPV = ["mpv", "--no-config", "--vo=x11", "--ao=null",
        "--autofit-larger=100%x100%"]
 REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -819,14 +821,16 @@ def main():
                 if not all(ours) or not all(theirs):
                     table.add(f"playback {name}", "failed")
                     continue
-                for figure, unit, what in (("cpu", "s", "CPU s"),
-                                           ("peak", "MiB", "peak RSS")):
+                for figure, unit, what, limit in (
+                        ("cpu", "s", "CPU s", 1.0),
+                        ("peak", "MiB", "peak RSS", 1.1)):
                     a = statistics.median(run[figure] for run in ours)
                     b = statistics.median(run[figure] for run in theirs)
                     shown = "{:.2f} {}" if unit == "s" else "{:.0f} {}"
                     table.add(f"playback {name}: {what} (median of "
                               f"{args.runs})", shown.format(a, unit),
-                              shown.format(b, unit) + " mpv", a / b)
+                              shown.format(b, unit) + " mpv", a / b,
+                              f"<= {limit:.2f}x: {verdict(a / b, limit)}")
                 notes.append(
                     f"playback {name}: tarnlight CPU "
                     + " ".join(f"{run['cpu']:.2f}" for run in ours)
