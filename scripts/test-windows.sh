@@ -21,6 +21,12 @@ cleanup() {
 }
 trap cleanup EXIT
 timeout 180 wineboot -i >/dev/null 2>&1 || true
+# One server for the whole run, up until the cleanup ends it: a server that
+# shuts down after its idle seconds races the next test's start. Its system
+# processes are started here, so that none of them holds a test's output.
+timeout 120 wineserver -w || true
+wineserver -p >/dev/null 2>&1
+timeout 60 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 # No retries here either: a case that fails under Wine has a cause.
 ctest --test-dir build-win --output-on-failure -j"$(nproc)" --timeout 400 -L windows \
   --no-tests=error

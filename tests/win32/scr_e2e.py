@@ -35,6 +35,15 @@ class Wine:
         with open(self.env["ALSA_CONFIG_PATH"], "w") as f:
             f.write("pcm.!default { type null }\nctl.!default { type hw card 0 }\n")
         self.run(["wineboot", "-i"], 180)
+        # One server for every case, ended in close(): one that shuts down
+        # after its idle seconds races the next start. Its system processes
+        # start here, so that none of them holds a case's output.
+        self.run(["wineserver", "-w"], 120)
+        subprocess.run(["wineserver", "-p"], env=self.env, timeout=30,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run(["wine", "cmd", "/c", "exit"], env=self.env, timeout=60,
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
         self.run(["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver",
                   "/v", "Managed", "/d", "N", "/f"])
         self.proc = None
