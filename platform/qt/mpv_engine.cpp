@@ -428,9 +428,11 @@ bool MpvEngine::Draw(uchar* pixels, QSize size, std::size_t stride,
 // blends faster; the X server drops that byte. Elsewhere (Wayland) the
 // compositor may honour it.
 bool MpvEngine::AlphaShown() const {
+  // Asked at every frame; the platform never changes in a run.
+  static const bool x11 =
+      QGuiApplication::platformName() == QLatin1String("xcb");
   const QWindow* shown = window()->windowHandle();
-  return !shown || shown->format().hasAlpha() ||
-         QGuiApplication::platformName() != QLatin1String("xcb");
+  return !x11 || !shown || shown->format().hasAlpha();
 }
 
 void MpvEngine::paintEvent(QPaintEvent*) {
