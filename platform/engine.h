@@ -41,8 +41,10 @@ class Engine {
   // Draws the picture in `where`, or nothing at all.
   virtual void Show(PixelRect where) = 0;
   virtual void Hide() = 0;
-  // A count that moves while the clip plays: frames drawn, or for a clip
-  // without a picture its position. It stands still when playback stalls.
+  // Where the clip stands on its own clock, in milliseconds: the media
+  // clock, which the sound drives where there is sound, not frames drawn,
+  // so that a still picture does not read as a stall. It stands still only
+  // when playback does.
   virtual std::uint64_t Progress() const = 0;
 };
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/event_loop.h"
+#include "platform/files.h"
 #include "platform/windows.h"
 
 namespace tarnlight {
@@ -19,25 +20,6 @@ class SettingsStore {
   virtual void SaveSetting(const std::string& app, const std::string& section,
                            const std::string& key,
                            const std::string& value) = 0;
-};
-
-namespace attr {
-inline constexpr int kNormal = 0;  // ordinary files only
-inline constexpr int kHidden = 2;
-inline constexpr int kSystem = 4;
-inline constexpr int kDirectory = 16;
-}  // namespace attr
-
-// Directory listing by pattern: a folder text in the stored syntax
-// (drive letter, backslashes) whose last component names the files,
-// "*" and "?" being wildcards and an empty one meaning every file.
-class DirListing {
- public:
-  virtual ~DirListing() = default;
-  // Returns the first matching name, or "" when there is none.
-  virtual std::string First(const std::string& pattern, int mask) = 0;
-  // Returns the next name of the listing that First began, "" at the end.
-  virtual std::string Next() = 0;
 };
 
 struct LocalTime {
@@ -104,7 +86,6 @@ class Program {
 // Everything the portable code reaches the platform through.
 struct Services {
   SettingsStore& store;
-  DirListing& listing;
   Clock& clock;
   Random& random;
   Cursor& cursor;

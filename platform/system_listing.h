@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "platform/services.h"
+#include "platform/files.h"
 
 namespace tarnlight {
 

@@ -25,17 +25,15 @@ void Store(Module1& m, Random& random, std::uint64_t seen,
 
 }  // namespace
 
-std::string PickRandomClip(Module1& m, const Services& s,
-                           const std::string& folder) {
-  const std::string pattern = folder;
+std::string PickRandomClip(Module1& m, Random& random, Clock& clock,
+                           const std::string& folder,
+                           const std::vector<std::string>& names) {
   m.clipCount = 0;
   std::uint64_t seen = 0;
-  for (std::string name = s.listing.First(pattern, attr::kNormal);
-       !name.empty(); name = s.listing.Next()) {
-    if (IsClipName(name)) Store(m, s.random, ++seen, name);
-  }
-  std::int32_t idx = RandomInteger(s.random, s.clock, 0, m.clipCount);
-  return pattern + m.clipNames[static_cast<std::size_t>(idx)];
+  for (const std::string& name : names)
+    if (IsClipName(name)) Store(m, random, ++seen, name);
+  std::int32_t idx = RandomInteger(random, clock, 0, m.clipCount);
+  return folder + m.clipNames[static_cast<std::size_t>(idx)];
 }
 
 }  // namespace tarnlight

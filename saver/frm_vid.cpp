@@ -15,8 +15,9 @@ frmVid::frmVid(Module1& m, Services& s, Lifecycle& lifecycle)
     : m_(m),
       s_(s),
       lifecycle_(lifecycle),
+      files_(s.files),
       window_(s.windows.CreateSaverWindow(kFrmVidLayout)),
-      vid_(std::make_unique<VidPlayer>(*window_, kFrmVidLayout, s.files, s.loop,
+      vid_(std::make_unique<VidPlayer>(*window_, kFrmVidLayout, files_, s.loop,
                                        static_cast<Dispatcher&>(*this))) {
   vid_->OnEndOfStream([this] { vid_EndOfStream(); });
   lifecycle_.AtEnd([this] { TakeDown(); });
@@ -62,13 +63,16 @@ void frmVid::timTimer_Timer() {
 }
 
 void frmVid::WaitForNextClip() {
+  if (step_ == Step::Down) return;
+  step_ = Step::Pause;
   vid_->SetVisible(false);
   tickCount_ = 0;
   window_->timer().SetEnabled(true);
 }
 
-// Runs up to handing the file to the player; the rest waits for the clip
-// to open. A clip that cannot be opened gives a full new pause.
+// Runs up to asking for the folder's names; the rest waits for them, and
+// then for the clip to open, with the timer off. A listing takes as long as
+// the folder needs. A clip that cannot be opened gives a full new pause.
 void frmVid::PlayNextClip() {
   tickCount_ = 0;
   window_->timer().SetEnabled(false);
@@ -77,8 +81,19 @@ void frmVid::PlayNextClip() {
     WaitForNextClip();
     return;
   }
+  step_ = Step::Listing;
+  files_.List(m_.vidFolder, attr::kNormal, [this](FolderListing found) {
+    Run([this, &found] { ClipsListed(found); });
+  });
+}
+
+void frmVid::ClipsListed(const FolderListing& found) {
+  if (step_ != Step::Listing) return;
+  step_ = Step::Clip;
+  if (found.error) throw *found.error;
   vid_->SetFileName(
-      PickRandomClip(m_, s_, m_.vidFolder), [this] { StartOpenedClip(); },
+      PickRandomClip(m_, s_.random, s_.clock, m_.vidFolder, found.names),
+      [this] { StartOpenedClip(); },
       [this](const PlatformError&) { WaitForNextClip(); });
 }
 
@@ -124,6 +139,7 @@ void frmVid::EndSaver() {
 // The engine stops before its window goes, so nothing it still reports
 // can reach a window that no longer exists.
 void frmVid::TakeDown() {
+  step_ = Step::Down;
   window_->timer().SetEnabled(false);
   vid_->Stop();
   vid_->SetVisible(false);

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "platform/services.h"
+#include "saver/serial_files.h"
 #include "saver/vid_player.h"
 #include "shared/dispatch.h"
 #include "shared/lifecycle.h"
@@ -42,18 +43,25 @@ class frmVid final : public WindowEvents, private Dispatcher {
   void Run(const std::function<void()>& handler) override;
   void WaitForNextClip();
   void PlayNextClip();
+  void ClipsListed(const FolderListing& found);
   void StartOpenedClip();
   bool InPlayWindow();
   void PlaceRandomly();
   void EndSaver();
   void TakeDown();
 
+  // Where the cycle stands: only a listing the saver still waits for may
+  // go on to a clip.
+  enum class Step { Pause, Listing, Clip, Down };
+
   Module1& m_;
   Services& s_;
   Lifecycle& lifecycle_;
+  SerialFiles files_;
   std::unique_ptr<SaverWindow> window_;
   std::unique_ptr<VidPlayer> vid_;
   std::int64_t tickCount_ = 0;
+  Step step_ = Step::Pause;
 };
 
 }  // namespace tarnlight

@@ -165,7 +165,7 @@ void VidPlayer::Play() {
               }));
 }
 
-// Once a second while a clip plays: a clip that shows nothing new for
+// Once a second while a clip plays: a clip whose clock has not moved for
 // kStallSeconds will never reach its end, so it ends here.
 void VidPlayer::Watch(std::uint64_t clip, std::uint64_t progress,
                       int stillSeconds) {

@@ -15,8 +15,8 @@ namespace tarnlight {
 // the engine of the window it sits on. Only what can be read as a regular
 // file reaches the engine; an open that has not succeeded within
 // kOpenDeadlineMs fails; a clip is shown at its own size, scaled down to fit
-// the window; a clip whose playback stands still for kStallSeconds counts as
-// ended. Everything runs on the GUI thread, and every answer from the
+// the window; a clip whose clock stands still for kStallSeconds counts as
+// ended, however rarely its picture changes. Everything runs on the GUI thread, and every answer from the
 // engine, the file system or the clock comes in through `dispatcher`.
 class VidPlayer final : public Control, private EngineEvents {
  public:

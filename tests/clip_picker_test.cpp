@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 
+#include "platform/system_listing.h"
 #include "saver/random_integer.h"
 #include "tests/clip_folder.h"
 #include "tests/fake/fake_backend.h"
@@ -18,11 +19,16 @@ using fake::FakeBackend;
 
 class PickRandomClipTest : public ::testing::Test {
  protected:
+  std::string PickFrom(const std::string& folder) {
+    std::unique_ptr<DirListing> listing = CreateSystemListing();
+    return PickRandomClip(m, fake.random, fake.clock, folder,
+                          ListAll(*listing, folder, attr::kNormal));
+  }
   // Picks `n` times and returns the names picked, folder text removed.
   std::multiset<std::string> Pick(const std::string& folder, int n) {
     std::multiset<std::string> picked;
     for (int i = 0; i < n; ++i) {
-      std::string path = PickRandomClip(m, fake.services, folder);
+      std::string path = PickFrom(folder);
       EXPECT_EQ(path.substr(0, folder.size()), folder);
       picked.insert(path.substr(folder.size()));
     }
@@ -50,18 +56,18 @@ TEST_F(PickRandomClipTest, FolderTextWithoutTrailingSeparatorListsNothing) {
   dir.File("a.avi");
   std::string noSeparator = dir.text();
   noSeparator.pop_back();
-  EXPECT_EQ(PickRandomClip(m, fake.services, noSeparator), noSeparator);
+  EXPECT_EQ(PickFrom(noSeparator), noSeparator);
   EXPECT_EQ(m.clipCount, 0);
   std::string missing = dir.text() + "nowhere\\";
-  EXPECT_EQ(PickRandomClip(m, fake.services, missing), missing);
+  EXPECT_EQ(PickFrom(missing), missing);
 }
 
 TEST_F(PickRandomClipTest, EmptiedFolderReturnsTheStaleFirstSlot) {
   dir.File("only.avi");
-  EXPECT_EQ(PickRandomClip(m, fake.services, dir.text()),
+  EXPECT_EQ(PickFrom(dir.text()),
             dir.text() + "only.avi");
   dir.Remove("only.avi");
-  EXPECT_EQ(PickRandomClip(m, fake.services, dir.text()),
+  EXPECT_EQ(PickFrom(dir.text()),
             dir.text() + "only.avi");
   EXPECT_EQ(m.clipCount, 0);
 }

@@ -150,9 +150,6 @@ TEST(frmVid, AClipThatCannotStartGivesAFullNewPause) {
       {"engine never answers",
        [](SaverRun& r) { r.engine().answerAfterMs = -1; },
        {30, 62, 94}},
-      {"file system never answers",
-       [](SaverRun& r) { r.fake.files.neverAnswer = true; },
-       {30, 62, 94}},
       {"engine answers after the deadline",
        [](SaverRun& r) { r.engine().answerAfterMs = 2500; },
        {30, 62, 94}},
@@ -168,6 +165,43 @@ TEST(frmVid, AClipThatCannotStartGivesAFullNewPause) {
     EXPECT_FALSE(run.engine().shown.has_value());
     EXPECT_TRUE(run.window().timTimer.enabled);
     EXPECT_TRUE(run.engine().plays.empty());
+  }
+}
+
+// The folder is listed off the GUI thread, as long as it takes, with the
+// timer off; only one question is ever with the file system, and a key
+// never waits for it.
+TEST(frmVid, TheFileSystemAnswersWhenItCanAndNeverHoldsAKey) {
+  struct Case {
+    const char* what;
+    void (*script)(SaverRun&);
+    std::vector<std::int64_t> lists, plays;
+  };
+  const Case cases[] = {
+      {"listing that never answers",
+       [](SaverRun& r) { r.fake.files.listAfterMs = -1; }, {30}, {}},
+      {"listing that answers after many ticks",
+       [](SaverRun& r) { r.fake.files.listAfterMs = 45000; }, {30, 115}, {75}},
+      {"listing that fails",
+       [](SaverRun& r) { r.fake.files.listFailure = PlatformError(75, "no"); },
+       {30, 60, 90, 120}, {}},
+      // The probe is given up at the deadline; the next listing waits for
+      // it instead of joining it on the stalled share.
+      {"probe that never answers",
+       [](SaverRun& r) { r.fake.files.neverAnswer = true; }, {30}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SaverRun run(30);
+    run.Start();
+    c.script(run);
+    run.fake.Advance(120);
+    std::vector<std::int64_t> lists;
+    for (const auto& l : run.fake.files.lists) lists.push_back(l.second);
+    EXPECT_EQ(lists, c.lists);
+    EXPECT_EQ(run.engine().plays, c.plays);
+    EXPECT_EQ(run.fake.files.mostOut, 1);
+    run.Key("");
   }
 }
 

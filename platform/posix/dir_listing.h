@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/services.h"
+#include "platform/files.h"
 
 namespace tarnlight::posix {
 

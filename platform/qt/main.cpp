@@ -13,7 +13,6 @@
 #include "platform/qt/qt_settings_store.h"
 #include "platform/qt/qt_setup_window.h"
 #include "platform/qt/qt_signals.h"
-#include "platform/system_listing.h"
 #include "startup/mode.h"
 
 namespace {
@@ -75,7 +74,6 @@ int main(int argc, char* argv[]) {
 
   using namespace tarnlight;
   qt::QtSettingsStore store;
-  std::unique_ptr<DirListing> listing = CreateSystemListing();
   qt::QtClock clock;
   SeededRandom random(clock.Ticks());
   qt::QtCursor cursor;
@@ -86,8 +84,8 @@ int main(int argc, char* argv[]) {
   QtWindows windows;
   qt::QtLoop loop;
   qt::QtFiles files;
-  Services services{store,      *listing, clock,   random,  cursor, shell,
-                    messageBox, pointer,  program, windows, loop,   files};
+  Services services{store,   clock,   random,  cursor, shell, messageBox,
+                    pointer, program, windows, loop,   files};
 
   Tarnlight app(services);
   // A signal ends the run as a request from outside the windows: the

@@ -57,6 +57,8 @@ class QtFiles final : public Files {
  public:
   void Probe(const std::string& path,
              std::function<void(FileKind)> answer) override;
+  void List(const std::string& pattern, int mask,
+            std::function<void(FolderListing)> answer) override;
 };
 
 class QtProgram final : public Program {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/services.h"
+#include "platform/files.h"
 #include "platform/win32/win32_api.h"
 
 namespace tarnlight::win32 {

@@ -4,7 +4,6 @@
 #include <memory>
 
 #include "helpers/seeded_random.h"
-#include "platform/system_listing.h"
 #include "platform/win32/registry_store.h"
 #include "platform/win32/text_convert.h"
 #include "platform/win32/win32_api.h"
@@ -40,7 +39,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   using namespace tarnlight;
   try {
     win32::RegistryStore store;
-    std::unique_ptr<DirListing> listing = CreateSystemListing();
     win32::Win32Clock clock;
     SeededRandom random(clock.Ticks());
     win32::Win32Cursor cursor;
@@ -51,8 +49,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     Win32Windows windows(pointer);
     win32::Win32EventLoop loop;
     win32::Win32Files files(loop);
-    Services services{store,      *listing, clock,   random,  cursor, shell,
-                      messageBox, pointer,  program, windows, loop,   files};
+    Services services{store,   clock,   random,  cursor, shell, messageBox,
+                      pointer, program, windows, loop,   files};
 
     Tarnlight app(services);
     // The saver's window remains; it ends the program itself.

@@ -3,6 +3,7 @@
 #include <exception>
 #include <memory>
 
+#include "platform/win32/dir_listing.h"
 #include "platform/win32/text_convert.h"
 #include "platform/win32/win32_services.h"
 
@@ -110,6 +111,18 @@ void Win32Files::Probe(const std::string& path,
   RunOnNewThread([window, wide = Widen(path), answer = std::move(answer)] {
     FileKind kind = KindOf(GetFileAttributesW(wide.c_str()));
     Win32EventLoop::Post(window, [answer, kind] { answer(kind); });
+  });
+}
+
+
+void Win32Files::List(const std::string& pattern, int mask,
+                      std::function<void(FolderListing)> answer) {
+  HWND window = loop_.window();
+  RunOnNewThread([window, pattern, mask, answer = std::move(answer)] {
+    Win32DirListing listing;
+    auto found = std::make_shared<FolderListing>(
+        FolderListing{ListAll(listing, pattern, mask), std::nullopt});
+    Win32EventLoop::Post(window, [answer, found] { answer(std::move(*found)); });
   });
 }
 

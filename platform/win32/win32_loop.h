@@ -5,6 +5,7 @@
 #include <map>
 
 #include "platform/event_loop.h"
+#include "platform/files.h"
 #include "platform/win32/win32_api.h"
 
 namespace tarnlight::win32 {
@@ -37,13 +38,15 @@ class Win32EventLoop final : public EventLoop {
 // when the system cannot make one.
 void RunOnNewThread(std::function<void()> work);
 
-// Probes on a thread of their own each, since a stalled share can keep
-// GetFileAttributesW waiting for as long as it likes.
+// Each question on a thread of its own, since a stalled share can keep
+// GetFileAttributesW or FindNextFileW waiting for as long as it likes.
 class Win32Files final : public Files {
  public:
   explicit Win32Files(Win32EventLoop& loop) : loop_(loop) {}
   void Probe(const std::string& path,
              std::function<void(FileKind)> answer) override;
+  void List(const std::string& pattern, int mask,
+            std::function<void(FolderListing)> answer) override;
   // What the attributes of a path, or their absence, say about it.
   static FileKind KindOf(DWORD attributes);
 

@@ -111,10 +111,32 @@ void FakeLoop::RunUntil(std::int64_t untilMs) {
   }
 }
 
+FakeFiles::FakeFiles(FakeLoop& loop)
+    : loop_(loop), listing_(CreateSystemListing()) {}
+
+void FakeFiles::Answer(int afterMs, std::function<void()> answer) {
+  mostOut = std::max(mostOut, ++out);
+  if (afterMs < 0) return;
+  loop_.After(afterMs, [this, answer] {
+    --out;
+    answer();
+  });
+}
+
+void FakeFiles::List(const std::string& pattern, int mask,
+                     std::function<void(FolderListing)> answer) {
+  lists.push_back({loop_.nowMs / 1000, pattern});
+  FolderListing found;
+  if (listFailure)
+    found.error = listFailure;
+  else
+    found.names = ListAll(*listing_, pattern, mask);
+  Answer(listAfterMs, [answer, found] { answer(found); });
+}
+
 void FakeFiles::Probe(const std::string& path,
                       std::function<void(FileKind)> answer) {
   probes.push_back({loop_.nowMs / 1000, path});
-  if (neverAnswer) return;
   // Folder texts in these tests name POSIX or Windows paths with "\" as
   // the separator.
   std::string native = path;
@@ -125,7 +147,7 @@ void FakeFiles::Probe(const std::string& path,
   FileKind kind = ec || !std::filesystem::exists(status)     ? FileKind::Missing
                   : std::filesystem::is_regular_file(status) ? FileKind::Regular
                                                              : FileKind::Other;
-  loop_.After(0, [answer, kind] { answer(kind); });
+  Answer(neverAnswer ? -1 : 0, [answer, kind] { answer(kind); });
 }
 
 void FakeTimer::SetEnabled(bool on) {
@@ -288,10 +310,8 @@ std::unique_ptr<SetupWindow> FakeWindows::CreateSetupWindow(
 }
 
 FakeBackend::FakeBackend()
-    : listing(CreateSystemListing()), services{store,      *listing, clock,
-                                               random,     cursor,   shell,
-                                               messageBox, pointer,  program,
-                                               windows,    loop,     files} {
+    : services{store,   clock,   random,  cursor, shell, messageBox,
+               pointer, program, windows, loop,   files} {
   windows.loop = &loop;
   shell.pointerCodes = &pointer.codes;
   loop.onSecond = [this] {

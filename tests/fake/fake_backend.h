@@ -127,21 +127,29 @@ class FakeLoop final : public EventLoop {
   std::uint64_t order_ = 0;
 };
 
-// Answers from the real file system as the next work of the loop, or never.
+// Answers from the real file system as the next work of the loop, or as
+// scripted: late, never, or with an error.
 class FakeFiles final : public Files {
  public:
-  explicit FakeFiles(FakeLoop& loop) : loop_(loop) {}
+  explicit FakeFiles(FakeLoop& loop);
   void Probe(const std::string& path,
              std::function<void(FileKind)> answer) override;
-  struct Probed {
+  void List(const std::string& pattern, int mask,
+            std::function<void(FolderListing)> answer) override;
+  struct Asked {
     std::int64_t second;
     std::string path;
   };
-  std::vector<Probed> probes;
-  bool neverAnswer = false;
+  std::vector<Asked> probes, lists;
+  bool neverAnswer = false;   // probes
+  int listAfterMs = 0;        // -1: never answers
+  std::optional<PlatformError> listFailure;
+  int out = 0, mostOut = 0;  // questions not yet answered, now and at most
 
  private:
+  void Answer(int afterMs, std::function<void()> answer);
   FakeLoop& loop_;
+  std::unique_ptr<DirListing> listing_;
 };
 
 class FakeTimer final : public Timer {
@@ -304,7 +312,6 @@ class FakeBackend {
   void Advance(int seconds);
 
   FakeStore store;
-  std::unique_ptr<DirListing> listing;
   FakeClock clock;
   FakeRandom random;
   FakeCursor cursor;
