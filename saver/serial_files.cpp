@@ -27,7 +27,9 @@ void SerialFiles::List(const std::string& pattern, int mask,
            answer(std::move(found));
          });
        },
-       [answer](const PlatformError& error) { answer({{}, error}); }});
+       [answer](const PlatformError& error) {
+         answer({{}, error});
+       }});
 }
 
 // A question that cannot be put now raises to its asker, as the file

@@ -139,8 +139,8 @@ void VidPlayer::Ended(std::uint64_t clip) {
 // A clip without a picture, or with an absurd one, keeps the design size.
 void VidPlayer::Resize(PixelSize clip) {
   double tpp = window_.TwipsPerPixel();
-  if (clip.width <= 0 || clip.height <= 0 || clip.width > kLargestSide ||
-      clip.height > kLargestSide) {
+  if (clip.width <= 0 || clip.height <= 0 || clip.width > kLargestPictureSide ||
+      clip.height > kLargestPictureSide) {
     width_ = designWidth_;
     height_ = designHeight_;
   } else {

@@ -16,13 +16,13 @@ namespace tarnlight {
 // file reaches the engine; an open that has not succeeded within
 // kOpenDeadlineMs fails; a clip is shown at its own size, scaled down to fit
 // the window; a clip whose clock stands still for kStallSeconds counts as
-// ended, however rarely its picture changes. Everything runs on the GUI thread, and every answer from the
-// engine, the file system or the clock comes in through `dispatcher`.
+// ended, however rarely its picture changes. Everything runs on the GUI thread,
+// and every answer from the engine, the file system or the clock comes in
+// through `dispatcher`.
 class VidPlayer final : public Control, private EngineEvents {
  public:
   static constexpr int kOpenDeadlineMs = 2000;
   static constexpr int kStallSeconds = 5;
-  static constexpr int kLargestSide = 1 << 20;
 
   using OpenedFn = std::function<void()>;
   using FailedFn = std::function<void(const PlatformError&)>;

@@ -64,16 +64,15 @@ TEST_F(PickRandomClipTest, FolderTextWithoutTrailingSeparatorListsNothing) {
 
 TEST_F(PickRandomClipTest, EmptiedFolderReturnsTheStaleFirstSlot) {
   dir.File("only.avi");
-  EXPECT_EQ(PickFrom(dir.text()),
-            dir.text() + "only.avi");
+  EXPECT_EQ(PickFrom(dir.text()), dir.text() + "only.avi");
   dir.Remove("only.avi");
-  EXPECT_EQ(PickFrom(dir.text()),
-            dir.text() + "only.avi");
+  EXPECT_EQ(PickFrom(dir.text()), dir.text() + "only.avi");
   EXPECT_EQ(m.clipCount, 0);
 }
 
 TEST_F(PickRandomClipTest, BeyondTheTableEveryNameKeepsItsChance) {
-  for (int i = 0; i < 300; ++i) dir.File("clip" + std::to_string(1000 + i) + ".avi");
+  for (int i = 0; i < 300; ++i)
+    dir.File("clip" + std::to_string(1000 + i) + ".avi");
   auto picked = Pick(dir.text(), 4000);
   EXPECT_EQ(m.clipCount, 101);
   std::set<std::string> distinct(picked.begin(), picked.end());
@@ -93,18 +92,27 @@ TEST(RandomInteger, StaysInsideItsSpanAtBothEndsOfTheDraw) {
   };
   const float kTop = 0x1.fffffep-1f;  // the largest float below 1
   const Case cases[] = {
-      {0, 5, 0.0f, 0},         {0, 5, kTop, 4},      {0, 5, 0.5f, 2},
-      {0, 0, 0.7f, 0},         {0, 1, kTop, 0},      {10, 3, 0.5f, 11},
-      {0, -300, 0.0f, 0},      {0, -300, kTop, -300}, {0, -300, 0.5f, -150},
-      {0, 10560, kTop, 10559}, {0, 33600, kTop, 33599},
+      {0, 5, 0.0f, 0},
+      {0, 5, kTop, 4},
+      {0, 5, 0.5f, 2},
+      {0, 0, 0.7f, 0},
+      {0, 1, kTop, 0},
+      {10, 3, 0.5f, 11},
+      {0, -300, 0.0f, 0},
+      {0, -300, kTop, -300},
+      {0, -300, 0.5f, -150},
+      {0, 10560, kTop, 10559},
+      {0, 33600, kTop, 33599},
       // A generator that breaks its promise still cannot leave the span.
-      {0, 5, 1.0f, 4},         {0, 5, -0.5f, 0},
+      {0, 5, 1.0f, 4},
+      {0, 5, -0.5f, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.low << "+" << c.span << " r=" << c.r);
     FakeBackend fake;
     fake.random.script = {c.r};
-    EXPECT_EQ(RandomInteger(fake.random, fake.clock, c.low, c.span), c.expected);
+    EXPECT_EQ(RandomInteger(fake.random, fake.clock, c.low, c.span),
+              c.expected);
     EXPECT_EQ(fake.random.reseeds, 1);
   }
 }
@@ -112,7 +120,8 @@ TEST(RandomInteger, StaysInsideItsSpanAtBothEndsOfTheDraw) {
 TEST(RandomInteger, SpanOfFiveYieldsEachOfItsValues) {
   FakeBackend fake;
   std::map<int, int> seen;
-  for (int i = 0; i < 1000; ++i) ++seen[RandomInteger(fake.random, fake.clock, 0, 5)];
+  for (int i = 0; i < 1000; ++i)
+    ++seen[RandomInteger(fake.random, fake.clock, 0, 5)];
   EXPECT_EQ(seen.size(), 5u);
   EXPECT_EQ(seen.begin()->first, 0);
   EXPECT_EQ(seen.rbegin()->first, 4);

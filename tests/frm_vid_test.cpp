@@ -179,16 +179,23 @@ TEST(frmVid, TheFileSystemAnswersWhenItCanAndNeverHoldsAKey) {
   };
   const Case cases[] = {
       {"listing that never answers",
-       [](SaverRun& r) { r.fake.files.listAfterMs = -1; }, {30}, {}},
+       [](SaverRun& r) { r.fake.files.listAfterMs = -1; },
+       {30},
+       {}},
       {"listing that answers after many ticks",
-       [](SaverRun& r) { r.fake.files.listAfterMs = 45000; }, {30, 115}, {75}},
+       [](SaverRun& r) { r.fake.files.listAfterMs = 45000; },
+       {30, 115},
+       {75}},
       {"listing that fails",
        [](SaverRun& r) { r.fake.files.listFailure = PlatformError(75, "no"); },
-       {30, 60, 90, 120}, {}},
+       {30, 60, 90, 120},
+       {}},
       // The probe is given up at the deadline; the next listing waits for
       // it instead of joining it on the stalled share.
       {"probe that never answers",
-       [](SaverRun& r) { r.fake.files.neverAnswer = true; }, {30}, {}},
+       [](SaverRun& r) { r.fake.files.neverAnswer = true; },
+       {30},
+       {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -323,7 +330,8 @@ TEST(frmVid, ShowsTheClipAtItsSizeScaledToFitAndPlacedInsideTheWindow) {
       {15360, 11520, {2048, 1024}, {1024, 512}, 0, 3839},  // scaled down
       {15360, 11520, {0, 0}, {239, 179}, 11774, 8834},     // no picture: design
                                                            // size
-      {15360, 11520, {(1 << 20) + 1, 10}, {239, 179}, 11774, 8834},
+      {15360, 11520, {kLargestPictureSide + 1, 10}, {239, 179}, 11774, 8834},
+      {15360, 11520, {kLargestPictureSide, 1}, {1024, 1}, 0, 11504},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.clip.width << "x" << c.clip.height);

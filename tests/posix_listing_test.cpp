@@ -23,11 +23,15 @@ TEST(PosixDirListing, OnlyRegularVisibleFilesAndLinksToThem) {
   dir.File(".hidden.avi");
   dir.Folder("x.avi");
   ASSERT_EQ(mkfifo((dir.path() / "pipe.avi").c_str(), 0600), 0);
-  std::filesystem::create_symlink(dir.path() / "a.avi", dir.path() / "link.avi");
-  std::filesystem::create_symlink(dir.path() / "gone.avi", dir.path() / "dangling.avi");
-  std::filesystem::create_directory_symlink(dir.path() / "x.avi", dir.path() / "dirlink.avi");
+  std::filesystem::create_symlink(dir.path() / "a.avi",
+                                  dir.path() / "link.avi");
+  std::filesystem::create_symlink(dir.path() / "gone.avi",
+                                  dir.path() / "dangling.avi");
+  std::filesystem::create_directory_symlink(dir.path() / "x.avi",
+                                            dir.path() / "dirlink.avi");
   posix::PosixDirListing listing;
-  EXPECT_EQ(Names(listing, dir.text()), (std::set<std::string>{"a.avi", "link.avi"}));
+  EXPECT_EQ(Names(listing, dir.text()),
+            (std::set<std::string>{"a.avi", "link.avi"}));
   EXPECT_EQ(Names(listing, dir.text(), attr::kHidden | attr::kDirectory),
             (std::set<std::string>{".hidden.avi", "a.avi", "dirlink.avi",
                                    "link.avi", "x.avi"}));
@@ -38,9 +42,12 @@ TEST(PosixDirListing, PatternNamesTheFilesAndForwardSlashesWorkToo) {
   for (const char* name : {"a.avi", "b.avi", "c.mpg", "clips"}) dir.File(name);
   posix::PosixDirListing listing;
   std::string folder = dir.path().string();
-  EXPECT_EQ(Names(listing, folder + "\\*.avi"), (std::set<std::string>{"a.avi", "b.avi"}));
-  EXPECT_EQ(Names(listing, folder + "/?.mpg"), (std::set<std::string>{"c.mpg"}));
-  EXPECT_EQ(Names(listing, folder + "/"), (std::set<std::string>{"a.avi", "b.avi", "c.mpg", "clips"}));
+  EXPECT_EQ(Names(listing, folder + "\\*.avi"),
+            (std::set<std::string>{"a.avi", "b.avi"}));
+  EXPECT_EQ(Names(listing, folder + "/?.mpg"),
+            (std::set<std::string>{"c.mpg"}));
+  EXPECT_EQ(Names(listing, folder + "/"),
+            (std::set<std::string>{"a.avi", "b.avi", "c.mpg", "clips"}));
   // Next after the end, and without First, stays empty.
   EXPECT_EQ(listing.Next(), "");
   posix::PosixDirListing fresh;
@@ -76,22 +83,29 @@ TEST(FolderText, WildcardMatch) {
     bool match;
   };
   const Case cases[] = {
-      {"", "a.avi", true},        {"*", "a.avi", true},
-      {"*.avi", "a.avi", true},   {"*.avi", "a.mpg", false},
-      {"?.avi", "a.avi", true},   {"?.avi", "ab.avi", false},
-      {"a*b*c", "axxbyyc", true}, {"a*b*c", "axxbyy", false},
-      {"clips", "clips", true},   {"clips", "clips2", false},
-      {"**", "", true},           {"*a", "bbb", false},
+      {"", "a.avi", true},
+      {"*", "a.avi", true},
+      {"*.avi", "a.avi", true},
+      {"*.avi", "a.mpg", false},
+      {"?.avi", "a.avi", true},
+      {"?.avi", "ab.avi", false},
+      {"a*b*c", "axxbyyc", true},
+      {"a*b*c", "axxbyy", false},
+      {"clips", "clips", true},
+      {"clips", "clips2", false},
+      {"**", "", true},
+      {"*a", "bbb", false},
       // A star in the name is only a character there.
-      {"*y*", "xy*xzz", true},    {"a*", "*", false},
+      {"*y*", "xy*xzz", true},
+      {"a*", "*", false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.pattern) + " ~ " + c.name);
     EXPECT_EQ(posix::WildcardMatch(c.pattern, c.name), c.match);
   }
   // Many stars against a long miss must still finish at once.
-  EXPECT_FALSE(posix::WildcardMatch(std::string(30, '*') + "x",
-                                    std::string(5000, 'a')));
+  EXPECT_FALSE(
+      posix::WildcardMatch(std::string(30, '*') + "x", std::string(5000, 'a')));
 }
 
 }  // namespace

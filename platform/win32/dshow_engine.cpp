@@ -100,9 +100,6 @@ class Graph {
     video_->put_Owner(reinterpret_cast<OAHWND>(surface));
     video_->put_WindowStyle(WS_CHILD | WS_CLIPSIBLINGS);
     video_->put_MessageDrain(reinterpret_cast<OAHWND>(surface));
-    if (renderer_)
-      renderer_->QueryInterface(IID_IQualProp,
-                                reinterpret_cast<void**>(&quality_));
   }
 
   void Place(PixelSize size) {
@@ -124,12 +121,9 @@ class Graph {
     return ended;
   }
 
-  // Frames drawn while there is a picture; the position in ms otherwise,
-  // or where the renderer does not count its frames.
+  // The graph's position in ms, on its clock: it moves between the frames
+  // of a picture that rarely changes.
   std::uint64_t Progress() {
-    int frames = 0;
-    if (quality_ && SUCCEEDED(quality_->get_FramesDrawn(&frames)))
-      return std::uint64_t(frames > 0 ? frames : 0);
     LONGLONG position = 0;
     if (seeking_ && SUCCEEDED(seeking_->GetCurrentPosition(&position)))
       return std::uint64_t(position > 0 ? position / 10000 : 0);
@@ -143,7 +137,6 @@ class Graph {
       video_->put_MessageDrain(0);
       video_->put_Owner(0);
     }
-    Release(quality_);
     Release(video_);
     Release(seeking_);
     Release(events_);
@@ -159,7 +152,6 @@ class Graph {
   IMediaEvent* events_ = nullptr;
   IMediaSeeking* seeking_ = nullptr;
   IVideoWindow* video_ = nullptr;
-  IQualProp* quality_ = nullptr;
 };
 
 // Filters may make windows on this thread (the renderer's among them), so

@@ -11,8 +11,6 @@
 namespace tarnlight::win32 {
 namespace {
 
-constexpr int kLargestSide = 1 << 20;
-
 template <typename Fn>
 Fn Bind(HMODULE module, const char* name) {
   return reinterpret_cast<Fn>(
@@ -154,8 +152,7 @@ PixelSize MfEngine::Size() const {
   if (!engine_ || !engine_->HasVideo() ||
       FAILED(engine_->GetNativeVideoSize(&w, &h)))
     w = h = 0;
-  return {int(std::min<DWORD>(w, kLargestSide)),
-          int(std::min<DWORD>(h, kLargestSide))};
+  return {PictureSide(w), PictureSide(h)};
 }
 
 PlatformError MfEngine::Error() const {

@@ -114,7 +114,6 @@ void Win32Files::Probe(const std::string& path,
   });
 }
 
-
 void Win32Files::List(const std::string& pattern, int mask,
                       std::function<void(FolderListing)> answer) {
   HWND window = loop_.window();
@@ -122,7 +121,8 @@ void Win32Files::List(const std::string& pattern, int mask,
     Win32DirListing listing;
     auto found = std::make_shared<FolderListing>(
         FolderListing{ListAll(listing, pattern, mask), std::nullopt});
-    Win32EventLoop::Post(window, [answer, found] { answer(std::move(*found)); });
+    Win32EventLoop::Post(window,
+                         [answer, found] { answer(std::move(*found)); });
   });
 }
 

@@ -141,8 +141,8 @@ class FakeFiles final : public Files {
     std::string path;
   };
   std::vector<Asked> probes, lists;
-  bool neverAnswer = false;   // probes
-  int listAfterMs = 0;        // -1: never answers
+  bool neverAnswer = false;  // probes
+  int listAfterMs = 0;       // -1: never answers
   std::optional<PlatformError> listFailure;
   int out = 0, mostOut = 0;  // questions not yet answered, now and at most
 

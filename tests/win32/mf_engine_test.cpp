@@ -245,7 +245,7 @@ TEST_F(MfChainTest, SizesWithoutPictureOrOutOfRangeAreMadeSafe) {
     const char* opened;
   };
   const Case cases[] = {{FALSE, 320, 240, "opened 1 0x0"},
-                        {TRUE, 0xFFFFFFFF, 3, "opened 2 1048576x3"}};
+                        {TRUE, 0xFFFFFFFF, 3, "opened 2 1048577x3"}};
   std::uint64_t clip = 0;
   for (const Case& c : cases) {
     script.hasVideo = c.hasVideo;
