@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <functional>
+#include <mutex>
 #include <set>
 
 #include "platform/posix/dir_listing.h"
 #include "platform/posix/folder_text.h"
+#include "platform/posix/helper_files.h"
 #include "tests/clip_folder.h"
 
 namespace tarnlight {
@@ -106,6 +111,42 @@ TEST(FolderText, WildcardMatch) {
   // Many stars against a long miss must still finish at once.
   EXPECT_FALSE(
       posix::WildcardMatch(std::string(30, '*') + "x", std::string(5000, 'a')));
+}
+
+// The same answers from the forked helper and without it, posted to the
+// caller's loop rather than given inside the call.
+TEST(HelperFiles, AnswersThroughThePostWithAndWithoutAHelper) {
+  test::ClipFolder dir;
+  dir.File("b.avi");
+  dir.File("a.avi");
+  dir.Folder("sub");
+  for (bool fork : {true, false}) {
+    SCOPED_TRACE(fork);
+    posix::HelperFiles files(fork);
+    std::mutex mutex;
+    std::condition_variable posted;
+    std::vector<std::function<void()>> queue;
+    files.SetPost([&](std::function<void()> work) {
+      std::lock_guard<std::mutex> lock(mutex);
+      queue.push_back(std::move(work));
+      posted.notify_one();
+    });
+    std::vector<std::string> names;
+    std::vector<FileKind> kinds;
+    files.List(dir.text(), attr::kNormal,
+               [&](FolderListing found) { names = found.names; });
+    for (const char* name : {"a.avi", "sub", "none"})
+      files.Probe(dir.text() + name, [&](FileKind k) { kinds.push_back(k); });
+    EXPECT_TRUE(names.empty() && kinds.empty());
+    std::unique_lock<std::mutex> lock(mutex);
+    ASSERT_TRUE(posted.wait_for(lock, std::chrono::seconds(10),
+                                [&] { return queue.size() == 4; }));
+    for (auto& work : queue) work();
+    EXPECT_EQ(names, (std::vector<std::string>{"a.avi", "b.avi"}));
+    std::multiset<FileKind> expected{FileKind::Regular, FileKind::Other,
+                                     FileKind::Missing};
+    EXPECT_EQ(std::multiset<FileKind>(kinds.begin(), kinds.end()), expected);
+  }
 }
 
 }  // namespace

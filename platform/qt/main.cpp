@@ -8,6 +8,7 @@
 #include <string>
 
 #include "helpers/seeded_random.h"
+#include "platform/posix/helper_files.h"
 #include "platform/qt/qt_saver_window.h"
 #include "platform/qt/qt_services.h"
 #include "platform/qt/qt_settings_store.h"
@@ -61,6 +62,10 @@ int main(int argc, char* argv[]) {
   // would make QApplication abort before Main could run.
   const bool needsWindows =
       tarnlight::ChooseMode(command) != tarnlight::Mode::None;
+  // Forked while the program has a single thread: nothing is running that
+  // the child could find half done.
+  tarnlight::posix::HelperFiles files(tarnlight::ChooseMode(command) ==
+                                      tarnlight::Mode::Saver);
   if (needsWindows && !HasDisplay()) {
     std::fprintf(stderr, "tarnlight: no display to show a window on\n");
     return 1;
@@ -83,7 +88,10 @@ int main(int argc, char* argv[]) {
   qt::QtProgram program(store, command);
   QtWindows windows;
   qt::QtLoop loop;
-  qt::QtFiles files;
+  files.SetPost([](std::function<void()> work) {
+    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(work),
+                              Qt::QueuedConnection);
+  });
   Services services{store,   clock,   random,  cursor, shell, messageBox,
                     pointer, program, windows, loop,   files};
 

@@ -1,7 +1,5 @@
 #include "platform/qt/qt_services.h"
 
-#include <sys/stat.h>
-
 #include <QCoreApplication>
 #include <QCursor>
 #include <QDesktopServices>
@@ -13,11 +11,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <thread>
 
 #include "platform/error.h"
-#include "platform/posix/dir_listing.h"
-#include "platform/posix/folder_text.h"
 
 namespace tarnlight::qt {
 
@@ -64,49 +59,6 @@ void QtPointer::SetMousePointer(int code) {
 
 void QtLoop::After(int ms, std::function<void()> work) {
   QTimer::singleShot(ms, QCoreApplication::instance(), std::move(work));
-}
-
-namespace {
-
-// Detached: a stalled share may keep it for ever, and the program's end
-// does not wait for it.
-template <typename Result>
-void AnswerFromThread(std::function<Result()> ask,
-                      std::function<void(Result)> answer) {
-  std::thread([ask = std::move(ask), answer = std::move(answer)]() mutable {
-    Result result = ask();
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
-        [answer = std::move(answer), result = std::move(result)]() mutable {
-          answer(std::move(result));
-        },
-        Qt::QueuedConnection);
-  }).detach();
-}
-
-}  // namespace
-
-void QtFiles::Probe(const std::string& path,
-                    std::function<void(FileKind)> answer) {
-  std::string file = posix::MapFolderText(path);
-  AnswerFromThread<FileKind>(
-      [file] {
-        struct stat info {};
-        return ::stat(file.c_str(), &info) != 0 ? FileKind::Missing
-               : S_ISREG(info.st_mode)          ? FileKind::Regular
-                                                : FileKind::Other;
-      },
-      std::move(answer));
-}
-
-void QtFiles::List(const std::string& pattern, int mask,
-                   std::function<void(FolderListing)> answer) {
-  AnswerFromThread<FolderListing>(
-      [pattern, mask] {
-        posix::PosixDirListing listing;
-        return FolderListing{ListAll(listing, pattern, mask), std::nullopt};
-      },
-      std::move(answer));
 }
 
 void QtProgram::End() {

@@ -51,16 +51,6 @@ class QtLoop final : public EventLoop {
   void After(int ms, std::function<void()> work) override;
 };
 
-// Answers each question on a thread of its own, which may wait as long as
-// the disk or share makes it; the answer is posted to the GUI thread.
-class QtFiles final : public Files {
- public:
-  void Probe(const std::string& path,
-             std::function<void(FileKind)> answer) override;
-  void List(const std::string& pattern, int mask,
-            std::function<void(FolderListing)> answer) override;
-};
-
 class QtProgram final : public Program {
  public:
   // `command`: the arguments after the program's path, joined by blanks,

@@ -735,6 +735,94 @@ def saver_covers_every_head(s):
         xephyr.terminate()
         xephyr.wait(5)
 
+# A folder on a share that stops answering: each listing of it sleeps, as
+# NFS or SMB does when the server has gone. Debian's python3-fusepy lives in
+# the system's Python, whichever Python runs this script.
+STALLED_SHARE = r"""
+import errno, stat, sys, time
+from fusepy import FUSE, FuseOSError, Operations
+
+class Share(Operations):
+    def getattr(self, path, fh=None):
+        if path == "/":
+            return dict(st_mode=stat.S_IFDIR | 0o755, st_nlink=2)
+        raise FuseOSError(errno.ENOENT)
+
+    def readdir(self, path, fh):
+        time.sleep(float(sys.argv[2]))
+        return [".", "..", "a.avi"]
+
+FUSE(Share(), sys.argv[1], foreground=True)
+"""
+
+
+def saver_ends_while_its_folder_stalls(s):
+    """The listing runs off the GUI thread: a key and SIGTERM during a
+    listing that takes 20 s each end the saver within a second."""
+    share = os.path.join(s.tmp, "share")
+    os.makedirs(share)
+    fuse = subprocess.Popen(["/usr/bin/python3", "-c", STALLED_SHARE, share,
+                             "20"], stderr=subprocess.PIPE)
+    try:
+        deadline = time.time() + 10
+        while not os.path.ismount(share):
+            check(time.time() < deadline and fuse.poll() is None,
+                  f"the share never mounted: {fuse.stderr.read()!r}"
+                  if fuse.poll() is not None else "the share never mounted")
+            time.sleep(0.1)
+        write_ini(s.ini, {"timeFrom": "00:00", "timeUntil": "23:59",
+                          "vidFolder": share + "/", "intervalTime": "1"})
+        s.start("/s")
+        time.sleep(2.5)  # the tick at 1 s began the listing
+        began = time.time()
+        s.xdotool("key", "k")
+        check(s.wait_exit(3) == 0, "non-zero exit after a key")
+        check(time.time() - began < 1.0,
+              f"the key took {time.time() - began:.2f} s")
+        start_alone(s, "/s")
+        time.sleep(2.5)
+        began = time.time()
+        s.proc.send_signal(signal.SIGTERM)
+        check(s.wait_exit(3) == 0, "non-zero exit after SIGTERM")
+        check(time.time() - began < 1.0,
+              f"SIGTERM took {time.time() - began:.2f} s")
+    finally:
+        # The share lets go: whatever still waited on it goes too.
+        fuse.kill()
+        fuse.wait()
+        subprocess.run(["fusermount", "-u", "-z", share],
+                       stderr=subprocess.DEVNULL)
+    deadline = time.time() + 5
+    while time.time() < deadline:
+        try:
+            os.killpg(s.proc.pid, 0)
+        except ProcessLookupError:
+            return
+        time.sleep(0.1)
+    raise Failure("a process of the saver outlived the stalled share")
+
+
+def saver_plays_a_still_clip_with_sound_to_its_end(s):
+    """A picture that changes every 8 s over sound is no stall: the clip
+    stays on the screen for all of its 16 s."""
+    subprocess.run(
+        ["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+         "testsrc=size=320x240:rate=1/8", "-f", "lavfi", "-i",
+         "sine=frequency=440:duration=16", "-t", "16", "-c:v", "libx264",
+         "-pix_fmt", "yuv420p", "-c:a", "aac",
+         os.path.join(s.clips, "still.mp4")], check=True, timeout=60)
+    saver_settings(s, interval="1")
+    s.start("/s")
+    wait_for(s, "the clip", lambda: one_clip(s.screenshot_bytes(), (320, 240)))
+    shown = time.time()
+    while time.time() - shown < 13:
+        check(one_clip(s.screenshot_bytes(), (320, 240)),
+              f"the clip went after {time.time() - shown:.1f} s of 16")
+        time.sleep(0.5)
+    s.xdotool("key", "q")
+    check(s.wait_exit(2) == 0, "non-zero exit after a key")
+
+
 CASES = {f.__name__: f for f in (
     other_command_lines_end_at_once, setup_enter_stores_folder,
     setup_cancelled_stores_nothing,
@@ -742,7 +830,8 @@ CASES = {f.__name__: f for f in (
     saver_survives_hostile_folder, garbage_settings_still_start,
     unwritable_store_says_so, saver_ends_on_key_while_a_clip_opens,
     saver_covers_every_head,
-    saver_in_host_window)}
+    saver_in_host_window, saver_ends_while_its_folder_stalls,
+    saver_plays_a_still_clip_with_sound_to_its_end)}
 
 
 def main():
