@@ -11,13 +11,10 @@
 namespace tarnlight::win32 {
 namespace {
 
-std::set<std::string> ListAll(DirListing& listing, const std::string& pattern,
-                              int mask = attr::kNormal) {
-  std::set<std::string> names;
-  for (std::string n = listing.First(pattern, mask); !n.empty();
-       n = listing.Next())
-    names.insert(n);
-  return names;
+std::set<std::string> Names(DirListing& listing, const std::string& pattern,
+                            int mask = attr::kNormal) {
+  std::vector<std::string> names = tarnlight::ListAll(listing, pattern, mask);
+  return {names.begin(), names.end()};
 }
 
 void SetAttributes(const std::filesystem::path& path, DWORD attributes) {
@@ -33,8 +30,8 @@ TEST(Win32DirListing, OrdinaryFilesOnlyUnlessTheMaskAsks) {
   SetAttributes(dir.path() / "hidden.avi", FILE_ATTRIBUTE_HIDDEN);
   SetAttributes(dir.path() / "system.avi", FILE_ATTRIBUTE_SYSTEM);
   Win32DirListing listing;
-  EXPECT_EQ(ListAll(listing, dir.text()), (std::set<std::string>{"a.avi"}));
-  std::set<std::string> all = ListAll(
+  EXPECT_EQ(Names(listing, dir.text()), (std::set<std::string>{"a.avi"}));
+  std::set<std::string> all = Names(
       listing, dir.text(), attr::kHidden | attr::kSystem | attr::kDirectory);
   for (const char* name : {"a.avi", "hidden.avi", "system.avi", "x.avi"})
     EXPECT_EQ(all.count(name), 1u) << name;
@@ -42,8 +39,8 @@ TEST(Win32DirListing, OrdinaryFilesOnlyUnlessTheMaskAsks) {
   // does not list.
   std::string noSeparator = dir.text();
   noSeparator.pop_back();
-  EXPECT_TRUE(ListAll(listing, noSeparator).empty());
-  EXPECT_TRUE(ListAll(listing, dir.text() + "missing\\").empty());
+  EXPECT_TRUE(Names(listing, noSeparator).empty());
+  EXPECT_TRUE(Names(listing, dir.text() + "missing\\").empty());
   EXPECT_EQ(listing.Next(), "");
 }
 
@@ -57,9 +54,9 @@ TEST(Win32DirListing, NamesRoundTripAsUtf8AndPatternsFilter) {
   CloseHandle(file);
   dir.File("b.mpg");
   Win32DirListing listing;
-  EXPECT_EQ(ListAll(listing, dir.text()),
+  EXPECT_EQ(Names(listing, dir.text()),
             (std::set<std::string>{name, "b.mpg"}));
-  EXPECT_EQ(ListAll(listing, dir.text() + "*.mpg"),
+  EXPECT_EQ(Names(listing, dir.text() + "*.mpg"),
             (std::set<std::string>{"b.mpg"}));
   EXPECT_EQ(Narrow(Widen(name)), name);
 }
