@@ -18,23 +18,24 @@ struct MouseInfo {
 
 // What a window reports, in generic terms; a control is named as its layout
 // names it, and the window itself by the empty name. The back end calls
-// these on the GUI thread, one at a time; none of them raises.
+// these on the GUI thread, one at a time; none of them raises. A form
+// overrides the events it handles; the others do nothing.
 class WindowEvents {
  public:
   virtual ~WindowEvents() = default;
   // Once, inside the call that shows the window, before it is visible.
-  virtual void Load() = 0;
-  virtual void Click(std::string_view control) = 0;
+  virtual void Load() {}
+  virtual void Click(std::string_view /*control*/) {}
   // Only for keys that produce a character.
-  virtual void KeyPress(std::string_view control, int character) = 0;
+  virtual void KeyPress(std::string_view /*control*/, int /*character*/) {}
   // Only for controls whose layout asks for the mouse.
-  virtual void MouseDown(std::string_view control, MouseInfo mouse) = 0;
-  virtual void MouseMove(std::string_view control, MouseInfo mouse) = 0;
+  virtual void MouseDown(std::string_view /*control*/, MouseInfo /*mouse*/) {}
+  virtual void MouseMove(std::string_view /*control*/, MouseInfo /*mouse*/) {}
   // The window's timer.
-  virtual void Tick() = 0;
+  virtual void Tick() {}
   // The window system closed the window; the back end delivers nothing
   // after it.
-  virtual void Closed() = 0;
+  virtual void Closed() {}
 };
 
 // Design values of the saver window: its player, named as in key presses,

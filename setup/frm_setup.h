@@ -21,11 +21,8 @@ class frmSetup final : public WindowEvents, private Dispatcher {
 
   void Load() override;
   void Click(std::string_view control) override;
-  void KeyPress(std::string_view, int) override {}
   void MouseDown(std::string_view control, MouseInfo mouse) override;
   void MouseMove(std::string_view control, MouseInfo mouse) override;
-  void Tick() override {}
-  void Closed() override {}
 
  private:
   // The form's own handlers.
