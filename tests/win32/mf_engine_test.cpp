@@ -22,6 +22,7 @@ struct Script {
   BOOL hasVideo = TRUE;
   DWORD width = 320, height = 240;
   HRESULT loadError = S_OK;
+  HRESULT setSource = S_OK;  // a failure: the open fails at once
 };
 
 struct Seen {
@@ -79,8 +80,8 @@ class FakeEngine final : public Counted<mfe::IMFMediaEngine> {
   }
   HRESULT STDMETHODCALLTYPE SetSource(BSTR url) override {
     seen_.source = url;
-    if (script_.answer) Answer(script_.answer);
-    return S_OK;
+    if (script_.answer && SUCCEEDED(script_.setSource)) Answer(script_.answer);
+    return script_.setSource;
   }
   HRESULT STDMETHODCALLTYPE SetAutoPlay(BOOL) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE Play() override {
@@ -199,21 +200,24 @@ class FakeFactory final : public Counted<mfe::IMFMediaEngineClassFactory> {
 
 HRESULT WINAPI NoShutdown() { return S_OK; }
 
+// A media engine whose opens go as `script` says.
+std::unique_ptr<MfEngine> ScriptedMf(HWND hwnd, UINT message, Script& script,
+                                     Seen& seen) {
+  auto create = reinterpret_cast<MfEngine::CreateAttributesFn>(
+      reinterpret_cast<void (*)()>(
+          GetProcAddress(LoadLibraryW(L"mfplat.dll"), "MFCreateAttributes")));
+  EXPECT_NE(create, nullptr);
+  return std::make_unique<MfEngine>(hwnd, message,
+                                    MfEngine::Library{create, NoShutdown},
+                                    new FakeFactory(script, seen));
+}
+
 class MfChainTest : public ::testing::Test, public testing_surface::Surface {
  protected:
   void SetUp() override {
-    HMODULE mfplat = LoadLibraryW(L"mfplat.dll");
-    ASSERT_NE(mfplat, nullptr);
-    auto create = reinterpret_cast<MfEngine::CreateAttributesFn>(
-        reinterpret_cast<void (*)()>(
-            GetProcAddress(mfplat, "MFCreateAttributes")));
-    ASSERT_NE(create, nullptr);
     ASSERT_NE(hwnd, nullptr);
-    auto mf = std::make_unique<MfEngine>(hwnd, kMfMessage,
-                                         MfEngine::Library{create, NoShutdown},
-                                         new FakeFactory(script, seen));
     std::vector<std::unique_ptr<VideoEngine>> engines;
-    engines.push_back(std::move(mf));
+    engines.push_back(ScriptedMf(hwnd, kMfMessage, script, seen));
     engines.push_back(std::make_unique<DShowEngine>(hwnd, kDShowMessage));
     Use(std::move(engines));
   }
@@ -316,6 +320,80 @@ TEST(DShowEngine, AClipItCannotOpenFailsLaterAndAStoppedOneSaysNothing) {
   });
   surface.Pump(2, 1000);
   EXPECT_EQ(surface.events.news.size(), 1u);
+}
+
+// The chain over two scripted media engines.
+struct TwoEngines : testing_surface::Surface {
+  TwoEngines() {
+    std::vector<std::unique_ptr<VideoEngine>> engines;
+    engines.push_back(ScriptedMf(hwnd, kMfMessage, scripts[0], seen[0]));
+    engines.push_back(ScriptedMf(hwnd, kDShowMessage, scripts[1], seen[1]));
+    Use(std::move(engines));
+  }
+  // The engines report to the scripts and records below until they go.
+  ~TwoEngines() { chain.reset(); }
+  enum Outcome { Opens, FailsLater, FailsAtOnce };
+  void Set(int engine, Outcome outcome) {
+    scripts[engine].answer =
+        outcome == Opens ? mfe::kEventLoadedMetadata : mfe::kEventError;
+    if (outcome == FailsAtOnce)
+      scripts[engine].setSource = scripts[engine].loadError;
+  }
+  Script scripts[2] = {{.loadError = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)},
+                       {.width = 640,
+                        .height = 480,
+                        .loadError = HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)}};
+  Seen seen[2];
+};
+
+// When none opens the clip, the preferred engine's error is the one told;
+// the next clip tries the preferred engine again.
+TEST(EngineChain, EachClipGoesToTheFirstEngineThatOpensIt) {
+  using O = TwoEngines::Outcome;
+  struct Case {
+    O first, second;
+    const char* news;
+  };
+  const Case cases[] = {{O::Opens, O::Opens, "opened 1 320x240"},
+                        {O::FailsLater, O::Opens, "opened 1 640x480"},
+                        {O::FailsAtOnce, O::Opens, "opened 1 640x480"},
+                        {O::FailsLater, O::FailsLater, "failed 1 2"},
+                        {O::FailsAtOnce, O::FailsAtOnce, "failed 1 2"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.news);
+    TwoEngines chain;
+    chain.Set(0, c.first);
+    chain.Set(1, c.second);
+    chain.Call([](EngineChain& e) { e.Open(1, "a.mp4"); });
+    chain.Pump(1);
+    chain.Call([](EngineChain& e) { e.Open(2, "b.mp4"); });
+    chain.Pump(2);
+    ASSERT_EQ(chain.events.news.size(), 2u);
+    EXPECT_EQ(chain.events.news[0], c.news);
+    EXPECT_EQ(chain.seen[0].engines, 2);
+    EXPECT_EQ(chain.seen[1].engines, c.first == O::Opens ? 0 : 2);
+    if (c.second != O::Opens) continue;
+    chain.Call([](EngineChain& e) { e.Play(); });
+    chain.Pump(3);
+    EXPECT_EQ(chain.events.news.back(), "ended 2");
+  }
+}
+
+TEST(EngineChain, NewsOfAStoppedClipIsDropped) {
+  for (auto outcome : {TwoEngines::Opens, TwoEngines::FailsAtOnce}) {
+    TwoEngines chain;
+    chain.Set(0, outcome);
+    chain.Set(1, TwoEngines::FailsAtOnce);
+    chain.scripts[0].answer = 0;
+    chain.Call([](EngineChain& e) {
+      e.Open(3, "a.mp4");
+      e.Stop();
+    });
+    PostMessageW(chain.hwnd, kMfMessage, 1, mfe::kEventLoadedMetadata);
+    chain.Pump(1, 300);
+    EXPECT_TRUE(chain.events.news.empty()) << chain.events.news.front();
+    EXPECT_THROW(chain.chain->Play(), PlatformError);
+  }
 }
 
 }  // namespace

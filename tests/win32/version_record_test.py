@@ -1,14 +1,14 @@
-#!/usr/bin/python3
-"""Reads the version record, string table and icon back from Tarnlight.scr."""
+#!/usr/bin/env python3
+"""Reads the version record and string 1 back from Tarnlight.scr, and the
+DLLs it imports. Usage: version_record_test.py Tarnlight.scr VERSION"""
 
 import sys
 
 import pefile
 
-EXPECTED = {"ProductName": "Tarnlight", "FileDescription": "Tarnlight",
-            "Comments": "Tarnlight", "InternalName": "Tarnlight",
-            "FileVersion": "1.00", "ProductVersion": "1.00",
-            "OriginalFilename": "Tarnlight.scr"}
+SYSTEM_DLLS = {"advapi32.dll", "comctl32.dll", "gdi32.dll", "kernel32.dll",
+               "msvcrt.dll", "ole32.dll", "oleaut32.dll", "user32.dll",
+               "shell32.dll"}
 
 
 def string_one(pe):
@@ -29,55 +29,37 @@ def string_one(pe):
     return None
 
 
-def resource(pe, kind_name):
-    """The data of the first resource of this kind, or None."""
-    for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries:
-        if kind.id == pefile.RESOURCE_TYPE[kind_name]:
-            entry = kind.directory.entries[0].directory.entries[0]
-            return pe.get_data(entry.data.struct.OffsetToData, entry.data.struct.Size)
-    return None
-
-
-def icon_errors(pe):
-    """The file's icon must be one 16 x 16 image of 16 colours."""
-    group, image = resource(pe, "RT_GROUP_ICON"), resource(pe, "RT_ICON")
-    if not group or not image:
-        return ["no icon resource"]
-    count = int.from_bytes(group[4:6], "little")
-    width, height, colours = group[6], group[7], group[8]
-    bits = int.from_bytes(group[12:14], "little")
-    header = [int.from_bytes(image[i:i + 4], "little") for i in (0, 4, 8)]
-    errors = []
-    if (count, width, height, colours, bits) != (1, 16, 16, 16, 4):
-        errors.append(f"icon group {(count, width, height, colours, bits)}")
-    if header != [40, 16, 32] or int.from_bytes(image[14:16], "little") != 4:
-        errors.append(f"icon image header {header}")
-    return errors
-
-
 def main():
-    pe = pefile.PE(sys.argv[1])
+    path, version = sys.argv[1:3]
+    pe = pefile.PE(path)
+    expected = {"ProductName": "Tarnlight", "FileDescription": "Tarnlight",
+                "Comments": "Tarnlight", "InternalName": "Tarnlight",
+                "FileVersion": version, "ProductVersion": version,
+                "OriginalFilename": "Tarnlight.scr"}
     found, translations = {}, []
     for info in pe.FileInfo[0]:
         if info.Key == b"StringFileInfo":
             for table in info.StringTable:
-                if table.LangID == b"040904B0" or table.LangID == b"040904b0":
+                if table.LangID.upper() == b"040904B0":
                     found = {k.decode(): v.decode() for k, v in table.entries.items()}
         if info.Key == b"VarFileInfo":
             for var in info.Var:
                 translations.append(var.entry.get(b"Translation"))
-    errors = [f"{k}: {found.get(k)!r}" for k, v in EXPECTED.items() if found.get(k) != v]
+    errors = [f"{k}: {found.get(k)!r}" for k, v in expected.items() if found.get(k) != v]
+    fixed = pe.VS_FIXEDFILEINFO[0]
+    numbers = [int(n) for n in version.split(".")]
+    for field in ("FileVersionMS", "ProductVersionMS"):
+        value = getattr(fixed, field)
+        if [value >> 16, value & 0xFFFF] != numbers[:2]:
+            errors.append(f"{field} {value:#x}")
     if [t.decode() if isinstance(t, bytes) else t for t in translations] != ["0x0409 0x04b0"]:
         errors.append(f"translation {translations}")
     if string_one(pe) != "Tarnlight":
         errors.append(f"string 1 is {string_one(pe)!r}")
-    errors += icon_errors(pe)
-    imports = sorted(d.dll.decode().lower() for d in pe.DIRECTORY_ENTRY_IMPORT)
-    system = {"advapi32.dll", "comctl32.dll", "gdi32.dll", "kernel32.dll",
-              "msvcrt.dll", "ole32.dll", "oleaut32.dll", "user32.dll", "shell32.dll"}
-    if not set(imports) <= system:
-        errors.append(f"imports {imports}")
-    print("\n".join(errors) or "version record, string 1, icon and imports as expected")
+    imports = {d.dll.decode().lower() for d in pe.DIRECTORY_ENTRY_IMPORT}
+    if not imports <= SYSTEM_DLLS:
+        errors.append(f"imports {sorted(imports - SYSTEM_DLLS)}")
+    print("\n".join(errors) or "version record, string 1 and imports as expected")
     return 1 if errors else 0
 
 
