@@ -275,10 +275,10 @@ def install_and_build(binary):
                     '"${BENCH_PACKAGES[@]}"'], check=True)
     if not os.path.exists(binary):
         log("building tarnlight")
-        subprocess.run(["cmake", "-S", REPO, "-B", os.path.join(REPO, "build")],
+        subprocess.run(["cmake", "--preset", "default"], cwd=REPO,
                        check=True, stdout=subprocess.DEVNULL)
-        subprocess.run(["cmake", "--build", os.path.join(REPO, "build"), "-j2",
-                        "--target", "tarnlight"], check=True,
+        subprocess.run(["cmake", "--build", "--preset", "default", "-j2",
+                        "--target", "tarnlight"], cwd=REPO, check=True,
                        stdout=subprocess.DEVNULL)
 
 

@@ -110,34 +110,38 @@ else()
   # Windows one, so both show the dialog's own pixels.
   add_executable(tarnlight_icon_png ${tarnlight_data}/make_icon_png.cpp)
   target_link_libraries(tarnlight_icon_png PRIVATE tarnlight_core)
-  set(icon_png ${CMAKE_BINARY_DIR}/data/${tarnlight_id}.png)
-  add_custom_command(OUTPUT ${icon_png}
+  set(TARNLIGHT_ICON_PNG ${CMAKE_BINARY_DIR}/data/${tarnlight_id}.png)
+  add_custom_command(OUTPUT ${TARNLIGHT_ICON_PNG}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/data
-    COMMAND tarnlight_icon_png ${icon_png}
+    COMMAND tarnlight_icon_png ${TARNLIGHT_ICON_PNG}
     DEPENDS tarnlight_icon_png
     COMMENT "Drawing the 16 x 16 PNG icon"
     VERBATIM)
 
   # Debian keeps manual pages compressed; -n leaves the time out of the
   # header so that the package is the same from one build to the next.
+  # Both carry the version of project().
   find_program(TARNLIGHT_GZIP gzip REQUIRED)
   set(man_page ${CMAKE_BINARY_DIR}/data/tarnlight.1)
+  set(metainfo ${CMAKE_BINARY_DIR}/data/${tarnlight_id}.metainfo.xml)
+  configure_file(${tarnlight_data}/tarnlight.1 ${man_page}.in @ONLY)
+  configure_file(${tarnlight_data}/${tarnlight_id}.metainfo.xml ${metainfo} @ONLY)
   add_custom_command(OUTPUT ${man_page}.gz
-    COMMAND ${CMAKE_COMMAND} -E copy ${tarnlight_data}/tarnlight.1 ${man_page}
+    COMMAND ${CMAKE_COMMAND} -E copy ${man_page}.in ${man_page}
     COMMAND ${TARNLIGHT_GZIP} -9nf ${man_page}
-    DEPENDS ${tarnlight_data}/tarnlight.1
+    DEPENDS ${man_page}.in
     COMMENT "Compressing the manual page"
     VERBATIM)
-  add_custom_target(tarnlight_data ALL DEPENDS ${icon_png} ${man_page}.gz)
+  add_custom_target(tarnlight_data ALL DEPENDS ${TARNLIGHT_ICON_PNG} ${man_page}.gz)
 
   set(apps ${CMAKE_INSTALL_DATADIR}/applications)
   set(icons ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
   install(FILES ${tarnlight_data}/${tarnlight_id}.desktop DESTINATION ${apps})
   install(FILES ${tarnlight_data}/screensavers/tarnlight.desktop
     DESTINATION ${apps}/screensavers)
-  install(FILES ${tarnlight_data}/${tarnlight_id}.metainfo.xml
+  install(FILES ${metainfo}
     DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-  install(FILES ${icon_png} DESTINATION ${icons}/16x16/apps)
+  install(FILES ${TARNLIGHT_ICON_PNG} DESTINATION ${icons}/16x16/apps)
   install(FILES ${tarnlight_data}/${tarnlight_id}.svg
     DESTINATION ${icons}/scalable/apps)
   install(FILES ${man_page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

@@ -8,11 +8,10 @@ cd "$(dirname "$0")/.."
 . scripts/deps.sh
 install_missing "${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}" \
   g++-mingw-w64-x86-64-posix wine wine64
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)" --target tarnlight
-cmake -S . -B build-win -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64-posix.cmake >/dev/null
-cmake --build build-win -j"$(nproc)" --target tarnlight_scr
+cmake --preset default >/dev/null
+cmake --build --preset default -j"$(nproc)" --target tarnlight
+cmake --preset windows >/dev/null
+cmake --build --preset windows -j"$(nproc)" --target tarnlight_scr
 mkdir -p docs
 
 tmp=$(mktemp -d /tmp/tarnlight-pictures.XXXXXX)

@@ -7,8 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
 install_missing "${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j"$(nproc)" --target tarnlight
+cmake --preset default
+cmake --build --preset default -j"$(nproc)" --target tarnlight
 
 demo=build/demo
 mkdir -p "$demo/clips" "$demo/config/Tarnlight"

@@ -8,9 +8,8 @@ install_missing g++-mingw-w64-x86-64-posix wine wine64 libgtest-dev googletest \
   python3-pefile xvfb xauth xdotool x11-utils ffmpeg imagemagick \
   gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-libav
 
-cmake -S . -B build-win -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64-posix.cmake
-cmake --build build-win -j"$(nproc)"
+cmake --preset windows
+cmake --build --preset windows -j"$(nproc)"
 
 export WINEPREFIX
 WINEPREFIX=$(mktemp -d /tmp/tarnlight-wine.XXXXXX)
@@ -28,6 +27,5 @@ timeout 120 wineserver -w || true
 wineserver -p >/dev/null 2>&1
 timeout 60 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 # No retries here either: a case that fails under Wine has a cause.
-ctest --test-dir build-win --output-on-failure -j"$(nproc)" --timeout 400 -L windows \
-  --no-tests=error
+ctest --preset windows -j"$(nproc)"
 ./scripts/test-package.sh zip

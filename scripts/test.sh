@@ -1,19 +1,23 @@
 #!/usr/bin/env bash
 # Sets up what the tests need, builds everything and runs every test.
+# --quick builds and runs the unit tests alone.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
-install_missing "${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j"$(nproc)"
+install_missing "${BUILD_PACKAGES[@]}"
+cmake --preset default
+if [ "${1:-}" = --quick ]; then
+  cmake --build --preset default -j"$(nproc)" --target tarnlight_tests tarnlight_qt_tests
+  exec ctest --preset quick -j"$(nproc)"
+fi
+install_missing "${RUN_PACKAGES[@]}"
+./scripts/check-format.sh
+cmake --build --preset default -j"$(nproc)"
 # Every test counts the first time: a case that fails now and then has a
 # cause to be found, not a retry to hide it.
-ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 300
+ctest --preset default -j"$(nproc)"
 ./scripts/test-sanitizers.sh
 ./scripts/fuzz.sh 30
 ./scripts/test-package.sh
-
 # The Windows build, cross-compiled and tested under Wine.
-if [ -x scripts/test-windows.sh ]; then
-  ./scripts/test-windows.sh
-fi
+./scripts/test-windows.sh

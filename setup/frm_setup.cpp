@@ -6,6 +6,7 @@
 #include "platform/error.h"
 #include "setup/app_info.h"
 #include "setup/frm_setup_layout.h"
+#include "shared/program.h"
 #include "shared/settings.h"
 
 namespace tarnlight {
@@ -34,7 +35,7 @@ void frmSetup::Run(const std::function<void()>& handler) {
   Dispatch(handler, [this](const PlatformError& e) {
     s_.messageBox.MsgBox(
         e.description() + " (Error " + std::to_string(e.number()) + ")",
-        kProgramTitle);
+        kProgramName);
   });
 }
 
@@ -121,7 +122,7 @@ void frmSetup::OpenLink() {
     s_.messageBox.MsgBox("Unable to load '" + target +
                              "' : " + e.description() + " (Error " +
                              std::to_string(e.number()) + ")",
-                         kProgramTitle);
+                         kProgramName);
   }
 }
 

@@ -5,10 +5,10 @@
 
 #include "platform/services.h"
 #include "shared/module1.h"
+#include "shared/program.h"
 
 namespace tarnlight {
 
-inline constexpr const char* kAppName = "Tarnlight";
 inline constexpr const char* kSection = "settings";
 
 namespace key {
@@ -31,11 +31,11 @@ class Settings {
  public:
   explicit Settings(SettingsStore& store) : store_(store) {}
   std::string Get(const std::string& key) {
-    return store_.GetSetting(kAppName, kSection, key);
+    return store_.GetSetting(kProgramName, kSection, key);
   }
   // Raises PlatformError when the store cannot keep the value.
   void Save(const std::string& key, const std::string& value) {
-    store_.SaveSetting(kAppName, kSection, key, value);
+    store_.SaveSetting(kProgramName, kSection, key, value);
   }
   // For a default written back: the run goes on with the value in memory
   // whether or not the store could keep it.
