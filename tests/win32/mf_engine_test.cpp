@@ -393,6 +393,8 @@ TEST(EngineChain, NewsOfAStoppedClipIsDropped) {
     chain.Pump(1, 300);
     EXPECT_TRUE(chain.events.news.empty()) << chain.events.news.front();
     EXPECT_THROW(chain.chain->Play(), PlatformError);
+    for (const Seen& seen : chain.seen)
+      EXPECT_EQ(seen.shutdowns, seen.engines) << "an engine left open";
   }
 }
 

@@ -13,19 +13,10 @@ SYSTEM_DLLS = {"advapi32.dll", "comctl32.dll", "gdi32.dll", "kernel32.dll",
 
 def string_one(pe):
     for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries:
-        if kind.id != pefile.RESOURCE_TYPE["RT_STRING"]:
-            continue
-        for block in kind.directory.entries:
-            if block.id != 1:  # strings 0..15
-                continue
-            entry = block.directory.entries[0]
-            data = pe.get_data(entry.data.struct.OffsetToData, entry.data.struct.Size)
-            pos, texts = 0, []
-            for _ in range(16):
-                n = int.from_bytes(data[pos:pos + 2], "little")
-                texts.append(data[pos + 2:pos + 2 + 2 * n].decode("utf-16-le"))
-                pos += 2 + 2 * n
-            return texts[1]
+        if kind.id == pefile.RESOURCE_TYPE["RT_STRING"]:
+            for block in kind.directory.entries:
+                if 1 in block.directory.strings:
+                    return block.directory.strings[1]
     return None
 
 
