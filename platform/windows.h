@@ -35,6 +35,9 @@ class WindowEvents {
   // The window system closed the window; the back end delivers nothing
   // after it.
   virtual void Closed() = 0;
+  // The display the window is on went dark (its power saving turned it
+  // off) or came back. Only the saver window reports it.
+  virtual void DisplayPower(bool on) { (void)on; }
 };
 
 // Design values of the saver window: its player, named as in key presses,

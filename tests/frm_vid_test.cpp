@@ -212,6 +212,41 @@ TEST(frmVid, TheFileSystemAnswersWhenItCanAndNeverHoldsAKey) {
   }
 }
 
+// While the display is dark no clip plays or starts; once it is back a
+// full pause begins, whatever the cycle was doing when it went dark.
+TEST(frmVid, NothingPlaysWhileTheDisplayIsDark) {
+  struct Case {
+    const char* what;
+    int darkAt;  // seconds; the display comes back at 100
+    std::vector<std::int64_t> plays;
+  };
+  const Case cases[] = {
+      {"in a pause", 20, {30, 130}},
+      {"while the folder is listed", 31, {131}},  // listed in 1.5 s
+      {"while a clip opens", 71, {30, 130}},      // opens never answer
+      {"while a clip plays", 75, {30, 70, 130}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SaverRun run(30);
+    run.fake.files.listAfterMs = c.darkAt == 31 ? 1500 : 0;
+    run.Start();
+    run.fake.Advance(30);
+    if (c.darkAt == 71) run.engine().answerAfterMs = -1;
+    run.fake.Advance(c.darkAt - 30);
+    run.window().events->DisplayPower(false);
+    EXPECT_FALSE(run.window().timTimer.enabled);
+    EXPECT_FALSE(run.engine().busy);
+    EXPECT_FALSE(run.engine().shown.has_value());
+    run.engine().answerAfterMs = 0;
+    run.fake.Advance(100 - c.darkAt);
+    run.window().events->DisplayPower(true);
+    run.fake.Advance(35);
+    EXPECT_EQ(run.engine().plays, c.plays);
+    run.Key("");
+  }
+}
+
 TEST(frmVid, ALateAnswerFromAnAbandonedOpenIsIgnored) {
   SaverRun run(30);
   run.Start();
