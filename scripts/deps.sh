@@ -14,7 +14,7 @@ install_missing() {
 }
 
 # To build the Linux program and its unit tests.
-BUILD_PACKAGES=(cmake g++ make pkg-config libgtest-dev qt6-base-dev libmpv-dev)
+BUILD_PACKAGES=(cmake g++ make pkg-config libgtest-dev qt6-base-dev libmpv-dev libxcb-dpms0-dev)
 # To run it without a desktop and to test it end to end.
 RUN_PACKAGES=(xvfb xauth xdotool x11-utils x11-xserver-utils xserver-xephyr ffmpeg imagemagick python3 fonts-dejavu-core fuse3 python3-fusepy)
 # To run bench/bench.py: the reference player, and the headers of the small
