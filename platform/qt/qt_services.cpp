@@ -15,7 +15,6 @@
 #include <cstdlib>
 #include <thread>
 
-#include "platform/error.h"
 #include "platform/posix/folder_text.h"
 
 namespace tarnlight::qt {
@@ -37,12 +36,7 @@ int QtCursor::ShowCursor(bool show) {
 
 void QtShell::ShellExecute(std::uintptr_t, const std::string&,
                            const std::string& file, int) {
-  QUrl url(QString::fromStdString(file), QUrl::StrictMode);
-  if (!url.isValid())
-    throw PlatformError(err::kInvalidCall, "The address is not valid");
-  if (!QDesktopServices::openUrl(url))
-    throw PlatformError(err::kFileNotFound,
-                        "No program could be started to open the address");
+  QDesktopServices::openUrl(QUrl(QString::fromStdString(file)));
 }
 
 void QtMessageBox::MsgBox(const std::string& text, const std::string& title) {
@@ -83,7 +77,6 @@ void QtFiles::Probe(const std::string& path,
 }
 
 void QtProgram::End() {
-  store_.Sync();
   std::fflush(nullptr);
   // Immediate: no further events, no destructors racing libmpv's threads.
   std::_Exit(0);

@@ -252,10 +252,13 @@ def other_command_lines_end_at_once(s):
         check(s.wait_exit(5) == 0, f"{args}: non-zero exit without a display")
         check(time.time() - began < 1.5, f"{args}: took over a second to end")
         check(read_ini(s.ini) == DEFAULTS, f"settings are {read_ini(s.ini)}")
-    # The saver and the dialog say there is no display, with no core dump.
+    # The saver and the dialog say there is no display, with no core dump,
+    # after writing the defaults as every start does.
     for mode in ("/s", "/c"):
+        os.remove(s.ini)
         s.start(mode)
         check(s.wait_exit(5) == 1, f"{mode} without a display: not exit 1")
+        check(read_ini(s.ini) == DEFAULTS, f"settings are {read_ini(s.ini)}")
     check(s.program_log().count("no display to show a window on") == 2,
           "no word of the missing display")
     s.env["DISPLAY"] = display
@@ -346,11 +349,13 @@ def saver_plays_clips_and_ends_on_character_key(s):
               and box[3] <= SCREEN_H, f"clip outside the screen: {box}")
 
     for action in (["key", "Left"], ["key", "F5"], ["key", "shift"],
+                   ["key", "alt+x"],
                    ["mousemove", "100", "100"], ["mousemove", "600", "400"],
                    ["click", "1"]):
         s.xdotool(*action)
     time.sleep(1.0)
-    check(s.alive(), "an arrow, function key, modifier or the mouse ended it")
+    check(s.alive(), "an arrow, function key, modifier, Alt with a letter or "
+          "the mouse ended it")
     s.xdotool("key", "x")
     check(s.wait_exit(1.5) == 0, "non-zero exit after a character key")
 
@@ -480,6 +485,26 @@ def unwritable_store_says_so(s):
     s.wait_focus(s.find_window("Tarnlight Setup"))
     s.xdotool("key", "Escape")
     check(s.wait_exit(5) == 0, "Escape after the message did not end it")
+
+
+def settings_file_replaced_while_saver_runs(s):
+    """A settings path that holds no file neither hangs nor keeps the saver:
+    swapped in while it runs, the key ends it as ever; there at the start,
+    the saver runs on its defaults and a signal ends it."""
+    for make in (os.mkdir, os.mkfifo):
+        saver_settings(s)
+        start_alone(s, "/s")
+        time.sleep(1.5)
+        os.remove(s.ini)
+        make(s.ini)
+        s.xdotool("key", "x")
+        check(s.wait_exit(1.5) == 0, f"non-zero exit after {make.__name__}")
+        if make is os.mkdir:
+            os.rmdir(s.ini)
+    start_alone(s, "/s")
+    time.sleep(2)
+    check(s.alive(), "the saver did not run with a FIFO as its settings")
+    end_by_signal(s, signal.SIGTERM)
 
 
 def saver_ends_on_key_while_a_clip_opens(s):
@@ -740,7 +765,8 @@ CASES = {f.__name__: f for f in (
     setup_cancelled_stores_nothing,
     saver_plays_clips_and_ends_on_character_key,
     saver_survives_hostile_folder, garbage_settings_still_start,
-    unwritable_store_says_so, saver_ends_on_key_while_a_clip_opens,
+    unwritable_store_says_so, settings_file_replaced_while_saver_runs,
+    saver_ends_on_key_while_a_clip_opens,
     saver_covers_every_head,
     saver_in_host_window)}
 
