@@ -295,6 +295,16 @@ def setup_enter_stores_folder(s):
     check(stored.get("vidFolder") == "d:\\clips ü /x\\", f"stored {stored}")
     check(stored.get("intervalTime") == "30", f"stored {stored}")
     check(stored.get("timeFrom") == "09:00", f"stored {stored}")
+    # A folder named in Latin-1, with a comment, as an editor in such a
+    # locale saves it: OK keeps both byte for byte.
+    latin1 = b"; caf\xe9 clips\n[settings]\nvidFolder=/v/caf\xe9/\\\\\n"
+    write_ini(s.ini, None, raw=latin1)
+    open_setup(s)
+    s.xdotool("key", "Return")
+    check(s.wait_exit(5) == 0, "non-zero exit")
+    with open(s.ini, "rb") as f:
+        stored = f.read()
+    check(stored.startswith(latin1), f"stored {stored!r}")
 
 
 def setup_cancelled_stores_nothing(s):
