@@ -105,9 +105,14 @@ class Session:
         runtime = os.path.join(self.tmp, "run")
         os.makedirs(runtime, mode=0o700)
         self.xvfb, display = start_xvfb()
+        # A session bus that is not there: with none named, Qt has
+        # dbus-launch start one (where dbus-x11 is installed), which
+        # outlives the program in its process group.
         self.env = dict(os.environ, DISPLAY=display,
                         XDG_CONFIG_HOME=self.config, HOME=self.tmp,
-                        XDG_RUNTIME_DIR=runtime, QT_QPA_PLATFORM="xcb")
+                        XDG_RUNTIME_DIR=runtime, QT_QPA_PLATFORM="xcb",
+                        DBUS_SESSION_BUS_ADDRESS="unix:path=" +
+                        os.path.join(runtime, "no-bus"))
         self.env.pop("WAYLAND_DISPLAY", None)
         self.proc = None
 
