@@ -337,9 +337,16 @@ def setup_cancelled_stores_nothing(s):
 
 
 def saver_plays_clips_and_ends_on_character_key(s):
-    make_clip(os.path.join(s.clips, "clip ü é.mp4"), "testsrc", "320x240", 2)
-    make_clip(os.path.join(s.clips, "b.avi"), "smptebars", "200x150", 2)
-    saver_settings(s)
+    # The folder is named in Latin-1, and so is its line in the settings,
+    # below a comment, as an editor in such a locale saves them.
+    folder = os.path.join(os.fsencode(s.clips), b"caf\xe9")
+    os.mkdir(folder)
+    make_clip(os.path.join(folder, "clip ü é.mp4".encode()), "testsrc",
+              "320x240", 2)
+    make_clip(os.path.join(folder, b"b.avi"), "smptebars", "200x150", 2)
+    write_ini(s.ini, None, raw=b"; clips in caf\xe9\n[settings]\n"
+              b"timeFrom=00:00\ntimeUntil=23:59\nvidFolder=" + folder +
+              b"/\nintervalTime=1\n")
     s.start("/s")
     sizes = {(320, 240), (200, 150)}
     appearances, shown = [], None
