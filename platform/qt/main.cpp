@@ -1,6 +1,7 @@
 #include "startup/main.h"
 
 #include <QApplication>
+#include <QtGlobal>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +15,7 @@
 #include "platform/qt/qt_settings_store.h"
 #include "platform/qt/qt_setup_window.h"
 #include "platform/qt/qt_signals.h"
+#include "shared/settings.h"
 #include "startup/mode.h"
 
 namespace {
@@ -53,6 +55,16 @@ bool HasDisplay() {
   return !platform.empty() || set("DISPLAY") || set("WAYLAND_DISPLAY");
 }
 
+QtMessageHandler qtHandler = nullptr;
+
+// Qt aborts after a fatal message, core dump and all, also for a display
+// that is named but cannot be reached; the run ends as with no display.
+void EndOnFatal(QtMsgType type, const QMessageLogContext& context,
+                const QString& text) {
+  qtHandler(type, context, text);
+  if (type == QtFatalMsg) std::_Exit(1);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -66,10 +78,16 @@ int main(int argc, char* argv[]) {
   // the child could find half done.
   tarnlight::posix::HelperFiles files(tarnlight::ChooseMode(command) ==
                                       tarnlight::Mode::Saver);
+  tarnlight::qt::QtSettingsStore store;
   if (needsWindows && !HasDisplay()) {
+    // The missing defaults are written first, as every start does.
+    tarnlight::Settings settings(store);
+    tarnlight::Module1 values;
+    tarnlight::LoadSettings(settings, values);
     std::fprintf(stderr, "tarnlight: no display to show a window on\n");
     return 1;
   }
+  qtHandler = qInstallMessageHandler(EndOnFatal);
   std::unique_ptr<QCoreApplication> application =
       needsWindows ? std::make_unique<QApplication>(argc, argv)
                    : std::make_unique<QCoreApplication>(argc, argv);
@@ -78,14 +96,13 @@ int main(int argc, char* argv[]) {
   std::setlocale(LC_NUMERIC, "C");
 
   using namespace tarnlight;
-  qt::QtSettingsStore store;
   qt::QtClock clock;
   SeededRandom random(clock.Ticks());
   qt::QtCursor cursor;
   qt::QtShell shell;
   qt::QtMessageBox messageBox;
   qt::QtPointer pointer;
-  qt::QtProgram program(store, command);
+  qt::QtProgram program(command);
   QtWindows windows;
   qt::QtLoop loop;
   files.SetPost([](std::function<void()> work) {
@@ -102,7 +119,6 @@ int main(int argc, char* argv[]) {
   // The saver lives on in its events until the end-program operation;
   // after the dialog, or with no mode at all, the run ends here.
   if (app.Main()) application->exec();
-  store.Sync();
   std::fflush(nullptr);
   // As the end-program operation does: no destructor races libmpv's
   // threads or waits for a stalled file question.

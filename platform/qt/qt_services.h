@@ -3,7 +3,6 @@
 #include <string>
 #include <utility>
 
-#include "platform/qt/qt_settings_store.h"
 #include "platform/services.h"
 
 namespace tarnlight::qt {
@@ -25,7 +24,8 @@ class QtCursor final : public Cursor {
   int count_ = 0;
 };
 
-// Opens addresses with the desktop's handler, through QDesktopServices.
+// Opens addresses with the desktop's handler, through QDesktopServices. An
+// address that no program opens goes unnoticed, as on Windows.
 class QtShell final : public Shell {
  public:
   void ShellExecute(std::uintptr_t owner, const std::string& operation,
@@ -55,13 +55,12 @@ class QtProgram final : public Program {
  public:
   // `command`: the arguments after the program's path, joined by blanks,
   // so that "/c:1234" and "/p 1234" read as the Windows command line would.
-  QtProgram(QtSettingsStore& store, std::string command)
-      : store_(store), command_(std::move(command)) {}
+  explicit QtProgram(std::string command) : command_(std::move(command)) {}
   std::string Command() override { return command_; }
+  // Nothing here can fail: every save reached the store when it was made.
   [[noreturn]] void End() override;
 
  private:
-  QtSettingsStore& store_;
   std::string command_;
 };
 

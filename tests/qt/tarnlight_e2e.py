@@ -105,9 +105,14 @@ class Session:
         runtime = os.path.join(self.tmp, "run")
         os.makedirs(runtime, mode=0o700)
         self.xvfb, display = start_xvfb()
+        # A session bus that is not there: with none named, Qt has
+        # dbus-launch start one (where dbus-x11 is installed), which
+        # outlives the program in its process group.
         self.env = dict(os.environ, DISPLAY=display,
                         XDG_CONFIG_HOME=self.config, HOME=self.tmp,
-                        XDG_RUNTIME_DIR=runtime, QT_QPA_PLATFORM="xcb")
+                        XDG_RUNTIME_DIR=runtime, QT_QPA_PLATFORM="xcb",
+                        DBUS_SESSION_BUS_ADDRESS="unix:path=" +
+                        os.path.join(runtime, "no-bus"))
         self.env.pop("WAYLAND_DISPLAY", None)
         self.proc = None
 
@@ -252,10 +257,13 @@ def other_command_lines_end_at_once(s):
         check(s.wait_exit(5) == 0, f"{args}: non-zero exit without a display")
         check(time.time() - began < 1.5, f"{args}: took over a second to end")
         check(read_ini(s.ini) == DEFAULTS, f"settings are {read_ini(s.ini)}")
-    # The saver and the dialog say there is no display, with no core dump.
+    # The saver and the dialog say there is no display, with no core dump,
+    # after writing the defaults as every start does.
     for mode in ("/s", "/c"):
+        os.remove(s.ini)
         s.start(mode)
         check(s.wait_exit(5) == 1, f"{mode} without a display: not exit 1")
+        check(read_ini(s.ini) == DEFAULTS, f"settings are {read_ini(s.ini)}")
     check(s.program_log().count("no display to show a window on") == 2,
           "no word of the missing display")
     s.env["DISPLAY"] = display
@@ -292,6 +300,16 @@ def setup_enter_stores_folder(s):
     check(stored.get("vidFolder") == "d:\\clips ü /x\\", f"stored {stored}")
     check(stored.get("intervalTime") == "30", f"stored {stored}")
     check(stored.get("timeFrom") == "09:00", f"stored {stored}")
+    # A folder named in Latin-1, with a comment, as an editor in such a
+    # locale saves it: OK keeps both byte for byte.
+    latin1 = b"; caf\xe9 clips\n[settings]\nvidFolder=/v/caf\xe9/\\\\\n"
+    write_ini(s.ini, None, raw=latin1)
+    open_setup(s)
+    s.xdotool("key", "Return")
+    check(s.wait_exit(5) == 0, "non-zero exit")
+    with open(s.ini, "rb") as f:
+        stored = f.read()
+    check(stored.startswith(latin1), f"stored {stored!r}")
 
 
 def setup_cancelled_stores_nothing(s):
@@ -319,9 +337,16 @@ def setup_cancelled_stores_nothing(s):
 
 
 def saver_plays_clips_and_ends_on_character_key(s):
-    make_clip(os.path.join(s.clips, "clip ü é.mp4"), "testsrc", "320x240", 2)
-    make_clip(os.path.join(s.clips, "b.avi"), "smptebars", "200x150", 2)
-    saver_settings(s)
+    # The folder is named in Latin-1, and so is its line in the settings,
+    # below a comment, as an editor in such a locale saves them.
+    folder = os.path.join(os.fsencode(s.clips), b"caf\xe9")
+    os.mkdir(folder)
+    make_clip(os.path.join(folder, "clip ü é.mp4".encode()), "testsrc",
+              "320x240", 2)
+    make_clip(os.path.join(folder, b"b.avi"), "smptebars", "200x150", 2)
+    write_ini(s.ini, None, raw=b"; clips in caf\xe9\n[settings]\n"
+              b"timeFrom=00:00\ntimeUntil=23:59\nvidFolder=" + folder +
+              b"/\nintervalTime=1\n")
     s.start("/s")
     sizes = {(320, 240), (200, 150)}
     appearances, shown = [], None
@@ -346,11 +371,13 @@ def saver_plays_clips_and_ends_on_character_key(s):
               and box[3] <= SCREEN_H, f"clip outside the screen: {box}")
 
     for action in (["key", "Left"], ["key", "F5"], ["key", "shift"],
+                   ["key", "alt+x"],
                    ["mousemove", "100", "100"], ["mousemove", "600", "400"],
                    ["click", "1"]):
         s.xdotool(*action)
     time.sleep(1.0)
-    check(s.alive(), "an arrow, function key, modifier or the mouse ended it")
+    check(s.alive(), "an arrow, function key, modifier, Alt with a letter or "
+          "the mouse ended it")
     s.xdotool("key", "x")
     check(s.wait_exit(1.5) == 0, "non-zero exit after a character key")
 
@@ -480,6 +507,26 @@ def unwritable_store_says_so(s):
     s.wait_focus(s.find_window("Tarnlight Setup"))
     s.xdotool("key", "Escape")
     check(s.wait_exit(5) == 0, "Escape after the message did not end it")
+
+
+def settings_file_replaced_while_saver_runs(s):
+    """A settings path that holds no file neither hangs nor keeps the saver:
+    swapped in while it runs, the key ends it as ever; there at the start,
+    the saver runs on its defaults and a signal ends it."""
+    for make in (os.mkdir, os.mkfifo):
+        saver_settings(s)
+        start_alone(s, "/s")
+        time.sleep(1.5)
+        os.remove(s.ini)
+        make(s.ini)
+        s.xdotool("key", "x")
+        check(s.wait_exit(1.5) == 0, f"non-zero exit after {make.__name__}")
+        if make is os.mkdir:
+            os.rmdir(s.ini)
+    start_alone(s, "/s")
+    time.sleep(2)
+    check(s.alive(), "the saver did not run with a FIFO as its settings")
+    end_by_signal(s, signal.SIGTERM)
 
 
 def saver_ends_on_key_while_a_clip_opens(s):
@@ -828,7 +875,8 @@ CASES = {f.__name__: f for f in (
     setup_cancelled_stores_nothing,
     saver_plays_clips_and_ends_on_character_key,
     saver_survives_hostile_folder, garbage_settings_still_start,
-    unwritable_store_says_so, saver_ends_on_key_while_a_clip_opens,
+    unwritable_store_says_so, settings_file_replaced_while_saver_runs,
+    saver_ends_on_key_while_a_clip_opens,
     saver_covers_every_head,
     saver_in_host_window, saver_ends_while_its_folder_stalls,
     saver_plays_a_still_clip_with_sound_to_its_end)}
