@@ -102,7 +102,7 @@ int main(int argc, char* argv[]) {
   qt::QtShell shell;
   qt::QtMessageBox messageBox;
   qt::QtPointer pointer;
-  qt::QtProgram program(command);
+  qt::QtProgram program(command, [&files] { files.Stop(); });
   QtWindows windows;
   qt::QtLoop loop;
   files.SetPost([](std::function<void()> work) {
@@ -119,8 +119,7 @@ int main(int argc, char* argv[]) {
   // The saver lives on in its events until the end-program operation;
   // after the dialog, or with no mode at all, the run ends here.
   if (app.Main()) application->exec();
-  std::fflush(nullptr);
-  // As the end-program operation does: no destructor races libmpv's
-  // threads or waits for a stalled file question.
-  std::_Exit(0);
+  // As the end-program operation: no destructor races libmpv's threads or
+  // waits for a stalled file question.
+  program.End();
 }

@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-
 namespace tarnlight::qt {
 
 LocalTime QtClock::Now() {
@@ -56,6 +55,7 @@ void QtLoop::After(int ms, std::function<void()> work) {
 }
 
 void QtProgram::End() {
+  if (lastly_) lastly_();
   std::fflush(nullptr);
   // Immediate: no further events, no destructors racing libmpv's threads.
   std::_Exit(0);

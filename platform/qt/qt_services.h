@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <utility>
 
@@ -55,13 +56,17 @@ class QtProgram final : public Program {
  public:
   // `command`: the arguments after the program's path, joined by blanks,
   // so that "/c:1234" and "/p 1234" read as the Windows command line would.
-  explicit QtProgram(std::string command) : command_(std::move(command)) {}
+  // `lastly`: what must go with the process, run just before it ends; it
+  // must not raise.
+  QtProgram(std::string command, std::function<void()> lastly)
+      : command_(std::move(command)), lastly_(std::move(lastly)) {}
   std::string Command() override { return command_; }
   // Nothing here can fail: every save reached the store when it was made.
   [[noreturn]] void End() override;
 
  private:
   std::string command_;
+  std::function<void()> lastly_;
 };
 
 }  // namespace tarnlight::qt
