@@ -12,12 +12,15 @@
 namespace tarnlight::qt {
 namespace {
 
+enum : std::uint64_t { kObserveWidth = 1, kObserveHeight };
+// A load's own questions, told apart from older loads' by reply ids
+// counted from its loadfile's.
 enum : std::uint64_t {
-  kObserveWidth = 1,
-  kObserveHeight,
-  kObservePicture,
-  kObserveSound,
+  kAskPicture = 1,
+  kAskPicturePosition,
+  kAskSoundPosition
 };
+constexpr int kAskPositionsMs = 500;
 
 // Nothing in a clip folder may make the player reach the network, follow a
 // playlist, run a script or keep the display awake. Every one of these must
@@ -116,7 +119,11 @@ PlayerStart StartMpv() {
 }
 
 MpvPlayer::MpvPlayer(PlayerScreen& screen, StartPlayer start)
-    : screen_(screen), start_(start) {}
+    : screen_(screen), start_(start) {
+  positions_.setInterval(kAskPositionsMs);
+  QObject::connect(&positions_, &QTimer::timeout, &posts_,
+                   [this] { AskPositions(); });
+}
 
 MpvPlayer::~MpvPlayer() {
   if (render_) api_->render_context_free(render_);
@@ -183,8 +190,6 @@ void MpvPlayer::Ready(PlayerStart started) {
   library_ = Library::Ready;
   api_->observe_property(mpv_, kObserveWidth, "dwidth", MPV_FORMAT_INT64);
   api_->observe_property(mpv_, kObserveHeight, "dheight", MPV_FORMAT_INT64);
-  api_->observe_property(mpv_, kObservePicture, "time-pos", MPV_FORMAT_DOUBLE);
-  api_->observe_property(mpv_, kObserveSound, "audio-pts", MPV_FORMAT_DOUBLE);
   api_->render_context_set_update_callback(render_, &MpvPlayer::OnFrame, this);
   api_->set_wakeup_callback(mpv_, &MpvPlayer::OnWakeup, this);
   if (waiting) Load();
@@ -223,13 +228,19 @@ void MpvPlayer::Play() {
   clip_.Play();
   int no = 0;
   api_->set_property_async(mpv_, 0, "pause", MPV_FORMAT_FLAG, &no);
+  positions_.start();
   screen_.Repaint();
 }
 
 void MpvPlayer::Stop() {
   if (clip_.id() && mpv_) SendStop();
-  clip_ = MpvClip();
+  Forget();
   screen_.Repaint();
+}
+
+void MpvPlayer::Forget() {
+  clip_ = MpvClip();
+  positions_.stop();
 }
 
 void MpvPlayer::SendStop() {
@@ -267,7 +278,7 @@ void MpvPlayer::Report(MpvClip::News news, int mpvError) {
       return;
     case MpvClip::News::Ended: {
       std::uint64_t clip = clip_.id();
-      clip_ = MpvClip();
+      Forget();
       if (events_) events_->Ended(clip);
       return;
     }
@@ -320,15 +331,39 @@ void MpvPlayer::OnStartFile(const mpv_event_start_file& start) {
 
 void MpvPlayer::OnFileLoaded() {
   if (clip_.FileLoaded())
-    api_->get_property_async(mpv_, loadRequest_ + 1, "vid", MPV_FORMAT_STRING);
+    api_->get_property_async(mpv_, loadRequest_ + kAskPicture, "vid",
+                             MPV_FORMAT_STRING);
 }
 
-// The answer to whether the clip has a picture: "no", or a track number.
+// libmpv tells the positions of a clip with a picture only when a new frame
+// shows, however long the sound plays between frames, so the player asks
+// for them while the clip plays.
+void MpvPlayer::AskPositions() {
+  api_->get_property_async(mpv_, loadRequest_ + kAskPicturePosition, "time-pos",
+                           MPV_FORMAT_DOUBLE);
+  api_->get_property_async(mpv_, loadRequest_ + kAskSoundPosition, "audio-pts",
+                           MPV_FORMAT_DOUBLE);
+}
+
+// Answers to the load's questions: whether the clip has a picture ("no",
+// or a track number), and where it plays. A position libmpv does not know
+// keeps the last one.
 void MpvPlayer::OnGetPropertyReply(const mpv_event& event) {
-  if (event.reply_userdata != loadRequest_ + 1) return;
-  auto vid = ValueOf<const char*>(
-      *static_cast<const mpv_event_property*>(event.data), MPV_FORMAT_STRING);
-  Report(clip_.PictureAnswered(vid && std::strcmp(*vid, "no") != 0), 0);
+  const auto& property = *static_cast<const mpv_event_property*>(event.data);
+  auto seconds = ValueOf<double>(property, MPV_FORMAT_DOUBLE);
+  switch (event.reply_userdata - loadRequest_) {
+    case kAskPicture: {
+      auto vid = ValueOf<const char*>(property, MPV_FORMAT_STRING);
+      return Report(clip_.PictureAnswered(vid && std::strcmp(*vid, "no") != 0),
+                    0);
+    }
+    case kAskPicturePosition:
+      if (seconds) clip_.PictureAt(*seconds);
+      return;
+    case kAskSoundPosition:
+      if (seconds) clip_.SoundAt(*seconds);
+      return;
+  }
 }
 
 void MpvPlayer::OnEndFile(const mpv_event_end_file& end) {
@@ -338,23 +373,14 @@ void MpvPlayer::OnEndFile(const mpv_event_end_file& end) {
          end.error ? end.error : MPV_ERROR_LOADING_FAILED);
 }
 
-// A property that becomes unavailable keeps its last value.
+// A size that becomes unknown is 0.
 void MpvPlayer::OnPropertyChange(const mpv_event& event) {
-  const auto& property = *static_cast<const mpv_event_property*>(event.data);
-  auto pixels = ValueOf<std::int64_t>(property, MPV_FORMAT_INT64);
-  auto seconds = ValueOf<double>(property, MPV_FORMAT_DOUBLE);
-  switch (event.reply_userdata) {
-    case kObserveWidth:
-      return Report(clip_.WidthIs(pixels.value_or(0)), 0);
-    case kObserveHeight:
-      return Report(clip_.HeightIs(pixels.value_or(0)), 0);
-    case kObservePicture:
-      if (seconds) clip_.PictureAt(*seconds);
-      return;
-    case kObserveSound:
-      if (seconds) clip_.SoundAt(*seconds);
-      return;
-  }
+  auto pixels = ValueOf<std::int64_t>(
+      *static_cast<const mpv_event_property*>(event.data), MPV_FORMAT_INT64);
+  if (event.reply_userdata == kObserveWidth)
+    Report(clip_.WidthIs(pixels.value_or(0)), 0);
+  if (event.reply_userdata == kObserveHeight)
+    Report(clip_.HeightIs(pixels.value_or(0)), 0);
 }
 
 // A new frame only asks for a paint: the picture is drawn while Qt paints

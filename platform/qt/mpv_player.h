@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QTimer>
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -84,6 +85,8 @@ class MpvPlayer final : public Engine {
   void Ready(PlayerStart started);
   void Load();
   void SendStop();
+  void Forget();
+  void AskPositions();
   void Fail(int number, const std::string& what);
   void Report(MpvClip::News news, int mpvError);
   void DrainEvents();
@@ -114,6 +117,7 @@ class MpvPlayer final : public Engine {
   // What posts to the GUI thread, and drops what is still posted when the
   // player goes.
   QObject posts_;
+  QTimer positions_;  // asks where the clip plays, while it plays
   std::atomic<bool> eventsPosted_{false};
   std::atomic<bool> framePosted_{false};
 };
