@@ -39,8 +39,8 @@ constexpr const char* kOptions[][2] = {
 
 }  // namespace
 
-PlayerStart StartMpv() {
-  PlayerStart s;
+MpvCore::Handles MpvCore::StartMpv() {
+  Handles s;
   auto refuse = [&s](std::string why) {
     if (s.render) s.api->render_context_free(s.render);
     if (s.mpv) s.api->terminate_destroy(s.mpv);
@@ -93,8 +93,8 @@ void MpvCore::Start() {
   std::setlocale(LC_NUMERIC, "C");
   std::weak_ptr<int> alive = alive_;
   // Detached: the end of the program does not wait for it.
-  std::thread([this, alive, start = start_] {
-    auto started = std::make_shared<PlayerStart>(start());
+  std::thread([this, alive] {
+    auto started = std::make_shared<Handles>(StartMpv());
     QMetaObject::invokeMethod(
         QCoreApplication::instance(),
         [this, alive, started] {
@@ -106,7 +106,7 @@ void MpvCore::Start() {
 
 // Whatever went wrong goes wrong for every clip, and is said once on
 // stderr.
-void MpvCore::Started(PlayerStart started) {
+void MpvCore::Started(Handles started) {
   core_ = std::move(started);
   state_ = core_.mpv ? State::Ready : State::Unavailable;
   if (state_ == State::Unavailable) {

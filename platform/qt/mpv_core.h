@@ -11,25 +11,12 @@
 
 namespace tarnlight::qt {
 
-// What starting libmpv gave: all of it, or why there is none.
-struct PlayerStart {
-  const MpvApi* api = nullptr;
-  mpv_handle* mpv = nullptr;
-  mpv_render_context* render = nullptr;
-  std::string error;
-};
-using StartPlayer = PlayerStart (*)();
-
-// Loads libmpv and starts its core, with every safety option in force, and
-// its software renderer.
-PlayerStart StartMpv();
-
-// libmpv's core and renderer for one player, and the only part of it that
-// meets other threads. `start` runs on a thread of its own, as loading
-// libmpv and starting its core take a good part of a second on a slow
-// machine; libmpv calls OnWakeup and OnFrame on its own threads, and they
-// only post. Everything else, every member included, runs on the GUI
-// thread, and so do the calls the core makes.
+// libmpv's core, with every safety option in force, and its software
+// renderer, for one player; the only part of the player that meets other
+// threads. libmpv is loaded and started on a thread of its own, as that
+// takes a good part of a second on a slow machine; libmpv calls OnWakeup and
+// OnFrame on its own threads, and they only post. Everything else, every member
+// included, runs on the GUI thread, and so do the calls the core makes.
 class MpvCore {
  public:
   enum class State { NotStarted, Starting, Ready, Unavailable };
@@ -39,8 +26,7 @@ class MpvCore {
     std::function<void()> started, events, frame;
   };
 
-  MpvCore(StartPlayer start, Calls calls)
-      : start_(start), calls_(std::move(calls)) {}
+  explicit MpvCore(Calls calls) : calls_(std::move(calls)) {}
   ~MpvCore();
   MpvCore(const MpvCore&) = delete;
   MpvCore& operator=(const MpvCore&) = delete;
@@ -63,12 +49,20 @@ class MpvCore {
   static void OnWakeup(void* self);
   static void OnFrame(void* self);
   void PostOnce(std::atomic<bool>& pending, const std::function<void()>& call);
-  void Started(PlayerStart started);
+  // What starting libmpv gave: all of it, or why there is none.
+  struct Handles {
+    const MpvApi* api = nullptr;
+    mpv_handle* mpv = nullptr;
+    mpv_render_context* render = nullptr;
+    std::string error;
+  };
+  // On the starting thread.
+  static Handles StartMpv();
+  void Started(Handles started);
 
-  const StartPlayer start_;
   const Calls calls_;
   State state_ = State::NotStarted;
-  PlayerStart core_;
+  Handles core_;
   // The starting thread's answer checks it, should the core be gone.
   std::shared_ptr<int> alive_ = std::make_shared<int>(0);
   // What posts the calls, and drops those still posted when the core goes.

@@ -45,10 +45,10 @@ std::optional<T> ValueOf(const mpv_event_property& property, mpv_format as) {
 
 }  // namespace
 
-MpvPlayer::MpvPlayer(PlayerScreen& screen, StartPlayer start)
+MpvPlayer::MpvPlayer(PlayerScreen& screen)
     : screen_(screen),
-      core_(start, {[this] { Ready(); }, [this] { DrainEvents(); },
-                    [this] { RenderFrame(); }}) {
+      core_({[this] { Ready(); }, [this] { DrainEvents(); },
+             [this] { RenderFrame(); }}) {
   positions_.setInterval(kAskPositionsMs);
   QObject::connect(&positions_, &QTimer::timeout, &posts_,
                    [this] { AskPositions(); });

@@ -41,7 +41,7 @@ class PlayerScreen {
 // for the other, and nothing on the GUI thread waits for libmpv.
 class MpvPlayer final : public Engine {
  public:
-  MpvPlayer(PlayerScreen& screen, StartPlayer start);
+  explicit MpvPlayer(PlayerScreen& screen);
 
   void SetEvents(EngineEvents* events) override { events_ = events; }
   void Open(std::uint64_t clip, const std::string& path) override;

@@ -11,9 +11,7 @@
 namespace tarnlight::qt {
 
 MpvView::MpvView(QWidget* parent, std::function<void(int)> keyPressed)
-    : QWidget(parent),
-      keyPressed_(std::move(keyPressed)),
-      player_(*this, &StartMpv) {
+    : QWidget(parent), keyPressed_(std::move(keyPressed)), player_(*this) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setFocusPolicy(Qt::StrongFocus);
   hide();
