@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "platform/geometry.h"
 
@@ -25,7 +26,7 @@ class MpvClip {
     Sizing,    // it has a picture whose size is not known yet
     Opened,    // reported opened, and paused
     Playing,
-    Failed,  // its failure is on its way; nothing else is reported of it
+    Failed,  // its failure is on its way; nothing more is reported
   };
   enum class News { None, Opened, Failed, Ended };
 
