@@ -25,8 +25,8 @@ class MpvClip {
     Probing,   // loaded; the player asked whether it has a picture
     Sizing,    // it has a picture whose size is not known yet
     Opened,    // reported opened, and paused
-    Playing,
-    Failed,  // its failure is on its way; nothing more is reported
+    Playing,   // unpaused by Play
+    Failed,    // its failure is on its way; nothing more is reported
   };
   enum class News { None, Opened, Failed, Ended };
 
