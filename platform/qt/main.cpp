@@ -61,7 +61,7 @@ int main(int argc, char* argv[]) {
   // must end at once, also where there is no display to connect to, which
   // would make QApplication abort before Main could run.
   const bool needsWindows =
-      tarnlight::ChooseMode(command) != tarnlight::Mode::None;
+      tarnlight::ChooseMode(command).mode != tarnlight::Mode::None;
   if (needsWindows && !HasDisplay()) {
     std::fprintf(stderr, "tarnlight: no display to show a window on\n");
     return 1;
