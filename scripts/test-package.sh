@@ -248,13 +248,14 @@ print(f"zip: {names}; Tarnlight.scr {len(scr)} bytes (built: "
       f"{strings['ProductName']}, FileVersion {strings['FileVersion']}")
 PY
   # Inside test-windows.sh a Wine prefix is ready: the stripped program
-  # from the zip must still start and write its defaults.
+  # from the zip must still start and write its defaults ("/a" opens no
+  # window, so no display is needed).
   if [ -n "${WINEPREFIX:-}" ] && command -v wine >/dev/null; then
     local key='HKCU\Software\Tarnlight'
     mkdir -p "$tmp/zip"
     "$PYTHON" -m zipfile -e "$zip" "$tmp/zip"
     wine reg delete "$key" /f >/dev/null 2>&1 || true
-    (cd "$tmp/zip" && env -u DISPLAY timeout 120 wine Tarnlight.scr) ||
+    (cd "$tmp/zip" && env -u DISPLAY timeout 120 wine Tarnlight.scr /a) ||
       fail "the zip's Tarnlight.scr ended with $? under Wine"
     local values want
     values=$(wine reg query "$key\\settings" 2>/dev/null | tr -d '\r')

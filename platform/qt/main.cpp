@@ -73,10 +73,10 @@ int main(int argc, char* argv[]) {
   // must end at once, also where there is no display to connect to, which
   // would make QApplication abort before Main could run.
   const bool needsWindows =
-      tarnlight::ChooseMode(command) != tarnlight::Mode::None;
+      tarnlight::ChooseMode(command).mode != tarnlight::Mode::None;
   // Forked while the program has a single thread: nothing is running that
   // the child could find half done.
-  tarnlight::posix::HelperFiles files(tarnlight::ChooseMode(command) ==
+  tarnlight::posix::HelperFiles files(tarnlight::ChooseMode(command).mode ==
                                       tarnlight::Mode::Saver);
   tarnlight::qt::QtSettingsStore store;
   if (needsWindows && !HasDisplay()) {
