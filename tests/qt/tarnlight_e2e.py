@@ -7,6 +7,7 @@ Every case runs in its own temporary folder with its own X server, settings
 folder and clip folder, and bounds each wait so that it ends on its own.
 """
 
+import functools
 import os
 import shutil
 import signal
@@ -108,13 +109,20 @@ class Session:
         self.env = dict(os.environ, DISPLAY=display,
                         XDG_CONFIG_HOME=self.config, HOME=self.tmp,
                         XDG_RUNTIME_DIR=runtime, QT_QPA_PLATFORM="xcb")
-        self.env.pop("WAYLAND_DISPLAY", None)
+        # As under startx with an idle daemon: no session bus.
+        for name in ("WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS"):
+            self.env.pop(name, None)
         self.proc = None
+        # Windows, window managers and hosts a case starts besides the
+        # program, each in a process group of its own.
+        self.helpers = []
 
     def close(self):
         if self.proc and self.proc.poll() is None:
             self.proc.kill()
             self.proc.wait()
+        for helper in self.helpers:
+            stop_group(helper)
         self.xvfb.terminate()
         try:
             self.xvfb.wait(5)
@@ -187,6 +195,22 @@ class Session:
             "import -window root -depth 8 ppm:-", shell=True, env=self.env,
             capture_output=True, timeout=20)
         return parse_ppm(shot.stdout)
+
+
+def stop_group(process):
+    """Ends a helper and, when it leads a process group, all of it."""
+    try:
+        if os.getpgid(process.pid) == process.pid:
+            os.killpg(process.pid, signal.SIGTERM)
+        else:
+            process.terminate()
+    except ProcessLookupError:
+        pass
+    try:
+        process.wait(5)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()
 
 
 def parse_ppm(data):
@@ -597,9 +621,15 @@ def end_by_signal(s, number):
     status = s.wait_exit(3)
     check(time.time() - began < 1.0, f"signal {number} took over a second")
     check(status == 0, f"exit {status} after signal {number}")
+    check_nothing_left(s)
+
+
+def check_nothing_left(s):
+    """After a start_alone: nothing it started (a bus that D-Bus starts on
+    demand where the session has none) lives on."""
     try:
         os.killpg(s.proc.pid, 0)
-        raise Failure(f"a process was left running after signal {number}")
+        raise Failure("a process of the run lives on after it")
     except ProcessLookupError:
         pass
 
@@ -625,6 +655,50 @@ x.XSync(d, 0)
 print(w, flush=True)
 sys.stdin.read()
 """
+
+
+def open_window(s, *rect):
+    """A blue window as an application opens it; it stays until its
+    helper's input is closed."""
+    helper = subprocess.Popen([sys.executable, "-c", HOST_WINDOW,
+                               *map(str, rect)], env=s.env,
+                              stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+    s.helpers.append(helper)
+    window = helper.stdout.readline().decode().strip()
+    check(window, "the helper window did not open")
+    deadline = time.time() + 20
+    while "IsViewable" not in s.x("xwininfo", "-id", window).stdout:
+        check(time.time() < deadline, "the helper window was never shown")
+        time.sleep(0.1)
+    return window
+
+
+def saver_stays_on_top(s, manager):
+    """Started on its own, the saver hides an always-on-top window and a
+    window that opens while it runs, and a key still ends it: the window
+    manager focuses the new window, but the saver holds the keyboard."""
+    if manager:
+        # In a session of its own, with the bus its desktop would give it.
+        s.helpers.append(subprocess.Popen(
+            ["dbus-run-session", "--", *manager], env=s.env,
+            start_new_session=True, stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL))
+        deadline = time.time() + 30
+        while s.x("wmctrl", "-m").returncode != 0:
+            check(time.time() < deadline, f"{manager[0]} did not start")
+            time.sleep(0.2)
+        above = open_window(s, 0, 0, 300, 200)
+        s.x("wmctrl", "-i", "-r", above, "-b", "add,above")
+    saver_settings(s)
+    start_alone(s, "/s")
+    wait_for(s, "the screen black", lambda: bright_box(
+        s.screenshot_bytes()) is None, seconds=20)
+    open_window(s, 300, 200, 400, 300)
+    wait_for(s, "the new window hidden", lambda: bright_box(
+        s.screenshot_bytes()) is None, seconds=20)
+    s.xdotool("key", "a")
+    check(s.wait_exit(5) == 0, "a key did not end the saver")
+    check_nothing_left(s)
 
 
 def saver_in_host_window(s):
@@ -735,7 +809,13 @@ def saver_covers_every_head(s):
         xephyr.terminate()
         xephyr.wait(5)
 
-CASES = {f.__name__: f for f in (
+WINDOW_MANAGERS = {"openbox": ["openbox"], "xfwm4": ["xfwm4"],
+                   "no_window_manager": None}
+
+CASES = {f"saver_on_top_{name}": functools.partial(saver_stays_on_top,
+                                                   manager=manager)
+         for name, manager in WINDOW_MANAGERS.items()}
+CASES |= {f.__name__: f for f in (
     other_command_lines_end_at_once, setup_enter_stores_folder,
     setup_cancelled_stores_nothing,
     saver_plays_clips_and_ends_on_character_key,
