@@ -140,12 +140,20 @@ class Session:
                                      stderr=self.log)
         return self.proc
 
+    def helper_log(self):
+        """Where window managers and hosts write, shown when a case fails
+        after what the program said."""
+        return open(os.path.join(self.tmp, "helpers.log"), "ab")
+
     def program_log(self):
-        try:
-            with open(os.path.join(self.tmp, "program.log"), "rb") as f:
-                return f.read().decode(errors="replace")[-3000:]
-        except OSError:
-            return ""
+        said = ""
+        for name in ("program.log", "helpers.log"):
+            try:
+                with open(os.path.join(self.tmp, name), "rb") as f:
+                    said += f.read().decode(errors="replace")[-3000:]
+            except OSError:
+                pass
+        return said
 
     def wait_exit(self, seconds):
         try:
@@ -600,10 +608,11 @@ def one_clip(shot, size):
         abs(box[3] - box[1] - size[1]) <= 2
 
 
-def wait_for(s, what, predicate, seconds=8):
+def wait_for(s, what, predicate, seconds=8, alive=None):
     deadline = time.time() + seconds
     while time.time() < deadline:
-        check(s.alive(), f"the saver ended while waiting for {what}")
+        check((alive or s.alive)(),
+              f"the saver ended while waiting for {what}")
         if predicate():
             return
     raise Failure(f"never saw {what}")
@@ -682,7 +691,7 @@ def saver_stays_on_top(s, manager):
         s.helpers.append(subprocess.Popen(
             ["dbus-run-session", "--", *manager], env=s.env,
             start_new_session=True, stdout=subprocess.DEVNULL,
-            stderr=subprocess.DEVNULL))
+            stderr=s.helper_log()))
         deadline = time.time() + 30
         while s.x("wmctrl", "-m").returncode != 0:
             check(time.time() < deadline, f"{manager[0]} did not start")
@@ -740,6 +749,168 @@ def saver_in_host_window(s):
     finally:
         helper.kill()
         helper.wait()
+
+
+# ---------------------------------------------------------------- hosts
+
+def install_program(s):
+    """The build installed as `cmake --install` puts it, below a prefix of
+    the case's own; returns the prefix."""
+    prefix = os.path.join(s.tmp, "usr")
+    build = os.path.dirname(os.path.abspath(s.binary))
+    done = subprocess.run(["cmake", "--install", build, "--prefix", prefix],
+                          capture_output=True, text=True, timeout=60)
+    check(done.returncode == 0, f"cmake --install failed: {done.stderr}")
+    s.env["PATH"] = os.path.join(prefix, "bin") + ":" + s.env["PATH"]
+    return prefix
+
+
+def as_user(s):
+    """The command prefix that runs a host as a user, as it refuses root:
+    root hands the case's folder to nobody and runs it as nobody."""
+    if os.geteuid() != 0:
+        return []
+    subprocess.run(["chown", "-R", "nobody:nogroup", s.tmp], check=True)
+    return ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"]
+
+
+def saver_run_by(s, program):
+    """The process of the installed program once a host has started it,
+    with its environment."""
+    target = os.path.realpath(program)
+    deadline = time.time() + 30
+    while time.time() < deadline:
+        for pid in filter(str.isdigit, os.listdir("/proc")):
+            try:
+                if os.readlink(f"/proc/{pid}/exe") != target:
+                    continue
+                with open(f"/proc/{pid}/environ", "rb") as f:
+                    pairs = f.read().split(b"\0")
+            except OSError:
+                continue
+            return int(pid), dict(p.decode().split("=", 1) for p in pairs
+                                  if b"=" in p)
+        time.sleep(0.2)
+    raise Failure("the host never started the saver")
+
+
+def running(pid):
+    try:
+        with open(f"/proc/{pid}/stat") as f:
+            return f.read().split(") ")[1][0] != "Z"
+    except OSError:
+        return False
+
+
+def saver_plays_for_host(s, program):
+    """The host has started the saver in its window, and the clip plays;
+    returns the saver's process id."""
+    pid, env = saver_run_by(s, program)
+    window = env.get("XSCREENSAVER_WINDOW", "")
+    check(window, "the host gave the saver no window")
+    check(s.client_size(window) == (SCREEN_W, SCREEN_H),
+          "the host's window does not cover the screen")
+    wait_for(s, "a clip in the host's window", lambda: one_clip(
+        s.screenshot_bytes(), (320, 240)), seconds=20,
+        alive=lambda: running(pid))
+    return pid
+
+
+def wait_end(pid, what, seconds=10):
+    deadline = time.time() + seconds
+    while running(pid):
+        check(time.time() < deadline, f"{what} did not end the saver")
+        time.sleep(0.1)
+
+
+XSCREENSAVER = """mode: one
+selected: 0
+lock: False
+fade: False
+unfade: False
+splash: False
+programs: tarnlight /s
+"""
+
+
+def saver_in_xscreensaver(s):
+    """XScreenSaver runs `tarnlight /s` from the user's ~/.xscreensaver in
+    its window; deactivating it ends the saver."""
+    prefix = install_program(s)
+    make_clip(os.path.join(s.clips, "a.mp4"), "testsrc", "320x240", 1)
+    saver_settings(s)
+    with open(os.path.join(s.tmp, ".xscreensaver"), "w") as f:
+        f.write(XSCREENSAVER)
+    user = as_user(s)
+    s.helpers.append(subprocess.Popen(
+        user + ["xscreensaver", "-no-splash"], env=s.env,
+        start_new_session=True, stdout=subprocess.DEVNULL,
+        stderr=s.helper_log()))
+    deadline = time.time() + 30
+    while s.x(*user, "xscreensaver-command", "-activate").returncode != 0:
+        check(time.time() < deadline, "XScreenSaver did not start")
+        time.sleep(0.2)
+    pid = saver_plays_for_host(s, os.path.join(prefix, "bin", "tarnlight"))
+    s.x(*user, "xscreensaver-command", "-deactivate")
+    wait_end(pid, "deactivating XScreenSaver")
+
+
+MATE_SETTINGS = """[org/mate/screensaver]
+mode='single'
+themes=['screensavers-tarnlight']
+lock-enabled=false
+"""
+
+
+def saver_in_mate_screensaver(s):
+    """MATE's screen saver finds the installed program in XScreenSaver's
+    folder of hacks, where it looks, and runs it in its window; a key ends
+    it. The folder is the installed one only inside a mount namespace of
+    the host's own."""
+    prefix = install_program(s)
+    make_clip(os.path.join(s.clips, "a.mp4"), "testsrc", "320x240", 1)
+    # MATE hands its programs a plain environment: the settings are where
+    # they are without XDG_CONFIG_HOME.
+    s.config = s.env["XDG_CONFIG_HOME"] = os.path.join(s.tmp, ".config")
+    s.ini = os.path.join(s.config, "Tarnlight", "Tarnlight.ini")
+    saver_settings(s)
+    write_ini(os.path.join(s.config, "glib-2.0", "settings", "keyfile"),
+              None, raw=MATE_SETTINGS.encode())
+    s.env.update(GSETTINGS_BACKEND="keyfile", NO_AT_BRIDGE="1",
+                 XDG_DATA_DIRS=os.path.join(prefix, "share") + ":/usr/share")
+    # A link of the installed kind, made absolute: a relative one would
+    # resolve from where the folder is mounted.
+    program = os.path.join(prefix, "bin", "tarnlight")
+    installed = os.path.join(prefix, "libexec", "xscreensaver", "tarnlight")
+    check(os.path.realpath(installed) == program,
+          f"{installed} does not lead to {program}")
+    hacks = os.path.join(s.tmp, "hacks")
+    os.makedirs(hacks)
+    os.symlink(program, os.path.join(hacks, "tarnlight"))
+    user = as_user(s)
+    uid = "65534" if user else str(os.getuid())
+    gid = "65534" if user else str(os.getgid())
+    host = subprocess.Popen(
+        user + ["unshare", "--user", "--map-root-user", "--mount",
+                "--propagation", "private", "sh", "-c",
+                'mount --bind "$0" /usr/libexec/xscreensaver && exec "$@"',
+                hacks, "unshare", "--user", f"--map-user={uid}",
+                f"--map-group={gid}", "dbus-run-session", "--", "sh", "-c",
+                'echo "$DBUS_SESSION_BUS_ADDRESS"; '
+                "exec mate-screensaver --no-daemon"],
+        env=s.env, start_new_session=True, stdout=subprocess.PIPE,
+        stderr=s.helper_log())
+    s.helpers.append(host)
+    s.env["DBUS_SESSION_BUS_ADDRESS"] = host.stdout.readline().decode().strip()
+    check(s.env["DBUS_SESSION_BUS_ADDRESS"], "no session bus for MATE")
+    deadline = time.time() + 30
+    while "is active" not in s.x(*user, "mate-screensaver-command",
+                                 "--activate", "--query").stdout:
+        check(time.time() < deadline, "MATE's screen saver did not start")
+        time.sleep(0.2)
+    pid = saver_plays_for_host(s, program)
+    s.xdotool("key", "a")
+    wait_end(pid, "a key")
 
 
 # Two monitors side by side, as Xephyr makes them inside the Xvfb. Qt reads
@@ -822,7 +993,7 @@ CASES |= {f.__name__: f for f in (
     saver_survives_hostile_folder, garbage_settings_still_start,
     unwritable_store_says_so, saver_ends_on_key_while_a_clip_opens,
     saver_covers_every_head,
-    saver_in_host_window)}
+    saver_in_host_window, saver_in_xscreensaver, saver_in_mate_screensaver)}
 
 
 def main():
