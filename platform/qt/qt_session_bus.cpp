@@ -28,11 +28,16 @@ bool SessionHasBus() {
 // make libdbus start a bus.
 NoSessionBusLaunch::NoSessionBusLaunch() {
   if (SessionHasBus()) return;
+  if (const char* value = std::getenv(kAddress)) before_ = value;
   set_ = setenv(kAddress, "disabled:", 1) == 0;
 }
 
 NoSessionBusLaunch::~NoSessionBusLaunch() {
-  if (set_) unsetenv(kAddress);
+  if (!set_) return;
+  if (before_)
+    setenv(kAddress, before_->c_str(), 1);
+  else
+    unsetenv(kAddress);
 }
 
 }  // namespace tarnlight::qt

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <optional>
+#include <string>
+
 namespace tarnlight::qt {
 
 // Where the session has no D-Bus bus (startx with xss-lock or xautolock),
@@ -18,6 +21,7 @@ class NoSessionBusLaunch final {
 
  private:
   bool set_ = false;
+  std::optional<std::string> before_;
 };
 
 }  // namespace tarnlight::qt

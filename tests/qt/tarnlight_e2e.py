@@ -643,9 +643,9 @@ def check_nothing_left(s):
         pass
 
 
-# A window as XScreenSaver makes for its hack, blue, at HOST; the helper
-# prints its id and keeps it until its input closes. Its connection also
-# keeps the X server from resetting the desktop when xsetroot leaves.
+# A blue window, as XScreenSaver makes one for its hack (at HOST) or an
+# application opens one; the helper prints its id and keeps it until its
+# input closes.
 HOST = (200, 100, 640, 360)
 HOST_WINDOW = r"""
 import ctypes as c, sys
@@ -715,40 +715,33 @@ def saver_in_host_window(s):
     follows its size, leaves the desktop alone and ends on a signal. A value
     that names no window leaves the saver full screen."""
     make_clip(os.path.join(s.clips, "a.mp4"), "testsrc", "320x240", 1)
-    helper = subprocess.Popen([sys.executable, "-c", HOST_WINDOW,
-                               *map(str, HOST)], env=s.env,
-                              stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-    try:
-        window = int(helper.stdout.readline())
-        s.x("xsetroot", "-solid", "green")
-        saver_settings(s, interval="30")
-        for value in ("zz", "0x0", "0x1fffffff"):
-            s.env["XSCREENSAVER_WINDOW"] = value
-            start_alone(s, "/s")
-            wait_for(s, f"the screen black with {value!r}",
-                     lambda: bright_box(s.screenshot_bytes()) is None)
-            focused = s.xdotool("getwindowfocus").stdout.strip()
-            check(s.client_size(focused) == (SCREEN_W, SCREEN_H),
-                  f"with {value!r} the saver is not full screen")
-            end_by_signal(s, signal.SIGINT)
-
-        saver_settings(s)
-        s.env["XSCREENSAVER_WINDOW"] = hex(window)
+    window = int(open_window(s, *HOST))
+    s.x("xsetroot", "-solid", "green")
+    saver_settings(s, interval="30")
+    for value in ("zz", "0x0", "0x1fffffff"):
+        s.env["XSCREENSAVER_WINDOW"] = value
         start_alone(s, "/s")
-        # The host shrinks its window: the next clip is scaled into it.
-        for rect, clip in ((HOST, (320, 240)),
-                           (HOST[:2] + (300, 200), (267, 200))):
-            s.xdotool("windowsize", str(window), *map(str, rect[2:]))
-            wait_for(s, "a pause", lambda: bright_box(
-                region(s.screenshot_bytes(), *rect)) is None)
-            wait_for(s, f"a clip of {clip} in the window {rect}", lambda: (
-                one_clip(region(s.screenshot_bytes(), *rect), clip)))
-            check(desktop_outside(s.screenshot_bytes(), rect),
-                  f"the saver drew outside the window {rect}")
-        end_by_signal(s, signal.SIGTERM)
-    finally:
-        helper.kill()
-        helper.wait()
+        wait_for(s, f"the screen black with {value!r}",
+                 lambda: bright_box(s.screenshot_bytes()) is None)
+        focused = s.xdotool("getwindowfocus").stdout.strip()
+        check(s.client_size(focused) == (SCREEN_W, SCREEN_H),
+              f"with {value!r} the saver is not full screen")
+        end_by_signal(s, signal.SIGINT)
+
+    saver_settings(s)
+    s.env["XSCREENSAVER_WINDOW"] = hex(window)
+    start_alone(s, "/s")
+    # The host shrinks its window: the next clip is scaled into it.
+    for rect, clip in ((HOST, (320, 240)),
+                       (HOST[:2] + (300, 200), (267, 200))):
+        s.xdotool("windowsize", str(window), *map(str, rect[2:]))
+        wait_for(s, "a pause", lambda: bright_box(
+            region(s.screenshot_bytes(), *rect)) is None)
+        wait_for(s, f"a clip of {clip} in the window {rect}", lambda: (
+            one_clip(region(s.screenshot_bytes(), *rect), clip)))
+        check(desktop_outside(s.screenshot_bytes(), rect),
+              f"the saver drew outside the window {rect}")
+    end_by_signal(s, signal.SIGTERM)
 
 
 # ---------------------------------------------------------------- hosts
