@@ -682,10 +682,38 @@ def open_window(s, *rect):
     return window
 
 
+# A client that grabs the keyboard, as an open menu does, and holds it
+# until its input closes; it prints the grab's status (0: held, 1: another
+# client holds it).
+GRAB_KEYBOARD = r"""
+import ctypes as c, sys
+x = c.CDLL("libX11.so.6")
+x.XOpenDisplay.restype = c.c_void_p
+x.XDefaultRootWindow.restype = c.c_ulong
+x.XDefaultRootWindow.argtypes = [c.c_void_p]
+x.XGrabKeyboard.argtypes = [c.c_void_p, c.c_ulong] + [c.c_int] * 3 + \
+    [c.c_ulong]
+x.XSync.argtypes = [c.c_void_p, c.c_int]
+d = x.XOpenDisplay(None)
+print(x.XGrabKeyboard(d, x.XDefaultRootWindow(d), 0, 1, 1, 0), flush=True)
+x.XSync(d, 0)
+sys.stdin.read()
+"""
+
+
+def grab_keyboard(s, hold):
+    """A client that grabs the keyboard, holding it when `hold`."""
+    return subprocess.Popen([sys.executable, "-c", GRAB_KEYBOARD],
+                            env=s.env, stdout=subprocess.PIPE,
+                            stdin=subprocess.PIPE if hold else
+                            subprocess.DEVNULL)
+
+
 def saver_stays_on_top(s, manager):
     """Started on its own, the saver hides an always-on-top window and a
     window that opens while it runs, and a key still ends it: the window
-    manager focuses the new window, but the saver holds the keyboard."""
+    manager focuses the new window, but the saver holds the keyboard,
+    taken as soon as another client that held it as it started let go."""
     if manager:
         # In a session of its own, with the bus its desktop would give it.
         s.helpers.append(subprocess.Popen(
@@ -699,7 +727,17 @@ def saver_stays_on_top(s, manager):
         above = open_window(s, 0, 0, 300, 200)
         s.x("wmctrl", "-i", "-r", above, "-b", "add,above")
     saver_settings(s)
+    menu = grab_keyboard(s, hold=True)
+    s.helpers.append(menu)
+    check(menu.stdout.readline().strip() == b"0", "no grab to wait out")
     start_alone(s, "/s")
+    # Let go well inside the saver's few seconds of trying.
+    wait_for(s, "the saver's window", lambda: s.xdotool(
+        "search", "--onlyvisible", "--classname", "tarnlight").stdout,
+        seconds=20)
+    menu.stdin.close()
+    wait_for(s, "the saver holding the keyboard", lambda: grab_keyboard(
+        s, hold=False).communicate(timeout=10)[0].strip() == b"1")
     wait_for(s, "the screen black", lambda: bright_box(
         s.screenshot_bytes()) is None, seconds=20)
     open_window(s, 300, 200, 400, 300)
