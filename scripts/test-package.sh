@@ -101,14 +101,15 @@ check_deb() {
   for want in usr/bin/tarnlight usr/share/man/man1/tarnlight.1.gz \
     usr/share/applications/org.example.tarnlight.desktop \
     usr/share/applications/screensavers/tarnlight.desktop \
+    usr/libexec/xscreensaver/tarnlight \
     usr/share/metainfo/org.example.tarnlight.metainfo.xml \
     usr/share/icons/hicolor/16x16/apps/org.example.tarnlight.png \
     usr/share/icons/hicolor/scalable/apps/org.example.tarnlight.svg \
     usr/share/doc/tarnlight/copyright; do
     grep -qxF "./$want" <<<"$list" || fail "the package lacks /$want"
   done
-  echo "dpkg-deb -c: program, manual page, both desktop entries, metainfo," \
-    "both icons, copyright"
+  echo "dpkg-deb -c: program, manual page, both desktop entries, the link" \
+    "in the hacks folder, metainfo, both icons, copyright"
   # Qt's X11 platform plugin is loaded at run time, and so may libmpv be.
   local depends
   depends=$(dpkg-deb -f "$deb" Depends)
@@ -146,6 +147,9 @@ check_deb() {
     fail "apt-get install ./$deb failed"
   }
   [ -x /usr/bin/tarnlight ] || fail "no /usr/bin/tarnlight after install"
+  # Where MATE's and Xfce's screen savers look for their programs.
+  [ "$(readlink -f /usr/libexec/xscreensaver/tarnlight)" = /usr/bin/tarnlight ] ||
+    fail "/usr/libexec/xscreensaver/tarnlight does not lead to the program"
   run_installed
   DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq tarnlight \
     >"$tmp/apt.log" 2>&1 || {
@@ -154,6 +158,8 @@ check_deb() {
   }
   installed=""
   [ ! -e /usr/bin/tarnlight ] || fail "/usr/bin/tarnlight left after removal"
+  [ ! -L /usr/libexec/xscreensaver/tarnlight ] ||
+    fail "/usr/libexec/xscreensaver/tarnlight left after removal"
   echo "apt-get install, run, apt-get remove: ok"
 }
 

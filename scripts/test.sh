@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
-install_missing "${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}"
+install_missing "${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}" "${DESKTOP_PACKAGES[@]}"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$(nproc)"
 # Every test counts the first time: a case that fails now and then has a

@@ -1,5 +1,6 @@
 #include "startup/main.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QtGlobal>
 #include <clocale>
@@ -12,6 +13,7 @@
 #include "platform/posix/helper_files.h"
 #include "platform/qt/qt_saver_window.h"
 #include "platform/qt/qt_services.h"
+#include "platform/qt/qt_session_bus.h"
 #include "platform/qt/qt_settings_store.h"
 #include "platform/qt/qt_setup_window.h"
 #include "platform/qt/qt_signals.h"
@@ -88,9 +90,14 @@ int main(int argc, char* argv[]) {
     return 1;
   }
   qtHandler = qInstallMessageHandler(EndOnFatal);
-  std::unique_ptr<QCoreApplication> application =
-      needsWindows ? std::make_unique<QApplication>(argc, argv)
-                   : std::make_unique<QCoreApplication>(argc, argv);
+  std::unique_ptr<QCoreApplication> application;
+  {
+    const tarnlight::qt::NoSessionBusLaunch noBusLaunch;
+    application = needsWindows ? std::make_unique<QApplication>(argc, argv)
+                               : std::make_unique<QCoreApplication>(argc, argv);
+    // The accessibility bridge would ask for the bus at the first window.
+    if (needsWindows) QAccessible::isActive();
+  }
   // QApplication sets the locale from the environment; libmpv needs "C"
   // for numbers.
   std::setlocale(LC_NUMERIC, "C");

@@ -18,7 +18,7 @@ void QtTimer::SetEnabled(bool enabled) {
 }
 
 QtSaverWindow::QtSaverWindow(const SaverLayout& layout)
-    : QWidget(nullptr, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+    : QWidget(nullptr, CoverWindowFlags()),
       layout_(layout),
       timer_(layout.timerIntervalMs),
       host_(HostWindow::FromEnvironment()),
@@ -31,10 +31,14 @@ QtSaverWindow::QtSaverWindow(const SaverLayout& layout)
   setFocusPolicy(Qt::StrongFocus);
   setWindowTitle(QString());
   setCursor(Qt::BlankCursor);
-  if (host_)
+  if (host_) {
+    setWindowFlag(Qt::X11BypassWindowManagerHint, false);
     host_->Embed(*this, [this] { ReportClosed(); });
-  else
+  } else {
     CoverPrimaryScreen();
+    grab_ = X11Grab::ForSession();
+    top_ = X11Top::ForSession();
+  }
   engine_ = new MpvEngine(this, [this](int character) {
     if (events_) events_->KeyPress(layout_.playerName, character);
   });
@@ -58,7 +62,8 @@ void QtSaverWindow::CoverPrimaryScreen() {
 int QtSaverWindow::Width() const { return width() * kTwipsPerPixel; }
 int QtSaverWindow::Height() const { return height() * kTwipsPerPixel; }
 
-// The host of a host's window owns the keyboard and sends no keys.
+// The host of a host's window owns the keyboard, the pointer and the
+// stacking, and sends no keys.
 void QtSaverWindow::Show(WindowEvents& events) {
   events_ = &events;
   events.Load();
@@ -81,6 +86,8 @@ void QtSaverWindow::Show(WindowEvents& events) {
   raise();
   activateWindow();
   setFocus(Qt::ActiveWindowFocusReason);
+  if (top_) top_->Start(winId());
+  if (grab_) grab_->Start(winId());
 }
 
 // Only X11 needs telling: a Wayland compositor resizes a full-screen surface
@@ -108,6 +115,8 @@ void QtSaverWindow::Close() {
   timer_.SetEnabled(false);
   disconnect(qGuiApp, nullptr, this, nullptr);
   QObject::disconnect(primaryGeometry_);
+  if (grab_) grab_->Stop();
+  if (top_) top_->Stop();
   covers_.Stop();
   hide();
 }

@@ -7,6 +7,8 @@
 #include "platform/qt/mpv_engine.h"
 #include "platform/qt/qt_host_window.h"
 #include "platform/qt/qt_screen_covers.h"
+#include "platform/qt/qt_x11_grab.h"
+#include "platform/qt/qt_x11_top.h"
 #include "platform/windows.h"
 
 namespace tarnlight::qt {
@@ -27,6 +29,8 @@ class QtTimer final : public Timer {
 // it would not let a client place a second top-level window. Every other
 // screen gets a black cover of its own. Inside a host's window
 // (XScreenSaver) it fills that window instead and covers nothing else.
+// Started on its own on X11 it holds the keyboard and the pointer and stays
+// above every other window until it closes.
 class QtSaverWindow final : public QWidget, public SaverWindow {
  public:
   explicit QtSaverWindow(const SaverLayout& layout);
@@ -58,6 +62,8 @@ class QtSaverWindow final : public QWidget, public SaverWindow {
   WindowEvents* events_ = nullptr;
   std::unique_ptr<HostWindow> host_;
   ScreenCovers covers_;
+  std::unique_ptr<X11Grab> grab_;
+  std::unique_ptr<X11Top> top_;
   QMetaObject::Connection primaryGeometry_;
 };
 
