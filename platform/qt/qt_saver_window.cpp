@@ -39,13 +39,13 @@ QtSaverWindow::QtSaverWindow(const SaverLayout& layout)
     grab_ = X11Grab::ForSession();
     top_ = X11Top::ForSession();
   }
-  engine_ = new MpvEngine(this, [this](int character) {
+  view_ = new MpvView(this, [this](int character) {
     if (events_) events_->KeyPress(layout_.playerName, character);
   });
-  engine_->setGeometry(layout.playerLeft / kTwipsPerPixel,
-                       layout.playerTop / kTwipsPerPixel,
-                       layout.playerWidth / kTwipsPerPixel,
-                       layout.playerHeight / kTwipsPerPixel);
+  view_->setGeometry(layout.playerLeft / kTwipsPerPixel,
+                     layout.playerTop / kTwipsPerPixel,
+                     layout.playerWidth / kTwipsPerPixel,
+                     layout.playerHeight / kTwipsPerPixel);
   QObject::connect(&timer_.timer(), &QTimer::timeout, this, [this] {
     if (events_) events_->Tick();
   });
@@ -69,7 +69,10 @@ void QtSaverWindow::Show(WindowEvents& events) {
   events.Load();
   // The player starts once the window is on its way to the screen, so that
   // the first clip does not wait for libmpv and neither does the window.
-  QTimer::singleShot(0, engine_, &MpvEngine::Prepare);
+  QTimer::singleShot(0, view_, [this] { view_->player().Prepare(); });
+  power_ = std::make_unique<DisplayPowerWatch>([this](bool on) {
+    if (events_) events_->DisplayPower(on);
+  });
   if (host_) {
     show();
     return;
@@ -112,6 +115,7 @@ void QtSaverWindow::FollowPrimaryScreen() {
 
 void QtSaverWindow::Close() {
   events_ = nullptr;
+  power_.reset();
   timer_.SetEnabled(false);
   disconnect(qGuiApp, nullptr, this, nullptr);
   QObject::disconnect(primaryGeometry_);
