@@ -1,6 +1,7 @@
 #include "platform/win32/win32_saver_window.h"
 
 #include <cmath>
+#include <cstring>
 #include <exception>
 #include <vector>
 
@@ -19,6 +20,12 @@ constexpr UINT_PTR kWatchTimerId = 2;
 constexpr UINT kWatchMs = 250;
 // The engines' messages to the surface.
 constexpr UINT kChainMessage = WM_APP + 1;
+// GUID_CONSOLE_DISPLAY_STATE, spelled out: the headers only declare it.
+constexpr GUID kConsoleDisplayState = {
+    0x6fe69556,
+    0x704a,
+    0x47a0,
+    {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};
 constexpr UINT kMfMessage = WM_APP + 2;
 constexpr UINT kDShowMessage = WM_APP + 3;
 
@@ -139,6 +146,10 @@ int Win32SaverWindow::Height() const {
 void Win32SaverWindow::Show(WindowEvents& events) {
   events_ = &events;
   events.Load();
+  // Nothing here asks the display to stay on; the console's own power
+  // saving decides, and the saver only hears when it went dark.
+  displayState_ = RegisterPowerSettingNotification(hwnd_, &kConsoleDisplayState,
+                                                   DEVICE_NOTIFY_WINDOW_HANDLE);
   if (host_) {
     SetTimer(watch_, kWatchTimerId, kWatchMs, nullptr);
     WatchHost();
@@ -186,6 +197,8 @@ void Win32SaverWindow::WatchHost() {
 // events to reach.
 void Win32SaverWindow::Close() {
   events_ = nullptr;
+  if (displayState_) UnregisterPowerSettingNotification(displayState_);
+  displayState_ = nullptr;
   timer_->SetEnabled(false);
   if (watch_) KillTimer(watch_, kWatchTimerId);
   if (covers_) covers_->Clear();
@@ -197,8 +210,23 @@ void Win32SaverWindow::Close() {
 // Only the character message counts as a key press, and never in a host,
 // whose program owns the keyboard; mouse messages go to the default
 // handling, which does nothing here.
-bool Win32SaverWindow::Handle(UINT msg, WPARAM wp) {
+// The console display's state: 0 off, 1 on, 2 dimmed (still seen).
+void Win32SaverWindow::PowerSettingChanged(
+    const POWERBROADCAST_SETTING& setting) {
+  if (!events_ || !IsEqualGUID(setting.PowerSetting, kConsoleDisplayState) ||
+      setting.DataLength < sizeof(DWORD))
+    return;
+  DWORD state = 0;
+  std::memcpy(&state, setting.Data, sizeof state);
+  events_->DisplayPower(state != 0);
+}
+
+bool Win32SaverWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
+    case WM_POWERBROADCAST:
+      if (wp == PBT_POWERSETTINGCHANGE && lp)
+        PowerSettingChanged(*reinterpret_cast<POWERBROADCAST_SETTING*>(lp));
+      return false;  // the default answer, TRUE, stays
     case WM_CHAR:
       if (events_ && !host_) events_->KeyPress("", int(wp));
       return true;
@@ -239,7 +267,7 @@ LRESULT CALLBACK Win32SaverWindow::WndProc(HWND hwnd, UINT msg, WPARAM wp,
       SetCursor(nullptr);
       return TRUE;
     }
-    if (self && self->Handle(msg, wp)) return 0;
+    if (self && self->Handle(msg, wp, lp)) return 0;
   } catch (const std::exception&) {
     return 0;
   }

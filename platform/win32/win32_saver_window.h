@@ -56,7 +56,8 @@ class Win32SaverWindow final : public SaverWindow {
                                       LPARAM lp);
   HWND CreateOverPrimary();
   HWND CreateInHost();
-  bool Handle(UINT msg, WPARAM wp);
+  bool Handle(UINT msg, WPARAM wp, LPARAM lp);
+  void PowerSettingChanged(const POWERBROADCAST_SETTING& setting);
   void FollowMonitors();
   void WatchHost();
   bool HandleSurface(UINT msg, WPARAM wp, LPARAM lp);
@@ -72,6 +73,7 @@ class Win32SaverWindow final : public SaverWindow {
   std::unique_ptr<EngineChain> engine_;
   std::unique_ptr<ScreenCovers> covers_;
   WindowEvents* events_ = nullptr;
+  HPOWERNOTIFY displayState_ = nullptr;
 };
 
 }  // namespace tarnlight::win32
