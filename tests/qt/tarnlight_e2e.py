@@ -8,6 +8,7 @@ folder and clip folder, and bounds each wait so that it ends on its own.
 """
 
 import functools
+import contextlib
 import os
 import shutil
 import signal
@@ -1074,20 +1075,33 @@ FUSE(Share(), sys.argv[1], foreground=True)
 """
 
 
+@contextlib.contextmanager
+def stalled_share(folder, seconds):
+    """`folder` mounted as a share whose every listing sleeps `seconds`;
+    on the way out the share goes, and with it whatever waited on it."""
+    os.makedirs(folder)
+    fuse = subprocess.Popen(["/usr/bin/python3", "-c", STALLED_SHARE, folder,
+                             str(seconds)], stderr=subprocess.PIPE)
+    try:
+        deadline = time.time() + 10
+        while not os.path.ismount(folder):
+            check(fuse.poll() is None, "the share never mounted: "
+                  f"{fuse.stderr.read()!r}" if fuse.poll() is not None else "")
+            check(time.time() < deadline, "the share never mounted")
+            time.sleep(0.1)
+        yield
+    finally:
+        fuse.kill()
+        fuse.wait()
+        subprocess.run(["fusermount", "-u", "-z", folder],
+                       stderr=subprocess.DEVNULL)
+
+
 def saver_ends_while_its_folder_stalls(s):
     """The listing runs off the GUI thread: a key and SIGTERM during a
     listing that takes 20 s each end the saver within a second."""
     share = os.path.join(s.tmp, "share")
-    os.makedirs(share)
-    fuse = subprocess.Popen(["/usr/bin/python3", "-c", STALLED_SHARE, share,
-                             "20"], stderr=subprocess.PIPE)
-    try:
-        deadline = time.time() + 10
-        while not os.path.ismount(share):
-            check(time.time() < deadline and fuse.poll() is None,
-                  f"the share never mounted: {fuse.stderr.read()!r}"
-                  if fuse.poll() is not None else "the share never mounted")
-            time.sleep(0.1)
+    with stalled_share(share, 20):
         write_ini(s.ini, {"timeFrom": "00:00", "timeUntil": "23:59",
                           "vidFolder": share + "/", "intervalTime": "1"})
         s.start("/s")
@@ -1104,12 +1118,6 @@ def saver_ends_while_its_folder_stalls(s):
         check(s.wait_exit(3) == 0, "non-zero exit after SIGTERM")
         check(time.time() - began < 1.0,
               f"SIGTERM took {time.time() - began:.2f} s")
-    finally:
-        # The share lets go: whatever still waited on it goes too.
-        fuse.kill()
-        fuse.wait()
-        subprocess.run(["fusermount", "-u", "-z", share],
-                       stderr=subprocess.DEVNULL)
     deadline = time.time() + 5
     while time.time() < deadline:
         try:

@@ -18,8 +18,8 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "qt"))
 from tarnlight_e2e import (Failure, bright_box, check, make_clip,  # noqa: E402
-                           parse_ppm, start_xvfb, SCREEN_W, SCREEN_H,
-                           DEFAULTS)
+                           parse_ppm, stalled_share, start_xvfb, SCREEN_W,
+                           SCREEN_H, DEFAULTS)
 
 KEY = r"HKCU\Software\Tarnlight\settings"
 
@@ -379,6 +379,32 @@ def saver_ends_on_key_while_an_open_stalls(w):
     check(code == 0, f"exit code {code} after a character key")
 
 
+def saver_ends_on_key_while_its_listing_stalls(w):
+    """A clip folder on a share that stopped answering: the listing waits
+    on a thread of its own, and a key takes the saver down at once. Wine's
+    threads are the system's, so the process itself goes only when the
+    share lets go of the one that waits."""
+    share = os.path.join(w.tmp, "share")
+    with stalled_share(share, 30):
+        w.put({"vidFolder": "Z:" + share.replace("/", "\\") + "\\",
+               "intervalTime": "1", "timeFrom": "00:00", "timeUntil": "23:59"})
+        w.start("/s")
+        saver_windows = lambda: len(w.run(  # noqa: E731
+            ["wine", w.probe, "--saver-rects"]).stdout.splitlines()) - 1
+        deadline = time.time() + 20
+        while not saver_windows():
+            check(time.time() < deadline, "the saver never showed")
+            time.sleep(0.2)
+        time.sleep(2.5)  # the tick at 1 s began the listing
+        check(w.proc.poll() is None, "the saver ended during the listing")
+        w.xdotool("key", "x")
+        time.sleep(1.0)
+        check(saver_windows() == 0, "the saver still showed a second after "
+              "the key")
+    code = w.wait_exit(10)
+    check(code == 0, f"exit code {code} after a character key")
+
+
 def runs_without_media_foundation(w, clips):
     no_mf = without_media_foundation(w)
     w.start("/c", env=no_mf)
@@ -477,7 +503,8 @@ def main():
              ("no Media Foundation", lambda: runs_without_media_foundation(w, clips)),
              ("preview", lambda: preview_plays_inside_its_host(w)),
              ("hostile folder", lambda: saver_survives_hostile_folder(w, clips)),
-             ("stalled open", lambda: saver_ends_on_key_while_an_open_stalls(w))]
+             ("stalled open", lambda: saver_ends_on_key_while_an_open_stalls(w)),
+             ("stalled listing", lambda: saver_ends_on_key_while_its_listing_stalls(w))]
     only = sys.argv[3:]
     failed = 0
     try:
