@@ -139,6 +139,18 @@ else()
   install(FILES ${tarnlight_data}/${tarnlight_id}.desktop DESTINATION ${apps})
   install(FILES ${tarnlight_data}/screensavers/tarnlight.desktop
     DESTINATION ${apps}/screensavers)
+  # MATE's and Xfce's screen savers run only the programs in XScreenSaver's
+  # folder of hacks (or their own), never one found on the PATH: a link
+  # there names the program. It is relative, so that it holds below any
+  # prefix and DESTDIR.
+  set(hacks ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver)
+  file(RELATIVE_PATH hack_link /${hacks} /${CMAKE_INSTALL_BINDIR}/tarnlight)
+  install(CODE "
+    set(hacks \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${hacks}\")
+    message(STATUS \"Installing: \${hacks}/tarnlight -> ${hack_link}\")
+    file(MAKE_DIRECTORY \"\${hacks}\")
+    file(CREATE_LINK ${hack_link} \"\${hacks}/tarnlight\" SYMBOLIC)
+  ")
   install(FILES ${metainfo}
     DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
   install(FILES ${TARNLIGHT_ICON_PNG} DESTINATION ${icons}/16x16/apps)

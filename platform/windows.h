@@ -36,6 +36,9 @@ class WindowEvents {
   // The window system closed the window; the back end delivers nothing
   // after it.
   virtual void Closed() {}
+  // The display the window is on went dark (its power saving turned it
+  // off) or came back. Only the saver window reports it.
+  virtual void DisplayPower(bool /*on*/) {}
 };
 
 // Design values of the saver window: its player, named as in key presses,

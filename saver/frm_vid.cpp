@@ -49,6 +49,10 @@ void frmVid::Tick() {
 // The window system took the window away: no window of the run remains.
 void frmVid::Closed() { lifecycle_.EndProgram(); }
 
+void frmVid::DisplayPower(bool on) {
+  Run([this, on] { on ? DisplayOn() : DisplayOff(); });
+}
+
 void frmVid::Form_Load() { WaitForNextClip(); }
 
 void frmVid::Form_KeyPress(int) { EndSaver(); }
@@ -63,7 +67,7 @@ void frmVid::timTimer_Timer() {
 }
 
 void frmVid::WaitForNextClip() {
-  if (step_ == Step::Down) return;
+  if (step_ == Step::Down || step_ == Step::Dark) return;
   step_ = Step::Pause;
   vid_->SetVisible(false);
   tickCount_ = 0;
@@ -129,6 +133,23 @@ void frmVid::PlaceRandomly() {
   vid_->SetLeft(RandomInteger(s_.random, s_.clock, 0, spanX));
   std::int32_t spanY = Span(window_->Height(), vid_->Height());
   vid_->SetTop(RandomInteger(s_.random, s_.clock, 0, spanY));
+}
+
+// Nobody sees a clip on a dark display: none plays, and none starts, so
+// that nothing is decoded for nothing.
+void frmVid::DisplayOff() {
+  if (step_ == Step::Down) return;
+  step_ = Step::Dark;
+  window_->timer().SetEnabled(false);
+  vid_->Stop();
+  vid_->SetVisible(false);
+}
+
+// Back on, the cycle starts over with a full pause.
+void frmVid::DisplayOn() {
+  if (step_ != Step::Dark) return;
+  step_ = Step::Pause;
+  WaitForNextClip();
 }
 
 void frmVid::EndSaver() {

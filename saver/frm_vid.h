@@ -31,6 +31,7 @@ class frmVid final : public WindowEvents, private Dispatcher {
   void MouseMove(std::string_view, MouseInfo) override {}
   void Tick() override;
   void Closed() override;
+  void DisplayPower(bool on) override;
 
  private:
   // The form's own handlers.
@@ -47,12 +48,14 @@ class frmVid final : public WindowEvents, private Dispatcher {
   void StartOpenedClip();
   bool InPlayWindow();
   void PlaceRandomly();
+  void DisplayOff();
+  void DisplayOn();
   void EndSaver();
   void TakeDown();
 
   // Where the cycle stands: only a listing the saver still waits for may
-  // go on to a clip.
-  enum class Step { Pause, Listing, Clip, Down };
+  // go on to a clip, and nothing starts while the display is dark.
+  enum class Step { Pause, Listing, Clip, Dark, Down };
 
   Module1& m_;
   Services& s_;

@@ -48,14 +48,15 @@ check_deb() {
   for want in usr/bin/tarnlight usr/share/man/man1/tarnlight.1.gz \
     usr/share/applications/org.example.tarnlight.desktop \
     usr/share/applications/screensavers/tarnlight.desktop \
+    usr/libexec/xscreensaver/tarnlight \
     usr/share/metainfo/org.example.tarnlight.metainfo.xml \
     usr/share/icons/hicolor/16x16/apps/org.example.tarnlight.png \
     usr/share/icons/hicolor/scalable/apps/org.example.tarnlight.svg \
     usr/share/doc/tarnlight/copyright; do
     grep -qxF "./$want" <<<"$list" || fail "the package lacks /$want"
   done
-  echo "dpkg-deb -c: program, manual page, both desktop entries, metainfo," \
-    "both icons, copyright"
+  echo "dpkg-deb -c: program, manual page, both desktop entries, the link" \
+    "in the hacks folder, metainfo, both icons, copyright"
   # Qt's X11 platform plugin is loaded at run time, and so may libmpv be.
   local depends
   depends=$(dpkg-deb -f "$deb" Depends)
@@ -97,6 +98,9 @@ assert T.parse(sys.argv[1]).getroot().tag == "{http://www.w3.org/2000/svg}svg"' 
     fail "apt-get install ./$deb failed"
   }
   [ -x /usr/bin/tarnlight ] || fail "no /usr/bin/tarnlight after install"
+  # Where MATE's and Xfce's screen savers look for their programs.
+  [ "$(readlink -f /usr/libexec/xscreensaver/tarnlight)" = /usr/bin/tarnlight ] ||
+    fail "/usr/libexec/xscreensaver/tarnlight does not lead to the program"
   run_installed
   DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq tarnlight \
     >"$tmp/apt.log" 2>&1 || {
@@ -105,6 +109,8 @@ assert T.parse(sys.argv[1]).getroot().tag == "{http://www.w3.org/2000/svg}svg"' 
   }
   installed=""
   [ ! -e /usr/bin/tarnlight ] || fail "/usr/bin/tarnlight left after removal"
+  [ ! -L /usr/libexec/xscreensaver/tarnlight ] ||
+    fail "/usr/libexec/xscreensaver/tarnlight left after removal"
   echo "apt-get install, run, apt-get remove: ok"
 }
 
@@ -194,13 +200,14 @@ print(f"zip: {names}; Tarnlight.scr {len(scr)} bytes (built: "
       f"{os.path.getsize(unstripped_path)}), no symbols, resources kept")
 PY
   # Inside test-windows.sh a Wine prefix is ready: the stripped program
-  # from the zip must still start and write its defaults.
+  # from the zip must still start and write its defaults ("/a" opens no
+  # window, so no display is needed).
   if [ -n "${WINEPREFIX:-}" ] && command -v wine >/dev/null; then
     local key='HKCU\Software\Tarnlight'
     mkdir -p "$tmp/zip"
     "$python" -m zipfile -e "$zip" "$tmp/zip"
     wine reg delete "$key" /f >/dev/null 2>&1 || true
-    (cd "$tmp/zip" && env -u DISPLAY timeout 120 wine Tarnlight.scr) ||
+    (cd "$tmp/zip" && env -u DISPLAY timeout 120 wine Tarnlight.scr /a) ||
       fail "the zip's Tarnlight.scr ended with $? under Wine"
     local values want
     values=$(wine reg query "$key\\settings" 2>/dev/null | tr -d '\r')

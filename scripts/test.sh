@@ -10,7 +10,7 @@ if [ "${1:-}" = --quick ]; then
   cmake --build --preset default -j"$(nproc)" --target tarnlight_tests tarnlight_qt_tests
   exec ctest --preset quick -j"$(nproc)"
 fi
-install_missing "${RUN_PACKAGES[@]}"
+install_missing "${RUN_PACKAGES[@]}" "${DESKTOP_PACKAGES[@]}"
 ./scripts/check-format.sh
 cmake --build --preset default -j"$(nproc)"
 # Every test counts the first time: a case that fails now and then has a

@@ -5,6 +5,7 @@
 #include "platform/services.h"
 #include "shared/lifecycle.h"
 #include "shared/module1.h"
+#include "startup/mode.h"
 
 namespace tarnlight {
 
@@ -18,18 +19,20 @@ class Tarnlight {
   explicit Tarnlight(Services& services);
   ~Tarnlight();
 
-  // Loads the settings and opens the window the command line asks for.
-  // Returns true when a window of the run remains, so the back end runs
-  // its event loop until the end-program operation; false when none does
-  // (the dialog has gone, or no mode was asked for) and the run ends now.
-  bool Main();
+  // Loads the settings and opens the window the command line asks for, read
+  // in the back end's convention. A preview is the saver to this side: its
+  // window is the back end's to place, and its host's to end. Returns true
+  // when a window of the run remains, so the back end runs its event loop
+  // until the end-program operation; false when none does (the dialog has
+  // gone, or no mode was asked for) and the run ends now.
+  bool Main(Convention convention = Convention::Substrings);
 
   // The end-program operation, for a request from outside the windows
   // (a signal): every window is taken down and the process ends.
   [[noreturn]] void End() { lifecycle_.EndProgram(); }
 
   const Module1& module1() const { return m_; }
-  // The saver form, once "/s" has made it.
+  // The saver form, once "/s" (or a preview) has made it.
   const frmVid* saver() const { return vid_.get(); }
 
  private:

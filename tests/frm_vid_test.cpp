@@ -13,6 +13,8 @@ using fake::FakeBackend;
 using fake::ProgramEnded;
 
 const float kTop = 0x1.fffffep-1f;  // the largest float below 1
+// 152 x 112 pixels, in twips.
+const int kPreviewWidth = 2280, kPreviewHeight = 1680;
 
 // A saver run on the fake back end, started through Main as the system
 // would start it.
@@ -28,6 +30,14 @@ class SaverRun {
     fake.program.command = "/s";
   }
   void Start() { ASSERT_TRUE(app.Main()); }
+  // As the Windows shell starts it in its settings dialog's small monitor:
+  // a saver window of that monitor's size.
+  void StartPreview() {
+    fake.windows.saverWidth = kPreviewWidth;
+    fake.windows.saverHeight = kPreviewHeight;
+    fake.program.command = "/p 4660";
+    ASSERT_TRUE(app.Main(Convention::WindowsShell));
+  }
   fake::FakeSaverWindow& window() { return *fake.windows.saver; }
   fake::FakeEngine& engine() { return window().vid; }
   const VidPlayer& vid() { return app.saver()->vid(); }
@@ -47,26 +57,32 @@ class SaverRun {
 };
 
 TEST(frmVid, PausesTheIntervalBeforeEachClipAndAfterItsEnd) {
-  SaverRun run(30);
-  run.Start();
-  EXPECT_FALSE(run.vid().Visible());
-  EXPECT_TRUE(run.window().timTimer.enabled);
-  run.fake.Advance(29);
-  EXPECT_TRUE(run.attempts().empty());
-  run.fake.Advance(1);
-  EXPECT_EQ(run.engine().plays, (std::vector<std::int64_t>{30}));
-  ASSERT_EQ(run.engine().opens.size(), 1u);
-  EXPECT_EQ(run.engine().opens[0].path, run.folder.text() + "a.avi");
-  EXPECT_TRUE(run.vid().Visible());
-  EXPECT_TRUE(run.engine().shown.has_value());
-  EXPECT_TRUE(run.vid().Enabled());
-  EXPECT_FALSE(run.window().timTimer.enabled);
-  run.fake.Advance(10);  // the 10 s clip ends at 40 s
-  EXPECT_FALSE(run.vid().Visible());
-  EXPECT_FALSE(run.engine().shown.has_value());
-  EXPECT_TRUE(run.window().timTimer.enabled);
-  run.fake.Advance(60);
-  EXPECT_EQ(run.engine().plays, (std::vector<std::int64_t>{30, 70}));
+  for (bool preview : {false, true}) {
+    SCOPED_TRACE(preview ? "preview" : "saver");
+    SaverRun run(30);
+    if (preview)
+      run.StartPreview();
+    else
+      run.Start();
+    EXPECT_FALSE(run.vid().Visible());
+    EXPECT_TRUE(run.window().timTimer.enabled);
+    run.fake.Advance(29);
+    EXPECT_TRUE(run.attempts().empty());
+    run.fake.Advance(1);
+    EXPECT_EQ(run.engine().plays, (std::vector<std::int64_t>{30}));
+    ASSERT_EQ(run.engine().opens.size(), 1u);
+    EXPECT_EQ(run.engine().opens[0].path, run.folder.text() + "a.avi");
+    EXPECT_TRUE(run.vid().Visible());
+    EXPECT_TRUE(run.engine().shown.has_value());
+    EXPECT_TRUE(run.vid().Enabled());
+    EXPECT_FALSE(run.window().timTimer.enabled);
+    run.fake.Advance(10);  // the 10 s clip ends at 40 s
+    EXPECT_FALSE(run.vid().Visible());
+    EXPECT_FALSE(run.engine().shown.has_value());
+    EXPECT_TRUE(run.window().timTimer.enabled);
+    run.fake.Advance(60);
+    EXPECT_EQ(run.engine().plays, (std::vector<std::int64_t>{30, 70}));
+  }
 }
 
 TEST(frmVid, IntervalOfZeroOrBelowNeverPlays) {
@@ -212,6 +228,41 @@ TEST(frmVid, TheFileSystemAnswersWhenItCanAndNeverHoldsAKey) {
   }
 }
 
+// While the display is dark no clip plays or starts; once it is back a
+// full pause begins, whatever the cycle was doing when it went dark.
+TEST(frmVid, NothingPlaysWhileTheDisplayIsDark) {
+  struct Case {
+    const char* what;
+    int darkAt;  // seconds; the display comes back at 100
+    std::vector<std::int64_t> plays;
+  };
+  const Case cases[] = {
+      {"in a pause", 20, {30, 130}},
+      {"while the folder is listed", 31, {131}},  // listed in 1.5 s
+      {"while a clip opens", 71, {30, 130}},      // opens never answer
+      {"while a clip plays", 75, {30, 70, 130}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SaverRun run(30);
+    run.fake.files.listAfterMs = c.darkAt == 31 ? 1500 : 0;
+    run.Start();
+    run.fake.Advance(30);
+    if (c.darkAt == 71) run.engine().answerAfterMs = -1;
+    run.fake.Advance(c.darkAt - 30);
+    run.window().events->DisplayPower(false);
+    EXPECT_FALSE(run.window().timTimer.enabled);
+    EXPECT_FALSE(run.engine().busy);
+    EXPECT_FALSE(run.engine().shown.has_value());
+    run.engine().answerAfterMs = 0;
+    run.fake.Advance(100 - c.darkAt);
+    run.window().events->DisplayPower(true);
+    run.fake.Advance(35);
+    EXPECT_EQ(run.engine().plays, c.plays);
+    run.Key("");
+  }
+}
+
 TEST(frmVid, ALateAnswerFromAnAbandonedOpenIsIgnored) {
   SaverRun run(30);
   run.Start();
@@ -321,6 +372,7 @@ TEST(frmVid, ShowsTheClipAtItsSizeScaledToFitAndPlacedInsideTheWindow) {
     PixelSize clip;
     PixelSize shown;          // pixels
     int leftAtTop, topAtTop;  // twips, with r at its top; r = 0 gives 0
+    bool preview = false;
   };
   const Case cases[] = {
       {15360, 11520, {320, 240}, {320, 240}, 10559, 7919},
@@ -332,6 +384,8 @@ TEST(frmVid, ShowsTheClipAtItsSizeScaledToFitAndPlacedInsideTheWindow) {
                                                            // size
       {15360, 11520, {kLargestPictureSide + 1, 10}, {239, 179}, 11774, 8834},
       {15360, 11520, {kLargestPictureSide, 1}, {1024, 1}, 0, 11504},
+      {kPreviewWidth, kPreviewHeight, {320, 240}, {149, 112}, 44, 0, true},
+      {kPreviewWidth, kPreviewHeight, {100, 50}, {100, 50}, 779, 929, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.clip.width << "x" << c.clip.height);
@@ -339,7 +393,10 @@ TEST(frmVid, ShowsTheClipAtItsSizeScaledToFitAndPlacedInsideTheWindow) {
       SaverRun run(1);
       run.fake.windows.saverWidth = c.windowW;
       run.fake.windows.saverHeight = c.windowH;
-      run.Start();
+      if (c.preview)
+        run.StartPreview();
+      else
+        run.Start();
       run.engine().clipSize = c.clip;
       run.fake.random.script = {0.0f, r, r};  // clip, Left, Top
       run.fake.Advance(1);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "startup/mode.h"
 #include "tests/fake/fake_backend.h"
 
 namespace tarnlight {
@@ -89,6 +90,49 @@ TEST(TarnlightMain, ModeComesFromCaseSensitiveSubstringsWithSetupFirst) {
     EXPECT_EQ(fake.windows.setupCreated + fake.windows.saverCreated,
               c.opens == Nothing ? 0 : 1);
     EXPECT_FALSE(fake.program.ended);
+  }
+}
+
+// The shell's own forms stand alone; any other text is read as before.
+TEST(ChooseMode, TheWindowsShellsFormsAndEverythingElseAsSubstrings) {
+  struct Case {
+    const char* command;
+    Choice choice;
+  };
+  const Case cases[] = {
+      {"", {Mode::Setup}},
+      {" \t", {Mode::Setup}},
+      {"/s", {Mode::Saver}},
+      {"/S", {Mode::Saver}},
+      {"/c", {Mode::Setup}},
+      {"/C ", {Mode::Setup}},
+      {"/c:4660", {Mode::Setup, 4660}},
+      {"/C 4660", {Mode::Setup, 4660}},
+      {"/c \t 4660", {Mode::Setup, 4660}},
+      {"/p 4660", {Mode::Preview, 4660}},
+      {"/P 4660", {Mode::Preview, 4660}},
+      {"/p:4660", {Mode::Preview, 4660}},
+      {"/p 0", {Mode::Preview, 0}},
+      {"/p", {Mode::Preview, 0}},
+      {"/p 4294967295", {Mode::Preview, 4294967295u}},
+      {"/a", {Mode::None}},
+      // Not one of the forms: substrings, as under the other convention.
+      {"/p 18446744073709551616", {Mode::None}},
+      {"/p 12x", {Mode::None}},
+      {"/p -1", {Mode::None}},
+      {"/p:", {Mode::None}},
+      {"/pc", {Mode::None}},
+      {"/c:12x", {Mode::Setup}},
+      {"/p 5 /s", {Mode::Saver}},
+      {"/S /x", {Mode::None}},
+      {"/s /c", {Mode::Setup}},
+      {"/A", {Mode::None}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command);
+    Choice choice = ChooseMode(c.command, Convention::WindowsShell);
+    EXPECT_EQ(choice.mode, c.choice.mode);
+    EXPECT_EQ(choice.window, c.choice.window);
   }
 }
 

@@ -3,6 +3,7 @@
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -136,6 +137,16 @@ HelperFiles::HelperFiles(bool fork) : channel_(std::make_shared<Channel>()) {
 // The helper reads the end of its input and leaves.
 HelperFiles::~HelperFiles() {
   if (channel_->socket >= 0) ::shutdown(channel_->socket, SHUT_WR);
+}
+
+// A helper that waits on nothing is gone within a moment; one that a share
+// holds dies of the signal when the share lets go of it.
+void HelperFiles::Stop() noexcept {
+  if (child_ <= 0) return;
+  ::kill(child_, SIGKILL);
+  for (int i = 0; i < 20 && ::waitpid(child_, nullptr, WNOHANG) == 0; ++i)
+    ::usleep(1000);
+  child_ = -1;
 }
 
 template <typename Result>

@@ -30,6 +30,10 @@ class HelperFiles final : public Files {
   HelperFiles(const HelperFiles&) = delete;
   HelperFiles& operator=(const HelperFiles&) = delete;
 
+  // Ends the helper with the program: at once, unless a share holds it,
+  // which is not waited for. Never raises.
+  void Stop() noexcept;
+
   // Before the first question.
   void SetPost(Post post) { post_ = std::move(post); }
 

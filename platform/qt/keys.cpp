@@ -4,7 +4,9 @@
 
 namespace tarnlight::qt {
 
-bool IsCharacterKey(int qtKey, const QString& text) {
+bool IsCharacterKey(int qtKey, const QString& text,
+                    Qt::KeyboardModifiers modifiers) {
+  if (modifiers & Qt::AltModifier) return false;
   switch (qtKey) {
     case Qt::Key_Return:
     case Qt::Key_Enter:

@@ -1,6 +1,8 @@
 #include "startup/main.h"
 
+#include <QAccessible>
 #include <QApplication>
+#include <QtGlobal>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -11,9 +13,11 @@
 #include "platform/posix/helper_files.h"
 #include "platform/qt/qt_saver_window.h"
 #include "platform/qt/qt_services.h"
+#include "platform/qt/qt_session_bus.h"
 #include "platform/qt/qt_settings_store.h"
 #include "platform/qt/qt_setup_window.h"
 #include "platform/qt/qt_signals.h"
+#include "shared/settings.h"
 #include "startup/mode.h"
 
 namespace {
@@ -53,6 +57,16 @@ bool HasDisplay() {
   return !platform.empty() || set("DISPLAY") || set("WAYLAND_DISPLAY");
 }
 
+QtMessageHandler qtHandler = nullptr;
+
+// Qt aborts after a fatal message, core dump and all, also for a display
+// that is named but cannot be reached; the run ends as with no display.
+void EndOnFatal(QtMsgType type, const QMessageLogContext& context,
+                const QString& text) {
+  qtHandler(type, context, text);
+  if (type == QtFatalMsg) std::_Exit(1);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -61,31 +75,41 @@ int main(int argc, char* argv[]) {
   // must end at once, also where there is no display to connect to, which
   // would make QApplication abort before Main could run.
   const bool needsWindows =
-      tarnlight::ChooseMode(command) != tarnlight::Mode::None;
+      tarnlight::ChooseMode(command).mode != tarnlight::Mode::None;
   // Forked while the program has a single thread: nothing is running that
   // the child could find half done.
-  tarnlight::posix::HelperFiles files(tarnlight::ChooseMode(command) ==
+  tarnlight::posix::HelperFiles files(tarnlight::ChooseMode(command).mode ==
                                       tarnlight::Mode::Saver);
+  tarnlight::qt::QtSettingsStore store;
   if (needsWindows && !HasDisplay()) {
+    // The missing defaults are written first, as every start does.
+    tarnlight::Settings settings(store);
+    tarnlight::Module1 values;
+    tarnlight::LoadSettings(settings, values);
     std::fprintf(stderr, "tarnlight: no display to show a window on\n");
     return 1;
   }
-  std::unique_ptr<QCoreApplication> application =
-      needsWindows ? std::make_unique<QApplication>(argc, argv)
-                   : std::make_unique<QCoreApplication>(argc, argv);
+  qtHandler = qInstallMessageHandler(EndOnFatal);
+  std::unique_ptr<QCoreApplication> application;
+  {
+    const tarnlight::qt::NoSessionBusLaunch noBusLaunch;
+    application = needsWindows ? std::make_unique<QApplication>(argc, argv)
+                               : std::make_unique<QCoreApplication>(argc, argv);
+    // The accessibility bridge would ask for the bus at the first window.
+    if (needsWindows) QAccessible::isActive();
+  }
   // QApplication sets the locale from the environment; libmpv needs "C"
   // for numbers.
   std::setlocale(LC_NUMERIC, "C");
 
   using namespace tarnlight;
-  qt::QtSettingsStore store;
   qt::QtClock clock;
   SeededRandom random(clock.Ticks());
   qt::QtCursor cursor;
   qt::QtShell shell;
   qt::QtMessageBox messageBox;
   qt::QtPointer pointer;
-  qt::QtProgram program(store, command);
+  qt::QtProgram program(command, [&files] { files.Stop(); });
   QtWindows windows;
   qt::QtLoop loop;
   files.SetPost([](std::function<void()> work) {
@@ -102,9 +126,7 @@ int main(int argc, char* argv[]) {
   // The saver lives on in its events until the end-program operation;
   // after the dialog, or with no mode at all, the run ends here.
   if (app.Main()) application->exec();
-  store.Sync();
-  std::fflush(nullptr);
-  // As the end-program operation does: no destructor races libmpv's
-  // threads or waits for a stalled file question.
-  std::_Exit(0);
+  // As the end-program operation: no destructor races libmpv's threads or
+  // waits for a stalled file question.
+  program.End();
 }

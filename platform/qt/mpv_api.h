@@ -30,7 +30,7 @@ struct MpvApi {
   decltype(&mpv_render_context_free) render_context_free;
 };
 
-// GUI thread. The library's functions, or null with the reason in `error`;
+// Any thread. The library's functions, or null with the reason in `error`;
 // the first call loads, later ones give the same answer.
 const MpvApi* LoadMpv(std::string& error);
 

@@ -1,35 +1,14 @@
 #include "platform/qt/qt_host_window.h"
 
-#include <xcb/xcb.h>
-
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <cstdlib>
+
+#include "platform/qt/qt_xcb.h"
 
 namespace tarnlight::qt {
 namespace {
 
 constexpr std::uint32_t kLargestId = 0x1fffffff;
-
-xcb_connection_t* Connection() {
-  auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-  return x11 ? x11->connection() : nullptr;
-}
-
-template <typename Reply>
-using ReplyPtr = std::unique_ptr<Reply, decltype(&std::free)>;
-
-// The error of a bad id comes back here rather than on the event queue,
-// where Qt would print it.
-template <typename Reply, typename Cookie>
-ReplyPtr<Reply> Ask(xcb_connection_t* c, Cookie cookie,
-                    Reply* (*reply)(xcb_connection_t*, Cookie,
-                                    xcb_generic_error_t**)) {
-  xcb_generic_error_t* error = nullptr;
-  ReplyPtr<Reply> answer(reply(c, cookie, &error), &std::free);
-  std::free(error);
-  return answer;
-}
 
 // The host's window in the widget's own pixels.
 QSize LogicalSize(QSize pixels, const QWidget* widget) {
@@ -63,11 +42,11 @@ std::unique_ptr<HostWindow> HostWindow::FromEnvironment() {
   if (QGuiApplication::platformName() != QLatin1String("xcb")) return nullptr;
   std::uint32_t id =
       ParseWindowId(qgetenv("XSCREENSAVER_WINDOW").toStdString());
-  xcb_connection_t* c = id ? Connection() : nullptr;
+  xcb_connection_t* c = id ? XcbConnection() : nullptr;
   if (!c) return nullptr;
-  auto attributes = Ask(c, xcb_get_window_attributes(c, id),
-                        &xcb_get_window_attributes_reply);
-  auto geometry = Ask(c, xcb_get_geometry(c, id), &xcb_get_geometry_reply);
+  auto attributes = XcbAsk(c, xcb_get_window_attributes(c, id),
+                           &xcb_get_window_attributes_reply);
+  auto geometry = XcbAsk(c, xcb_get_geometry(c, id), &xcb_get_geometry_reply);
   if (!attributes || !geometry ||
       attributes->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT)
     return nullptr;
@@ -94,13 +73,14 @@ void HostWindow::Embed(QWidget& widget, std::function<void()> gone) {
 
   // Added to whatever this connection already asked of the host's window;
   // the size is read again after that, so no resize can fall in between.
-  xcb_connection_t* c = Connection();
-  auto attributes = Ask(c, xcb_get_window_attributes(c, id_),
-                        &xcb_get_window_attributes_reply);
+  xcb_connection_t* c = XcbConnection();
+  auto attributes = XcbAsk(c, xcb_get_window_attributes(c, id_),
+                           &xcb_get_window_attributes_reply);
   std::uint32_t mask = (attributes ? attributes->your_event_mask : 0) |
                        XCB_EVENT_MASK_STRUCTURE_NOTIFY;
   xcb_change_window_attributes(c, id_, XCB_CW_EVENT_MASK, &mask);
-  if (auto geometry = Ask(c, xcb_get_geometry(c, id_), &xcb_get_geometry_reply))
+  if (auto geometry =
+          XcbAsk(c, xcb_get_geometry(c, id_), &xcb_get_geometry_reply))
     size_ = QSize(geometry->width, geometry->height);
   widget.setGeometry(QRect(QPoint(0, 0), LogicalSize(size_, &widget)));
 }

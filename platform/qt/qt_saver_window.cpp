@@ -18,7 +18,7 @@ void QtTimer::SetEnabled(bool enabled) {
 }
 
 QtSaverWindow::QtSaverWindow(const SaverLayout& layout)
-    : QWidget(nullptr, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+    : QWidget(nullptr, CoverWindowFlags()),
       layout_(layout),
       timer_(layout.timerIntervalMs),
       host_(HostWindow::FromEnvironment()),
@@ -31,17 +31,21 @@ QtSaverWindow::QtSaverWindow(const SaverLayout& layout)
   setFocusPolicy(Qt::StrongFocus);
   setWindowTitle(QString());
   setCursor(Qt::BlankCursor);
-  if (host_)
+  if (host_) {
+    setWindowFlag(Qt::X11BypassWindowManagerHint, false);
     host_->Embed(*this, [this] { ReportClosed(); });
-  else
+  } else {
     CoverPrimaryScreen();
-  engine_ = new MpvEngine(this, [this](int character) {
+    grab_ = X11Grab::ForSession();
+    top_ = X11Top::ForSession();
+  }
+  view_ = new MpvView(this, [this](int character) {
     if (events_) events_->KeyPress(layout_.playerName, character);
   });
-  engine_->setGeometry(layout.playerLeft / kTwipsPerPixel,
-                       layout.playerTop / kTwipsPerPixel,
-                       layout.playerWidth / kTwipsPerPixel,
-                       layout.playerHeight / kTwipsPerPixel);
+  view_->setGeometry(layout.playerLeft / kTwipsPerPixel,
+                     layout.playerTop / kTwipsPerPixel,
+                     layout.playerWidth / kTwipsPerPixel,
+                     layout.playerHeight / kTwipsPerPixel);
   QObject::connect(&timer_.timer(), &QTimer::timeout, this, [this] {
     if (events_) events_->Tick();
   });
@@ -58,13 +62,17 @@ void QtSaverWindow::CoverPrimaryScreen() {
 int QtSaverWindow::Width() const { return width() * kTwipsPerPixel; }
 int QtSaverWindow::Height() const { return height() * kTwipsPerPixel; }
 
-// The host of a host's window owns the keyboard and sends no keys.
+// The host of a host's window owns the keyboard, the pointer and the
+// stacking, and sends no keys.
 void QtSaverWindow::Show(WindowEvents& events) {
   events_ = &events;
   events.Load();
   // The player starts once the window is on its way to the screen, so that
   // the first clip does not wait for libmpv and neither does the window.
-  QTimer::singleShot(0, engine_, &MpvEngine::Prepare);
+  QTimer::singleShot(0, view_, [this] { view_->player().Prepare(); });
+  power_ = std::make_unique<DisplayPowerWatch>([this](bool on) {
+    if (events_) events_->DisplayPower(on);
+  });
   if (host_) {
     show();
     return;
@@ -81,6 +89,8 @@ void QtSaverWindow::Show(WindowEvents& events) {
   raise();
   activateWindow();
   setFocus(Qt::ActiveWindowFocusReason);
+  if (top_) top_->Start(winId());
+  if (grab_) grab_->Start(winId());
 }
 
 // Only X11 needs telling: a Wayland compositor resizes a full-screen surface
@@ -105,9 +115,12 @@ void QtSaverWindow::FollowPrimaryScreen() {
 
 void QtSaverWindow::Close() {
   events_ = nullptr;
+  power_.reset();
   timer_.SetEnabled(false);
   disconnect(qGuiApp, nullptr, this, nullptr);
   QObject::disconnect(primaryGeometry_);
+  if (grab_) grab_->Stop();
+  if (top_) top_->Stop();
   covers_.Stop();
   hide();
 }

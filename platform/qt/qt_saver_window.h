@@ -4,9 +4,12 @@
 #include <QWidget>
 #include <memory>
 
-#include "platform/qt/mpv_engine.h"
+#include "platform/qt/display_power.h"
+#include "platform/qt/mpv_view.h"
 #include "platform/qt/qt_host_window.h"
 #include "platform/qt/qt_screen_covers.h"
+#include "platform/qt/qt_x11_grab.h"
+#include "platform/qt/qt_x11_top.h"
 #include "platform/windows.h"
 
 namespace tarnlight::qt {
@@ -27,6 +30,8 @@ class QtTimer final : public Timer {
 // it would not let a client place a second top-level window. Every other
 // screen gets a black cover of its own. Inside a host's window
 // (XScreenSaver) it fills that window instead and covers nothing else.
+// Started on its own on X11 it holds the keyboard and the pointer and stays
+// above every other window until it closes.
 class QtSaverWindow final : public QWidget, public SaverWindow {
  public:
   explicit QtSaverWindow(const SaverLayout& layout);
@@ -35,7 +40,7 @@ class QtSaverWindow final : public QWidget, public SaverWindow {
   int Height() const override;
   double TwipsPerPixel() const override { return 15.0; }
   Timer& timer() override { return timer_; }
-  Engine& engine() override { return *engine_; }
+  Engine& engine() override { return view_->player(); }
   void Show(WindowEvents& events) override;
   void Close() override;
 
@@ -53,11 +58,14 @@ class QtSaverWindow final : public QWidget, public SaverWindow {
   void ReportClosed();
 
   const SaverLayout layout_;
-  MpvEngine* engine_;
+  MpvView* view_;
   QtTimer timer_;
   WindowEvents* events_ = nullptr;
   std::unique_ptr<HostWindow> host_;
   ScreenCovers covers_;
+  std::unique_ptr<X11Grab> grab_;
+  std::unique_ptr<X11Top> top_;
+  std::unique_ptr<DisplayPowerWatch> power_;
   QMetaObject::Connection primaryGeometry_;
 };
 

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 
 #include "platform/qt/keys.h"
+#include "platform/qt/qt_x11_top.h"
 
 namespace tarnlight::qt {
 namespace {
@@ -34,8 +35,7 @@ void ShowFullScreenOn(QWidget& window, QScreen& screen) {
 class ScreenCovers::Cover final : public QWidget {
  public:
   Cover(QScreen& screen, ScreenCovers& owner)
-      : QWidget(nullptr, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-        owner_(owner) {
+      : QWidget(nullptr, CoverWindowFlags()), owner_(owner) {
     setAutoFillBackground(true);
     QPalette black = palette();
     black.setColor(QPalette::Window, Qt::black);

@@ -12,8 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/error.h"
-
 namespace tarnlight::qt {
 
 LocalTime QtClock::Now() {
@@ -33,12 +31,7 @@ int QtCursor::ShowCursor(bool show) {
 
 void QtShell::ShellExecute(std::uintptr_t, const std::string&,
                            const std::string& file, int) {
-  QUrl url(QString::fromStdString(file), QUrl::StrictMode);
-  if (!url.isValid())
-    throw PlatformError(err::kInvalidCall, "The address is not valid");
-  if (!QDesktopServices::openUrl(url))
-    throw PlatformError(err::kFileNotFound,
-                        "No program could be started to open the address");
+  QDesktopServices::openUrl(QUrl(QString::fromStdString(file)));
 }
 
 void QtMessageBox::MsgBox(const std::string& text, const std::string& title) {
@@ -62,7 +55,7 @@ void QtLoop::After(int ms, std::function<void()> work) {
 }
 
 void QtProgram::End() {
-  store_.Sync();
+  if (lastly_) lastly_();
   std::fflush(nullptr);
   // Immediate: no further events, no destructors racing libmpv's threads.
   std::_Exit(0);

@@ -1,9 +1,9 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <utility>
 
-#include "platform/qt/qt_settings_store.h"
 #include "platform/services.h"
 
 namespace tarnlight::qt {
@@ -25,7 +25,8 @@ class QtCursor final : public Cursor {
   int count_ = 0;
 };
 
-// Opens addresses with the desktop's handler, through QDesktopServices.
+// Opens addresses with the desktop's handler, through QDesktopServices. An
+// address that no program opens goes unnoticed, as on Windows.
 class QtShell final : public Shell {
  public:
   void ShellExecute(std::uintptr_t owner, const std::string& operation,
@@ -55,14 +56,17 @@ class QtProgram final : public Program {
  public:
   // `command`: the arguments after the program's path, joined by blanks,
   // so that "/c:1234" and "/p 1234" read as the Windows command line would.
-  QtProgram(QtSettingsStore& store, std::string command)
-      : store_(store), command_(std::move(command)) {}
+  // `lastly`: what must go with the process, run just before it ends; it
+  // must not raise.
+  QtProgram(std::string command, std::function<void()> lastly)
+      : command_(std::move(command)), lastly_(std::move(lastly)) {}
   std::string Command() override { return command_; }
+  // Nothing here can fail: every save reached the store when it was made.
   [[noreturn]] void End() override;
 
  private:
-  QtSettingsStore& store_;
   std::string command_;
+  std::function<void()> lastly_;
 };
 
 }  // namespace tarnlight::qt

@@ -14,16 +14,26 @@
 
 namespace tarnlight::qt {
 
+// A text that is not UTF-8 (a folder name in Latin-1) can only be shown
+// with replacement characters; while the user leaves it as shown, it is
+// given back as it was set, so that OK does not change it.
 class QtTextBox final : public TextBox {
  public:
   explicit QtTextBox(QLineEdit* edit) : edit_(edit) {}
-  std::string Text() const override { return edit_->text().toStdString(); }
+  std::string Text() const override {
+    const QString shown = edit_->text();
+    return shown == shown_ ? set_ : shown.toStdString();
+  }
   void SetText(const std::string& text) override {
-    edit_->setText(QString::fromStdString(text));
+    set_ = text;
+    shown_ = QString::fromStdString(text);
+    edit_->setText(shown_);
   }
 
  private:
   QLineEdit* edit_;
+  std::string set_;
+  QString shown_;
 };
 
 class QtListBox final : public ListBox {

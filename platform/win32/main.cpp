@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <memory>
+#include <optional>
 
 #include "helpers/seeded_random.h"
 #include "platform/win32/registry_store.h"
@@ -11,25 +12,37 @@
 #include "platform/win32/win32_saver_window.h"
 #include "platform/win32/win32_services.h"
 #include "platform/win32/win32_setup_window.h"
+#include "startup/mode.h"
 
 namespace {
 
+constexpr tarnlight::Convention kConvention =
+    tarnlight::Convention::WindowsShell;
+
+// The window the command line names is the preview's host or the dialog's
+// owner.
 class Win32Windows final : public tarnlight::WindowFactory {
  public:
-  explicit Win32Windows(tarnlight::win32::Win32Pointer& pointer)
-      : pointer_(pointer) {}
+  Win32Windows(tarnlight::win32::Win32Pointer& pointer,
+               tarnlight::Choice choice)
+      : pointer_(pointer), choice_(choice) {}
   std::unique_ptr<tarnlight::SaverWindow> CreateSaverWindow(
       const tarnlight::SaverLayout& layout) override {
-    return std::make_unique<tarnlight::win32::Win32SaverWindow>(layout);
+    std::optional<HWND> host;
+    if (choice_.mode == tarnlight::Mode::Preview) host = Named();
+    return std::make_unique<tarnlight::win32::Win32SaverWindow>(layout, host);
   }
   std::unique_ptr<tarnlight::SetupWindow> CreateSetupWindow(
       const tarnlight::FormLayout& layout) override {
-    return std::make_unique<tarnlight::win32::Win32SetupWindow>(layout,
-                                                                pointer_);
+    return std::make_unique<tarnlight::win32::Win32SetupWindow>(
+        layout, pointer_, Named());
   }
 
  private:
+  HWND Named() const { return reinterpret_cast<HWND>(choice_.window); }
+
   tarnlight::win32::Win32Pointer& pointer_;
+  const tarnlight::Choice choice_;
 };
 
 }  // namespace
@@ -46,7 +59,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     win32::Win32MessageBox messageBox;
     win32::Win32Pointer pointer;
     win32::Win32Program program;
-    Win32Windows windows(pointer);
+    Win32Windows windows(pointer, ChooseMode(program.Command(), kConvention));
     win32::Win32EventLoop loop;
     win32::Win32Files files(loop);
     Services services{store,   clock,   random,  cursor, shell, messageBox,
@@ -54,7 +67,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
     Tarnlight app(services);
     // The saver's window remains; it ends the program itself.
-    if (app.Main()) {
+    if (app.Main(kConvention)) {
       MSG msg;
       while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         TranslateMessage(&msg);

@@ -97,13 +97,6 @@ void RegisterWindowClass(const wchar_t* name, WNDPROC proc, HBRUSH background) {
   RegisterClassW(&wc);
 }
 
-double TwipsPerPixel() {
-  HDC screen = GetDC(nullptr);
-  int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
-  if (screen) ReleaseDC(nullptr, screen);
-  return 1440.0 / (dpi > 0 ? dpi : 96);
-}
-
 LocalTime Win32Clock::Now() {
   SYSTEMTIME now;
   GetLocalTime(&now);

@@ -6,9 +6,6 @@
 
 namespace tarnlight::win32 {
 
-// Twips per pixel at the screen's DPI (15 at 96 dpi).
-double TwipsPerPixel();
-
 class Win32Clock final : public Clock {
  public:
   LocalTime Now() override;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/win32/dpi.h"
 #include "platform/win32/text_convert.h"
 #include "platform/win32/win32_api.h"
 
@@ -85,46 +86,54 @@ void Win32ListBox::SetListIndex(int index) {
   SendMessageW(combo_, CB_SETCURSEL, WPARAM(index), 0);
 }
 
+// Made on the monitor it is centred on, so that it is laid out at that
+// monitor's DPI from the start.
 Win32SetupWindow::Win32SetupWindow(const FormLayout& layout,
-                                   Win32Pointer& pointer)
-    : pointer_(pointer), pixelsPerTwip_(1.0 / TwipsPerPixel()) {
+                                   Win32Pointer& pointer, HWND owner)
+    : layout_(layout),
+      pointer_(pointer),
+      owner_(owner && IsWindow(owner) ? owner : nullptr) {
   INITCOMMONCONTROLSEX controls{sizeof controls,
                                 ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
   RegisterWindowClass(kClass, &Win32SetupWindow::WndProc,
                       GetSysColorBrush(COLOR_BTNFACE));
 
-  RECT frame{0, 0, int(std::lround(layout.clientWidth * pixelsPerTwip_)),
-             int(std::lround(layout.clientHeight * pixelsPerTwip_))};
-  AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
-  hwnd_ = CreateWindowExW(kExStyle, kClass, Wide(layout.caption).c_str(),
-                          kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                          frame.right - frame.left, frame.bottom - frame.top,
-                          nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  HMONITOR monitor =
+      owner_ ? MonitorFromWindow(owner_, MONITOR_DEFAULTTOPRIMARY)
+             : MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+  MONITORINFO area{};
+  area.cbSize = sizeof area;
+  GetMonitorInfoW(monitor, &area);
+  dpi_ = DpiOfMonitor(monitor);
+  hwnd_ =
+      CreateWindowExW(kExStyle, kClass, Wide(layout.caption).c_str(), kStyle,
+                      area.rcMonitor.left, area.rcMonitor.top,
+                      Pixels(layout.clientWidth), Pixels(layout.clientHeight),
+                      owner_, nullptr, GetModuleHandleW(nullptr), nullptr);
   if (!hwnd_) ThrowLastError("The setup dialog could not be created");
   SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  dpi_ = DpiOfWindow(hwnd_);
   try {
-    Populate(layout);
+    Populate();
+    FitClientArea();
   } catch (...) {
     DestroyWindow(hwnd_);
     if (verdana_) DeleteObject(verdana_);
+    if (dialogFont_) DeleteObject(dialogFont_);
     throw;
   }
 }
 
-void Win32SetupWindow::Populate(const FormLayout& layout) {
-  if (layout.icon && (icon_ = LayoutIcon()))
+int Win32SetupWindow::Pixels(int twips) const {
+  return int(std::lround(twips * (dpi_ / 1440.0)));
+}
+
+void Win32SetupWindow::Populate() {
+  if (layout_.icon && (icon_ = LayoutIcon()))
     SendMessageW(hwnd_, WM_SETICON, ICON_SMALL,
                  reinterpret_cast<LPARAM>(icon_));
-
-  HDC screen = GetDC(nullptr);
-  int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
-  verdana_ = CreateFontW(-int(std::lround(layout.verdana.points * dpi / 72.0)),
-                         0, 0, 0, layout.verdana.weight, FALSE, FALSE, FALSE,
-                         ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                         DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                         Wide(layout.verdana.family).c_str());
+  MakeFonts();
   tooltip_ =
       CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                       WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
@@ -134,16 +143,57 @@ void Win32SetupWindow::Populate(const FormLayout& layout) {
 
   // Creation order is the tab order.
   std::vector<const ControlLayout*> order;
-  for (const ControlLayout& c : layout.controls) order.push_back(&c);
+  for (const ControlLayout& c : layout_.controls) order.push_back(&c);
   std::sort(order.begin(), order.end(),
             [](auto* a, auto* b) { return a->tabIndex < b->tabIndex; });
   int id = kFirstId;
   for (const ControlLayout* c : order) Build(*c, id++);
 }
 
+// Verdana at its size in points, and the system's dialog font, made for the
+// system DPI, scaled to the window's.
+void Win32SetupWindow::MakeFonts() {
+  verdana_ = CreateFontW(
+      -int(std::lround(layout_.verdana.points * dpi_ / 72.0)), 0, 0, 0,
+      layout_.verdana.weight, FALSE, FALSE, FALSE, ANSI_CHARSET,
+      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+      DEFAULT_PITCH | FF_DONTCARE, Wide(layout_.verdana.family).c_str());
+  LOGFONTW dialog{};
+  GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof dialog, &dialog);
+  dialog.lfHeight = MulDiv(dialog.lfHeight, int(dpi_), int(SystemDpi()));
+  dialogFont_ = CreateFontIndirectW(&dialog);
+}
+
+HFONT Win32SetupWindow::FontOf(const ControlLayout& c) const {
+  return c.font == FontChoice::Verdana ? verdana_ : dialogFont_;
+}
+
+// The frame is whatever the system draws at the window's DPI; the client
+// area is the layout's.
+void Win32SetupWindow::FitClientArea() {
+  RECT window{}, client{};
+  GetWindowRect(hwnd_, &window);
+  GetClientRect(hwnd_, &client);
+  SetWindowPos(
+      hwnd_, nullptr, 0, 0,
+      Pixels(layout_.clientWidth) + (window.right - window.left) - client.right,
+      Pixels(layout_.clientHeight) + (window.bottom - window.top) -
+          client.bottom,
+      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 Win32SetupWindow::~Win32SetupWindow() {
-  if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
+  Destroy();
   if (verdana_) DeleteObject(verdana_);
+  if (dialogFont_) DeleteObject(dialogFont_);
+}
+
+RECT Win32SetupWindow::Bounds(const ControlLayout& c) const {
+  // A combo box's height includes its dropped list; the closed height
+  // follows from the font.
+  int height = c.kind == ControlKind::DropDownList ? 3000 : c.height;
+  int left = Pixels(c.left), top = Pixels(c.top);
+  return {left, top, left + Pixels(c.width), top + Pixels(height)};
 }
 
 void Win32SetupWindow::Build(const ControlLayout& c, int id) {
@@ -174,25 +224,17 @@ void Win32SetupWindow::Build(const ControlLayout& c, int id) {
     hasDefault_ = true;
   }
   if (c.role == ButtonRole::Cancel) id = IDCANCEL;
-  int x = int(std::lround(c.left * pixelsPerTwip_)),
-      y = int(std::lround(c.top * pixelsPerTwip_));
-  int w = int(std::lround(c.width * pixelsPerTwip_)),
-      h = int(std::lround(c.height * pixelsPerTwip_));
-  // A combo box's height includes its dropped list; the closed height
-  // follows from the font.
-  if (c.kind == ControlKind::DropDownList)
-    h = int(std::lround(3000 * pixelsPerTwip_));
+  RECT r = Bounds(c);
   HWND control = CreateWindowExW(
       c.kind == ControlKind::TextBox ? WS_EX_CLIENTEDGE : 0, cls,
-      Wide(c.text).c_str(), style, x, y, w, h, hwnd_,
-      reinterpret_cast<HMENU>(INT_PTR(id)), GetModuleHandleW(nullptr), nullptr);
+      Wide(c.text).c_str(), style, r.left, r.top, r.right - r.left,
+      r.bottom - r.top, hwnd_, reinterpret_cast<HMENU>(INT_PTR(id)),
+      GetModuleHandleW(nullptr), nullptr);
   std::string name(c.name);
   if (!control)
     ThrowLastError(("The control " + name + " could not be created").c_str());
-  HFONT font = c.font == FontChoice::Verdana
-                   ? verdana_
-                   : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  placed_.emplace_back(control, &c);
+  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(c)), FALSE);
   if (c.hasColour)
     colours_[control] = RGB(c.colour.red, c.colour.green, c.colour.blue);
   if (!c.tooltip.empty()) {
@@ -241,11 +283,10 @@ void Win32SetupWindow::ShowModal(WindowEvents& events) {
   events_ = &events;
   events.Load();
   if (!IsWindow(hwnd_)) return;
-  RECT r{};
-  GetWindowRect(hwnd_, &r);
-  int w = r.right - r.left, h = r.bottom - r.top;
-  SetWindowPos(hwnd_, HWND_TOP, (GetSystemMetrics(SM_CXSCREEN) - w) / 2,
-               (GetSystemMetrics(SM_CYSCREEN) - h) / 2, 0, 0, SWP_NOSIZE);
+  CentreOnMonitor();
+  // EnableWindow answers whether the owner was disabled already; one that
+  // was stays so.
+  if (owner_ && !EnableWindow(owner_, FALSE)) disabledOwner_ = owner_;
   ShowWindow(hwnd_, SW_SHOW);
   SetForegroundWindow(hwnd_);
   if (first_) SetFocus(first_);
@@ -257,10 +298,52 @@ void Win32SetupWindow::ShowModal(WindowEvents& events) {
     }
   }
   events_ = nullptr;
+  Destroy();
+}
+
+void Win32SetupWindow::CentreOnMonitor() {
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  GetMonitorInfoW(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTOPRIMARY), &info);
+  const RECT& m = info.rcMonitor;
+  RECT r{};
+  GetWindowRect(hwnd_, &r);
+  SetWindowPos(
+      hwnd_, HWND_TOP, m.left + (m.right - m.left - (r.right - r.left)) / 2,
+      m.top + (m.bottom - m.top - (r.bottom - r.top)) / 2, 0, 0, SWP_NOSIZE);
+}
+
+// On a monitor of another DPI: the system suggests the place, the layout
+// gives every size again.
+void Win32SetupWindow::Rescale(UINT dpi, const RECT& suggested) {
+  HFONT oldVerdana = verdana_, oldDialog = dialogFont_;
+  dpi_ = dpi;
+  MakeFonts();
+  for (const auto& [control, layout] : placed_) {
+    RECT r = Bounds(*layout);
+    SetWindowPos(control, nullptr, r.left, r.top, r.right - r.left,
+                 r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(*layout)),
+                 TRUE);
+  }
+  DeleteObject(oldVerdana);
+  DeleteObject(oldDialog);
+  SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top,
+               suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  FitClientArea();
 }
 
 void Win32SetupWindow::Close() {
   events_ = nullptr;
+  Destroy();
+}
+
+// The owner takes input again before the dialog goes, so that the
+// activation passes back to it.
+void Win32SetupWindow::Destroy() {
+  if (disabledOwner_) EnableWindow(disabledOwner_, TRUE);
+  disabledOwner_ = nullptr;
   if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
 }
 
@@ -305,7 +388,10 @@ LRESULT Win32SetupWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       // The close box writes nothing: the dialog goes, and ShowModal
       // returns.
       if (WindowEvents* events = events_) events->Closed();
-      if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
+      Destroy();
+      return 0;
+    case WM_DPICHANGED:
+      Rescale(HIWORD(wp), *reinterpret_cast<const RECT*>(lp));
       return 0;
     default:
       break;
@@ -318,7 +404,7 @@ bool Win32SetupWindow::HandleMouse(HWND control, UINT msg, WPARAM wp,
                                    LPARAM lp) {
   auto name = mouseNames_.find(control);
   if (name == mouseNames_.end()) return false;
-  double twips = TwipsPerPixel();
+  double twips = TwipsPerPixelAt(dpi_);
   MouseInfo mouse{0, ShiftOf(wp), int(GET_X_LPARAM(lp) * twips),
                   int(GET_Y_LPARAM(lp) * twips)};
   switch (msg) {

@@ -3,6 +3,8 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/form_layout.h"
 #include "platform/win32/win32_api.h"
@@ -44,12 +46,15 @@ class Win32Label final : public Label {
 };
 
 // The setup dialog built from its layout with standard controls: a fixed
-// tool window, centred, IsDialogMessage for Tab, Enter and Escape. Enter
-// clicks the button whose role is Default, Escape the one whose role is
-// Cancel.
+// tool window, centred on its monitor, IsDialogMessage for Tab, Enter and
+// Escape. Enter clicks the button whose role is Default, Escape the one
+// whose role is Cancel. Laid out at the DPI of the monitor it is on, and
+// again when it moves to one of another DPI. With an owner (another
+// program's window, or null) it opens on the owner's monitor and is modal
+// to it: the owner takes no input while the dialog shows.
 class Win32SetupWindow final : public SetupWindow {
  public:
-  Win32SetupWindow(const FormLayout& layout, Win32Pointer& pointer);
+  Win32SetupWindow(const FormLayout& layout, Win32Pointer& pointer, HWND owner);
   ~Win32SetupWindow() override;
 
   TextBox& TextBoxNamed(std::string_view name) override;
@@ -68,18 +73,32 @@ class Win32SetupWindow final : public SetupWindow {
                                     UINT_PTR id, DWORD_PTR data);
   LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
   bool HandleMouse(HWND control, UINT msg, WPARAM wp, LPARAM lp);
-  void Populate(const FormLayout& layout);
+  void Populate();
   void Build(const ControlLayout& control, int id);
+  int Pixels(int twips) const;
+  RECT Bounds(const ControlLayout& control) const;
+  HFONT FontOf(const ControlLayout& control) const;
+  void MakeFonts();
+  void FitClientArea();
+  void CentreOnMonitor();
+  void Rescale(UINT dpi, const RECT& suggested);
+  void Destroy();
 
+  const FormLayout& layout_;
   Win32Pointer& pointer_;
+  const HWND owner_;
+  // The owner while this dialog keeps it from input.
+  HWND disabledOwner_ = nullptr;
   HWND hwnd_ = nullptr;
   HWND tooltip_ = nullptr;
   HWND first_ = nullptr;
   bool hasDefault_ = false;
+  UINT dpi_ = 96;
   HFONT verdana_ = nullptr;
+  HFONT dialogFont_ = nullptr;
   HICON icon_ = nullptr;
-  double pixelsPerTwip_;
   WindowEvents* events_ = nullptr;
+  std::vector<std::pair<HWND, const ControlLayout*>> placed_;
   std::map<HWND, COLORREF> colours_;
   // Each control's name in the layout, by its command id and by its
   // window.

@@ -1,146 +1,154 @@
-#include "platform/qt/mpv_engine.h"
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QPixmap>
+#include <QPicture>
 #include <optional>
+#include <sstream>
+#include <utility>
 
+#include "platform/qt/frame_buffer.h"
+#include "platform/qt/mpv_clip.h"
+#include "platform/qt/mpv_view.h"
 #include "platform/qt/window_pixels.h"
 
 namespace tarnlight::qt {
 namespace {
 
-QApplication& App() {
+void App() {
   static int argc = 1;
-  static char name[] = "mpv_engine_test";
-  static char* argv[] = {name, nullptr};
+  static char* argv[] = {const_cast<char*>("mpv_engine_test"), nullptr};
   qputenv("QT_QPA_PLATFORM", "offscreen");
   static QApplication app(argc, argv);
-  return app;
 }
 
-int allocations = 0;
-bool failAllocations = false;
-
-void* CountingAllocate(std::size_t alignment, std::size_t size) {
-  ++allocations;
-  return failAllocations ? nullptr : std::aligned_alloc(alignment, size);
-}
-
-TEST(MpvEngine, FrameBufferFollowsThePictureSizeAndNeverDangles) {
-  App();
-  MpvEngine engine(nullptr, {});
-  engine.SetAllocator(&CountingAllocate);
-  allocations = 0;
-  failAllocations = false;
-  ASSERT_TRUE(engine.PrepareFrame({64, 48}));
-  EXPECT_EQ(engine.frame().size(), QSize(64, 48));
-  EXPECT_EQ(engine.frame().bytesPerLine() % 64, 0);
-  ASSERT_TRUE(engine.PrepareFrame({64, 48}));
+TEST(FrameBuffer, FollowsThePictureSizeAndNeverDangles) {
+  static int allocations = 0;
+  static bool fail = false;  // as when memory runs out
+  FrameBuffer frame([](std::size_t alignment, std::size_t size) -> void* {
+    ++allocations;
+    return fail ? nullptr : std::aligned_alloc(alignment, size);
+  });
+  ASSERT_TRUE(frame.Prepare({64, 48}, 1));
+  EXPECT_EQ(frame.image().size(), QSize(64, 48));
+  EXPECT_EQ(frame.image().bytesPerLine() % 64, 0);
+  ASSERT_TRUE(frame.Prepare({64, 48}, 1));
   EXPECT_EQ(allocations, 1);  // same size: the same buffer
-  failAllocations = true;
-  EXPECT_FALSE(engine.PrepareFrame({1920, 1080}));
-  EXPECT_TRUE(engine.frame().isNull());  // not the freed buffer
-  failAllocations = false;
-  ASSERT_TRUE(engine.PrepareFrame({32, 16}));
-  EXPECT_EQ(engine.frame().size(), QSize(32, 16));
+  fail = true;
+  EXPECT_FALSE(frame.Prepare({1920, 1080}, 1));
+  EXPECT_TRUE(frame.image().isNull());  // not the freed buffer
 }
-
-class Recorder final : public EngineEvents {
- public:
-  void Opened(std::uint64_t clip, PixelSize) override { opened = clip; }
-  void Failed(std::uint64_t clip, const PlatformError& e) override {
-    failed = clip;
-    error = e.description();
-  }
-  void Ended(std::uint64_t) override {}
-  std::optional<std::uint64_t> opened, failed;
-  std::string error;
-};
 
 TEST(PixelTargetIn, OnlyWhollyInsideA32BitImageMovedOrScaled) {
-  App();  // for the pixmap
   struct Case {
     const char* name;
     QImage::Format format;
     QTransform transform;
     QRect rect;
-    std::optional<QRect> area;  // where libmpv may draw, in image pixels
+    QRect area;  // where libmpv may draw, in image pixels; empty for nowhere
     const char* pixels = "bgr0";
     bool alphaShown = true;
   };
-  const QTransform moved = QTransform::fromTranslate(10, 20);
+  const QTransform moved = QTransform::fromTranslate(10, 20),
+                   scaled(2, 0, 0, 2, 4, 0), turned = QTransform().rotate(90);
+  const auto rgb = QImage::Format_RGB32,
+             argb = QImage::Format_ARGB32_Premultiplied;
   const Case cases[] = {
-      {"moved",
-       QImage::Format_RGB32,
-       moved,
-       {0, 0, 30, 40},
-       {{10, 20, 30, 40}}},
-      {"scaled",
-       QImage::Format_RGB32,
-       QTransform(2, 0, 0, 2, 4, 0),
-       {0, 0, 20, 30},
-       {{4, 0, 40, 60}}},
-      {"alpha made opaque",
-       QImage::Format_ARGB32_Premultiplied,
-       moved,
-       {0, 0, 90, 60},
-       {{10, 20, 90, 60}},
-       "bgra"},
-      {"alpha dropped on the way",
-       QImage::Format_ARGB32_Premultiplied,
-       moved,
-       {0, 0, 90, 60},
-       {{10, 20, 90, 60}},
-       "bgr0",
-       false},
-      {"one column too wide", QImage::Format_RGB32, moved, {0, 0, 91, 60}, {}},
-      {"one row too tall", QImage::Format_RGB32, moved, {0, 0, 90, 61}, {}},
-      {"above the image", QImage::Format_RGB32, moved, {0, -21, 5, 5}, {}},
-      {"rotated",
-       QImage::Format_RGB32,
-       QTransform().rotate(90),
-       {0, 0, 5, 5},
-       {}},
+      {"moved", rgb, moved, {0, 0, 30, 40}, {10, 20, 30, 40}},
+      {"scaled", rgb, scaled, {0, 0, 20, 30}, {4, 0, 40, 60}},
+      {"alpha shown", argb, moved, {0, 0, 9, 6}, {10, 20, 9, 6}, "bgra"},
+      {"alpha hidden", argb, moved, {0, 0, 9, 6}, {10, 20, 9, 6}, "bgr0", 0},
+      {"one column too wide", rgb, moved, {0, 0, 91, 60}, {}},
+      {"one row too tall", rgb, moved, {0, 0, 90, 61}, {}},
+      {"above the image", rgb, moved, {0, -21, 5, 5}, {}},
+      {"rotated", rgb, turned, {0, 0, 5, 5}, {}},
       {"16-bit", QImage::Format_RGB16, moved, {0, 0, 5, 5}, {}},
-      {"empty", QImage::Format_RGB32, moved, {0, 0, 0, 5}, {}},
+      {"empty", rgb, moved, {0, 0, 0, 5}, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     QImage image(100, 80, c.format);
     std::optional<PixelTarget> target =
         PixelTargetIn(&image, c.transform, c.rect, c.alphaShown);
-    ASSERT_EQ(target.has_value(), c.area.has_value());
+    ASSERT_EQ(target.has_value(), !c.area.isEmpty());
     if (!target) continue;
-    EXPECT_EQ(
-        target->pixels,
-        image.bits() + c.area->y() * image.bytesPerLine() + c.area->x() * 4);
-    EXPECT_EQ(target->size, c.area->size());
+    EXPECT_EQ(target->pixels, image.bits() + c.area.y() * image.bytesPerLine() +
+                                  c.area.x() * 4);
+    EXPECT_EQ(target->size, c.area.size());
     EXPECT_EQ(target->stride, std::size_t(image.bytesPerLine()));
     EXPECT_STREQ(target->format, c.pixels);
   }
-  QPixmap pixmap(100, 80);
-  EXPECT_FALSE(PixelTargetIn(&pixmap, {}, {0, 0, 5, 5}, false));
+  QPicture picture;
+  EXPECT_FALSE(PixelTargetIn(&picture, {}, {0, 0, 5, 5}, false));
 }
 
-// Answers come later, from the event loop, never inside Open.
-TEST(MpvEngine, AFileThatCannotBeOpenedFailsLaterThroughTheLoop) {
+// libmpv's events for a clip at playlist entry 5 with a 320 x 240 picture,
+// in the order a case names them: each clip is reported once, from its own
+// entry's events only, and its clock (after "@") is the furthest of its
+// picture and its sound from when it plays.
+TEST(MpvClip, ReportsEachClipOnceFromLibmpvsEvents) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"reply start width loaded picture height", "opened 320x240"},
+      {"reply start huge loaded picture height", "opened 1048577x240"},
+      {"refused", "failed 0x0"},
+      {"reply other loaded picture width height", "0x0"},
+      {"reply end-other start loaded none", "opened 0x0"},
+      {"reply start loaded end picture width height", "failed 0x0"},
+      {"reply start loaded none play end end", "opened ended 0x0"},
+      {"sound@30 reply start loaded none play frame@8", "opened 0x0 @8000"},
+      {"reply start loaded none play sound@9.5 frame@8", "opened 0x0 @9500"},
+  };
+  for (auto [events, expected] : cases) {
+    SCOPED_TRACE(events);
+    MpvClip clip(7, "clip.mp4");
+    clip.Load();
+    std::string news;
+    const char* names[] = {"", "opened ", "failed ", "ended "};
+    auto say = [&](MpvClip::News n) { news += names[int(n)]; };
+    std::istringstream words(events);
+    for (std::string w; words >> w;) {
+      if (w == "reply") say(clip.LoadAnswered(0, 5));
+      if (w == "refused") say(clip.LoadAnswered(MPV_ERROR_LOADING_FAILED, 5));
+      if (w == "start" || w == "other") clip.EntryStarted(w == "start" ? 5 : 4);
+      if (w == "loaded") clip.FileLoaded();
+      if (w == "picture" || w == "none") say(clip.PictureAnswered(w[0] == 'p'));
+      if (w == "width") say(clip.WidthIs(320));
+      if (w == "huge") say(clip.WidthIs(4294967295));
+      if (w == "height") say(clip.HeightIs(240));
+      if (w.starts_with("end")) say(clip.EntryEnded(w == "end" ? 5 : 4));
+      if (w == "play") clip.Play();
+      if (w.starts_with("frame@")) clip.PictureAt(std::stod(w.substr(6)));
+      if (w.starts_with("sound@")) clip.SoundAt(std::stod(w.substr(6)));
+    }
+    news += std::to_string(clip.size().width) + "x" +
+            std::to_string(clip.size().height);
+    if (clip.Progress()) news += " @" + std::to_string(clip.Progress());
+    EXPECT_EQ(news, expected);
+  }
+}
+
+// With the real libmpv: a file it cannot open fails, named in the error,
+// and cannot play.
+TEST(MpvPlayer, AFileThatCannotBeOpenedFails) {
   App();
-  MpvEngine engine(nullptr, {});
-  Recorder events;
-  engine.SetEvents(&events);
-  engine.Open(7, "/no such folder\\clip.mp4");
-  EXPECT_FALSE(events.failed);
+  struct : EngineEvents {
+    void Opened(std::uint64_t, PixelSize) override { news = "opened"; }
+    void Failed(std::uint64_t clip, const PlatformError& e) override {
+      news = std::to_string(clip) + " failed: " + e.description();
+    }
+    void Ended(std::uint64_t) override { news = "ended"; }
+    std::string news;
+  } events;
+  MpvView view(nullptr, {});
+  view.player().SetEvents(&events);
+  view.player().Open(7, "/no such folder\\clip.mp4");
   QElapsedTimer clock;
   clock.start();
-  while (!events.failed && !events.opened && clock.elapsed() < 10000)
+  while (events.news.empty() && clock.elapsed() < 10000)
     QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-  EXPECT_EQ(events.failed, std::optional<std::uint64_t>(7));
-  EXPECT_FALSE(events.opened);
-  EXPECT_NE(events.error.find("clip.mp4"), std::string::npos) << events.error;
-  EXPECT_THROW(engine.Play(), PlatformError);
+  EXPECT_TRUE(events.news.starts_with("7 failed: ")) << events.news;
+  EXPECT_TRUE(events.news.ends_with("clip.mp4")) << events.news;
+  EXPECT_THROW(view.player().Play(), PlatformError);
 }
 
 }  // namespace

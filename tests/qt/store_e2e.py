@@ -28,8 +28,8 @@ OLD = {"timeFrom": "10:30", "timeUntil": "17:00", "vidFolder": "d:\\old\\",
        "intervalTime": "12"}
 TYPED = "e:\\new"
 NEW = dict(OLD, vidFolder=TYPED + "\\")
-# Qt writes the new file unnamed, gives it a name like this one when it is
-# complete and then renames it over the old file.
+# The store writes the new file unnamed, gives it a name like this one when
+# it is complete and then renames it over the old file.
 COPY = re.compile(r"Tarnlight\.ini\.[A-Za-z]{6}")
 
 
@@ -86,12 +86,11 @@ def main():
                   f"killed {delay * 1000:.1f} ms after Return, the file "
                   f"holds {values}")
             seen["old" if values == OLD else "new"] += 1
-            # A kill may leave the lock files, and the finished copy Qt
-            # names for a moment before it renames it over the file.
+            # A kill may leave the lock file, and the finished copy the
+            # store names for a moment before it renames it over the file.
             left = set(os.listdir(os.path.dirname(s.ini)))
             copies = {name for name in left if COPY.fullmatch(name)}
-            check(left - copies <= {"Tarnlight.ini", "Tarnlight.ini.lock",
-                                    "Tarnlight.ini.lock.rmlock"},
+            check(left - copies <= {"Tarnlight.ini", "Tarnlight.ini.lock"},
                   f"files left beside the settings: {sorted(left)}")
             for name in copies:
                 check(read_ini(os.path.join(os.path.dirname(s.ini), name))
@@ -105,7 +104,7 @@ def main():
         s.xdotool("key", "Return")
         check(s.wait_exit(5) == 0, "non-zero exit")
         check(well_formed(s.ini) == NEW, f"OK stored {read_ini(s.ini)}")
-        # ...and clears the locks the kills left.
+        # ...and clears the lock the kills left.
         left = [name for name in os.listdir(os.path.dirname(s.ini))
                 if not COPY.fullmatch(name)]
         check(left == ["Tarnlight.ini"], f"files left: {sorted(left)}")

@@ -7,6 +7,8 @@ Every case runs in its own temporary folder with its own X server, settings
 folder and clip folder, and bounds each wait so that it ends on its own.
 """
 
+import functools
+import contextlib
 import os
 import shutil
 import signal
@@ -108,13 +110,20 @@ class Session:
         self.env = dict(os.environ, DISPLAY=display,
                         XDG_CONFIG_HOME=self.config, HOME=self.tmp,
                         XDG_RUNTIME_DIR=runtime, QT_QPA_PLATFORM="xcb")
-        self.env.pop("WAYLAND_DISPLAY", None)
+        # As under startx with an idle daemon: no session bus.
+        for name in ("WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS"):
+            self.env.pop(name, None)
         self.proc = None
+        # Windows, window managers and hosts a case starts besides the
+        # program, each in a process group of its own.
+        self.helpers = []
 
     def close(self):
         if self.proc and self.proc.poll() is None:
             self.proc.kill()
             self.proc.wait()
+        for helper in self.helpers:
+            stop_group(helper)
         self.xvfb.terminate()
         try:
             self.xvfb.wait(5)
@@ -132,12 +141,20 @@ class Session:
                                      stderr=self.log)
         return self.proc
 
+    def helper_log(self):
+        """Where window managers and hosts write, shown when a case fails
+        after what the program said."""
+        return open(os.path.join(self.tmp, "helpers.log"), "ab")
+
     def program_log(self):
-        try:
-            with open(os.path.join(self.tmp, "program.log"), "rb") as f:
-                return f.read().decode(errors="replace")[-3000:]
-        except OSError:
-            return ""
+        said = ""
+        for name in ("program.log", "helpers.log"):
+            try:
+                with open(os.path.join(self.tmp, name), "rb") as f:
+                    said += f.read().decode(errors="replace")[-3000:]
+            except OSError:
+                pass
+        return said
 
     def wait_exit(self, seconds):
         try:
@@ -187,6 +204,22 @@ class Session:
             "import -window root -depth 8 ppm:-", shell=True, env=self.env,
             capture_output=True, timeout=20)
         return parse_ppm(shot.stdout)
+
+
+def stop_group(process):
+    """Ends a helper and, when it leads a process group, all of it."""
+    try:
+        if os.getpgid(process.pid) == process.pid:
+            os.killpg(process.pid, signal.SIGTERM)
+        else:
+            process.terminate()
+    except ProcessLookupError:
+        pass
+    try:
+        process.wait(5)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()
 
 
 def parse_ppm(data):
@@ -252,10 +285,13 @@ def other_command_lines_end_at_once(s):
         check(s.wait_exit(5) == 0, f"{args}: non-zero exit without a display")
         check(time.time() - began < 1.5, f"{args}: took over a second to end")
         check(read_ini(s.ini) == DEFAULTS, f"settings are {read_ini(s.ini)}")
-    # The saver and the dialog say there is no display, with no core dump.
+    # The saver and the dialog say there is no display, with no core dump,
+    # after writing the defaults as every start does.
     for mode in ("/s", "/c"):
+        os.remove(s.ini)
         s.start(mode)
         check(s.wait_exit(5) == 1, f"{mode} without a display: not exit 1")
+        check(read_ini(s.ini) == DEFAULTS, f"settings are {read_ini(s.ini)}")
     check(s.program_log().count("no display to show a window on") == 2,
           "no word of the missing display")
     s.env["DISPLAY"] = display
@@ -292,6 +328,16 @@ def setup_enter_stores_folder(s):
     check(stored.get("vidFolder") == "d:\\clips ü /x\\", f"stored {stored}")
     check(stored.get("intervalTime") == "30", f"stored {stored}")
     check(stored.get("timeFrom") == "09:00", f"stored {stored}")
+    # A folder named in Latin-1, with a comment, as an editor in such a
+    # locale saves it: OK keeps both byte for byte.
+    latin1 = b"; caf\xe9 clips\n[settings]\nvidFolder=/v/caf\xe9/\\\\\n"
+    write_ini(s.ini, None, raw=latin1)
+    open_setup(s)
+    s.xdotool("key", "Return")
+    check(s.wait_exit(5) == 0, "non-zero exit")
+    with open(s.ini, "rb") as f:
+        stored = f.read()
+    check(stored.startswith(latin1), f"stored {stored!r}")
 
 
 def setup_cancelled_stores_nothing(s):
@@ -319,9 +365,16 @@ def setup_cancelled_stores_nothing(s):
 
 
 def saver_plays_clips_and_ends_on_character_key(s):
-    make_clip(os.path.join(s.clips, "clip ü é.mp4"), "testsrc", "320x240", 2)
-    make_clip(os.path.join(s.clips, "b.avi"), "smptebars", "200x150", 2)
-    saver_settings(s)
+    # The folder is named in Latin-1, and so is its line in the settings,
+    # below a comment, as an editor in such a locale saves them.
+    folder = os.path.join(os.fsencode(s.clips), b"caf\xe9")
+    os.mkdir(folder)
+    make_clip(os.path.join(folder, "clip ü é.mp4".encode()), "testsrc",
+              "320x240", 2)
+    make_clip(os.path.join(folder, b"b.avi"), "smptebars", "200x150", 2)
+    write_ini(s.ini, None, raw=b"; clips in caf\xe9\n[settings]\n"
+              b"timeFrom=00:00\ntimeUntil=23:59\nvidFolder=" + folder +
+              b"/\nintervalTime=1\n")
     s.start("/s")
     sizes = {(320, 240), (200, 150)}
     appearances, shown = [], None
@@ -346,11 +399,13 @@ def saver_plays_clips_and_ends_on_character_key(s):
               and box[3] <= SCREEN_H, f"clip outside the screen: {box}")
 
     for action in (["key", "Left"], ["key", "F5"], ["key", "shift"],
+                   ["key", "alt+x"],
                    ["mousemove", "100", "100"], ["mousemove", "600", "400"],
                    ["click", "1"]):
         s.xdotool(*action)
     time.sleep(1.0)
-    check(s.alive(), "an arrow, function key, modifier or the mouse ended it")
+    check(s.alive(), "an arrow, function key, modifier, Alt with a letter or "
+          "the mouse ended it")
     s.xdotool("key", "x")
     check(s.wait_exit(1.5) == 0, "non-zero exit after a character key")
 
@@ -482,6 +537,26 @@ def unwritable_store_says_so(s):
     check(s.wait_exit(5) == 0, "Escape after the message did not end it")
 
 
+def settings_file_replaced_while_saver_runs(s):
+    """A settings path that holds no file neither hangs nor keeps the saver:
+    swapped in while it runs, the key ends it as ever; there at the start,
+    the saver runs on its defaults and a signal ends it."""
+    for make in (os.mkdir, os.mkfifo):
+        saver_settings(s)
+        start_alone(s, "/s")
+        time.sleep(1.5)
+        os.remove(s.ini)
+        make(s.ini)
+        s.xdotool("key", "x")
+        check(s.wait_exit(1.5) == 0, f"non-zero exit after {make.__name__}")
+        if make is os.mkdir:
+            os.rmdir(s.ini)
+    start_alone(s, "/s")
+    time.sleep(2)
+    check(s.alive(), "the saver did not run with a FIFO as its settings")
+    end_by_signal(s, signal.SIGTERM)
+
+
 def saver_ends_on_key_while_a_clip_opens(s):
     """The open runs off the GUI thread: a key at any moment of it ends the
     saver at once; so does a key when the player library cannot load."""
@@ -576,10 +651,11 @@ def one_clip(shot, size):
         abs(box[3] - box[1] - size[1]) <= 2
 
 
-def wait_for(s, what, predicate, seconds=8):
+def wait_for(s, what, predicate, seconds=8, alive=None):
     deadline = time.time() + seconds
     while time.time() < deadline:
-        check(s.alive(), f"the saver ended while waiting for {what}")
+        check((alive or s.alive)(),
+              f"the saver ended while waiting for {what}")
         if predicate():
             return
     raise Failure(f"never saw {what}")
@@ -597,16 +673,22 @@ def end_by_signal(s, number):
     status = s.wait_exit(3)
     check(time.time() - began < 1.0, f"signal {number} took over a second")
     check(status == 0, f"exit {status} after signal {number}")
+    check_nothing_left(s)
+
+
+def check_nothing_left(s):
+    """After a start_alone: nothing it started (a bus that D-Bus starts on
+    demand where the session has none) lives on."""
     try:
         os.killpg(s.proc.pid, 0)
-        raise Failure(f"a process was left running after signal {number}")
+        raise Failure("a process of the run lives on after it")
     except ProcessLookupError:
         pass
 
 
-# A window as XScreenSaver makes for its hack, blue, at HOST; the helper
-# prints its id and keeps it until its input closes. Its connection also
-# keeps the X server from resetting the desktop when xsetroot leaves.
+# A blue window, as XScreenSaver makes one for its hack (at HOST) or an
+# application opens one; the helper prints its id and keeps it until its
+# input closes.
 HOST = (200, 100, 640, 360)
 HOST_WINDOW = r"""
 import ctypes as c, sys
@@ -627,45 +709,282 @@ sys.stdin.read()
 """
 
 
+def open_window(s, *rect):
+    """A blue window as an application opens it; it stays until its
+    helper's input is closed."""
+    helper = subprocess.Popen([sys.executable, "-c", HOST_WINDOW,
+                               *map(str, rect)], env=s.env,
+                              stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+    s.helpers.append(helper)
+    window = helper.stdout.readline().decode().strip()
+    check(window, "the helper window did not open")
+    deadline = time.time() + 20
+    while "IsViewable" not in s.x("xwininfo", "-id", window).stdout:
+        check(time.time() < deadline, "the helper window was never shown")
+        time.sleep(0.1)
+    return window
+
+
+# A client that grabs the keyboard, as an open menu does, and holds it
+# until its input closes; it prints the grab's status (0: held, 1: another
+# client holds it).
+GRAB_KEYBOARD = r"""
+import ctypes as c, sys
+x = c.CDLL("libX11.so.6")
+x.XOpenDisplay.restype = c.c_void_p
+x.XDefaultRootWindow.restype = c.c_ulong
+x.XDefaultRootWindow.argtypes = [c.c_void_p]
+x.XGrabKeyboard.argtypes = [c.c_void_p, c.c_ulong] + [c.c_int] * 3 + \
+    [c.c_ulong]
+x.XSync.argtypes = [c.c_void_p, c.c_int]
+d = x.XOpenDisplay(None)
+print(x.XGrabKeyboard(d, x.XDefaultRootWindow(d), 0, 1, 1, 0), flush=True)
+x.XSync(d, 0)
+sys.stdin.read()
+"""
+
+
+def grab_keyboard(s, hold):
+    """A client that grabs the keyboard, holding it when `hold`."""
+    return subprocess.Popen([sys.executable, "-c", GRAB_KEYBOARD],
+                            env=s.env, stdout=subprocess.PIPE,
+                            stdin=subprocess.PIPE if hold else
+                            subprocess.DEVNULL)
+
+
+def saver_stays_on_top(s, manager):
+    """Started on its own, the saver hides an always-on-top window and a
+    window that opens while it runs, and a key still ends it: the window
+    manager focuses the new window, but the saver holds the keyboard,
+    taken as soon as another client that held it as it started let go."""
+    if manager:
+        # In a session of its own, with the bus its desktop would give it.
+        s.helpers.append(subprocess.Popen(
+            ["dbus-run-session", "--", *manager], env=s.env,
+            start_new_session=True, stdout=subprocess.DEVNULL,
+            stderr=s.helper_log()))
+        deadline = time.time() + 30
+        while s.x("wmctrl", "-m").returncode != 0:
+            check(time.time() < deadline, f"{manager[0]} did not start")
+            time.sleep(0.2)
+        above = open_window(s, 0, 0, 300, 200)
+        s.x("wmctrl", "-i", "-r", above, "-b", "add,above")
+    saver_settings(s)
+    menu = grab_keyboard(s, hold=True)
+    s.helpers.append(menu)
+    check(menu.stdout.readline().strip() == b"0", "no grab to wait out")
+    start_alone(s, "/s")
+    # Let go well inside the saver's few seconds of trying.
+    wait_for(s, "the saver's window", lambda: s.xdotool(
+        "search", "--onlyvisible", "--classname", "tarnlight").stdout,
+        seconds=20)
+    menu.stdin.close()
+    wait_for(s, "the saver holding the keyboard", lambda: grab_keyboard(
+        s, hold=False).communicate(timeout=10)[0].strip() == b"1")
+    wait_for(s, "the screen black", lambda: bright_box(
+        s.screenshot_bytes()) is None, seconds=20)
+    open_window(s, 300, 200, 400, 300)
+    wait_for(s, "the new window hidden", lambda: bright_box(
+        s.screenshot_bytes()) is None, seconds=20)
+    s.xdotool("key", "a")
+    check(s.wait_exit(5) == 0, "a key did not end the saver")
+    check_nothing_left(s)
+
+
 def saver_in_host_window(s):
     """XScreenSaver's way: the saver draws inside the window it is handed,
     follows its size, leaves the desktop alone and ends on a signal. A value
     that names no window leaves the saver full screen."""
     make_clip(os.path.join(s.clips, "a.mp4"), "testsrc", "320x240", 1)
-    helper = subprocess.Popen([sys.executable, "-c", HOST_WINDOW,
-                               *map(str, HOST)], env=s.env,
-                              stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-    try:
-        window = int(helper.stdout.readline())
-        s.x("xsetroot", "-solid", "green")
-        saver_settings(s, interval="30")
-        for value in ("zz", "0x0", "0x1fffffff"):
-            s.env["XSCREENSAVER_WINDOW"] = value
-            start_alone(s, "/s")
-            wait_for(s, f"the screen black with {value!r}",
-                     lambda: bright_box(s.screenshot_bytes()) is None)
-            focused = s.xdotool("getwindowfocus").stdout.strip()
-            check(s.client_size(focused) == (SCREEN_W, SCREEN_H),
-                  f"with {value!r} the saver is not full screen")
-            end_by_signal(s, signal.SIGINT)
-
-        saver_settings(s)
-        s.env["XSCREENSAVER_WINDOW"] = hex(window)
+    window = int(open_window(s, *HOST))
+    s.x("xsetroot", "-solid", "green")
+    saver_settings(s, interval="30")
+    for value in ("zz", "0x0", "0x1fffffff"):
+        s.env["XSCREENSAVER_WINDOW"] = value
         start_alone(s, "/s")
-        # The host shrinks its window: the next clip is scaled into it.
-        for rect, clip in ((HOST, (320, 240)),
-                           (HOST[:2] + (300, 200), (267, 200))):
-            s.xdotool("windowsize", str(window), *map(str, rect[2:]))
-            wait_for(s, "a pause", lambda: bright_box(
-                region(s.screenshot_bytes(), *rect)) is None)
-            wait_for(s, f"a clip of {clip} in the window {rect}", lambda: (
-                one_clip(region(s.screenshot_bytes(), *rect), clip)))
-            check(desktop_outside(s.screenshot_bytes(), rect),
-                  f"the saver drew outside the window {rect}")
-        end_by_signal(s, signal.SIGTERM)
-    finally:
-        helper.kill()
-        helper.wait()
+        wait_for(s, f"the screen black with {value!r}",
+                 lambda: bright_box(s.screenshot_bytes()) is None)
+        focused = s.xdotool("getwindowfocus").stdout.strip()
+        check(s.client_size(focused) == (SCREEN_W, SCREEN_H),
+              f"with {value!r} the saver is not full screen")
+        end_by_signal(s, signal.SIGINT)
+
+    saver_settings(s)
+    s.env["XSCREENSAVER_WINDOW"] = hex(window)
+    start_alone(s, "/s")
+    # The host shrinks its window: the next clip is scaled into it.
+    for rect, clip in ((HOST, (320, 240)),
+                       (HOST[:2] + (300, 200), (267, 200))):
+        s.xdotool("windowsize", str(window), *map(str, rect[2:]))
+        wait_for(s, "a pause", lambda: bright_box(
+            region(s.screenshot_bytes(), *rect)) is None)
+        wait_for(s, f"a clip of {clip} in the window {rect}", lambda: (
+            one_clip(region(s.screenshot_bytes(), *rect), clip)))
+        check(desktop_outside(s.screenshot_bytes(), rect),
+              f"the saver drew outside the window {rect}")
+    end_by_signal(s, signal.SIGTERM)
+
+
+# ---------------------------------------------------------------- hosts
+
+def install_program(s):
+    """The build installed as `cmake --install` puts it, below a prefix of
+    the case's own; returns the prefix."""
+    prefix = os.path.join(s.tmp, "usr")
+    build = os.path.dirname(os.path.abspath(s.binary))
+    done = subprocess.run(["cmake", "--install", build, "--prefix", prefix],
+                          capture_output=True, text=True, timeout=60)
+    check(done.returncode == 0, f"cmake --install failed: {done.stderr}")
+    s.env["PATH"] = os.path.join(prefix, "bin") + ":" + s.env["PATH"]
+    return prefix
+
+
+def as_user(s):
+    """The command prefix that runs a host as a user, as it refuses root:
+    root hands the case's folder to nobody and runs it as nobody."""
+    if os.geteuid() != 0:
+        return []
+    subprocess.run(["chown", "-R", "nobody:nogroup", s.tmp], check=True)
+    return ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"]
+
+
+def saver_run_by(s, program):
+    """The process of the installed program once a host has started it,
+    with its environment."""
+    target = os.path.realpath(program)
+    deadline = time.time() + 30
+    while time.time() < deadline:
+        for pid in filter(str.isdigit, os.listdir("/proc")):
+            try:
+                if os.readlink(f"/proc/{pid}/exe") != target:
+                    continue
+                with open(f"/proc/{pid}/environ", "rb") as f:
+                    pairs = f.read().split(b"\0")
+            except OSError:
+                continue
+            return int(pid), dict(p.decode().split("=", 1) for p in pairs
+                                  if b"=" in p)
+        time.sleep(0.2)
+    raise Failure("the host never started the saver")
+
+
+def running(pid):
+    try:
+        with open(f"/proc/{pid}/stat") as f:
+            return f.read().split(") ")[1][0] != "Z"
+    except OSError:
+        return False
+
+
+def saver_plays_for_host(s, program):
+    """The host has started the saver in its window, and the clip plays;
+    returns the saver's process id."""
+    pid, env = saver_run_by(s, program)
+    window = env.get("XSCREENSAVER_WINDOW", "")
+    check(window, "the host gave the saver no window")
+    check(s.client_size(window) == (SCREEN_W, SCREEN_H),
+          "the host's window does not cover the screen")
+    wait_for(s, "a clip in the host's window", lambda: one_clip(
+        s.screenshot_bytes(), (320, 240)), seconds=20,
+        alive=lambda: running(pid))
+    return pid
+
+
+def wait_end(pid, what, seconds=10):
+    deadline = time.time() + seconds
+    while running(pid):
+        check(time.time() < deadline, f"{what} did not end the saver")
+        time.sleep(0.1)
+
+
+XSCREENSAVER = """mode: one
+selected: 0
+lock: False
+fade: False
+unfade: False
+splash: False
+programs: tarnlight /s
+"""
+
+
+def saver_in_xscreensaver(s):
+    """XScreenSaver runs `tarnlight /s` from the user's ~/.xscreensaver in
+    its window; deactivating it ends the saver."""
+    prefix = install_program(s)
+    make_clip(os.path.join(s.clips, "a.mp4"), "testsrc", "320x240", 1)
+    saver_settings(s)
+    with open(os.path.join(s.tmp, ".xscreensaver"), "w") as f:
+        f.write(XSCREENSAVER)
+    user = as_user(s)
+    s.helpers.append(subprocess.Popen(
+        user + ["xscreensaver", "-no-splash"], env=s.env,
+        start_new_session=True, stdout=subprocess.DEVNULL,
+        stderr=s.helper_log()))
+    deadline = time.time() + 30
+    while s.x(*user, "xscreensaver-command", "-activate").returncode != 0:
+        check(time.time() < deadline, "XScreenSaver did not start")
+        time.sleep(0.2)
+    pid = saver_plays_for_host(s, os.path.join(prefix, "bin", "tarnlight"))
+    s.x(*user, "xscreensaver-command", "-deactivate")
+    wait_end(pid, "deactivating XScreenSaver")
+
+
+MATE_SETTINGS = """[org/mate/screensaver]
+mode='single'
+themes=['screensavers-tarnlight']
+lock-enabled=false
+"""
+
+
+def saver_in_mate_screensaver(s):
+    """MATE's screen saver finds the installed program in XScreenSaver's
+    folder of hacks, where it looks, and runs it in its window; a key ends
+    it. The folder is the installed one only inside a mount namespace of
+    the host's own."""
+    prefix = install_program(s)
+    make_clip(os.path.join(s.clips, "a.mp4"), "testsrc", "320x240", 1)
+    # MATE hands its programs a plain environment: the settings are where
+    # they are without XDG_CONFIG_HOME.
+    s.config = s.env["XDG_CONFIG_HOME"] = os.path.join(s.tmp, ".config")
+    s.ini = os.path.join(s.config, "Tarnlight", "Tarnlight.ini")
+    saver_settings(s)
+    write_ini(os.path.join(s.config, "glib-2.0", "settings", "keyfile"),
+              None, raw=MATE_SETTINGS.encode())
+    s.env.update(GSETTINGS_BACKEND="keyfile", NO_AT_BRIDGE="1",
+                 XDG_DATA_DIRS=os.path.join(prefix, "share") + ":/usr/share")
+    # A link of the installed kind, made absolute: a relative one would
+    # resolve from where the folder is mounted.
+    program = os.path.join(prefix, "bin", "tarnlight")
+    installed = os.path.join(prefix, "libexec", "xscreensaver", "tarnlight")
+    check(os.path.realpath(installed) == program,
+          f"{installed} does not lead to {program}")
+    hacks = os.path.join(s.tmp, "hacks")
+    os.makedirs(hacks)
+    os.symlink(program, os.path.join(hacks, "tarnlight"))
+    user = as_user(s)
+    uid = "65534" if user else str(os.getuid())
+    gid = "65534" if user else str(os.getgid())
+    host = subprocess.Popen(
+        user + ["unshare", "--user", "--map-root-user", "--mount",
+                "--propagation", "private", "sh", "-c",
+                'mount --bind "$0" /usr/libexec/xscreensaver && exec "$@"',
+                hacks, "unshare", "--user", f"--map-user={uid}",
+                f"--map-group={gid}", "dbus-run-session", "--", "sh", "-c",
+                'echo "$DBUS_SESSION_BUS_ADDRESS"; '
+                "exec mate-screensaver --no-daemon"],
+        env=s.env, start_new_session=True, stdout=subprocess.PIPE,
+        stderr=s.helper_log())
+    s.helpers.append(host)
+    s.env["DBUS_SESSION_BUS_ADDRESS"] = host.stdout.readline().decode().strip()
+    check(s.env["DBUS_SESSION_BUS_ADDRESS"], "no session bus for MATE")
+    deadline = time.time() + 30
+    while "is active" not in s.x(*user, "mate-screensaver-command",
+                                 "--activate", "--query").stdout:
+        check(time.time() < deadline, "MATE's screen saver did not start")
+        time.sleep(0.2)
+    pid = saver_plays_for_host(s, program)
+    s.xdotool("key", "a")
+    wait_end(pid, "a key")
 
 
 # Two monitors side by side, as Xephyr makes them inside the Xvfb. Qt reads
@@ -756,20 +1075,33 @@ FUSE(Share(), sys.argv[1], foreground=True)
 """
 
 
+@contextlib.contextmanager
+def stalled_share(folder, seconds):
+    """`folder` mounted as a share whose every listing sleeps `seconds`;
+    on the way out the share goes, and with it whatever waited on it."""
+    os.makedirs(folder)
+    fuse = subprocess.Popen(["/usr/bin/python3", "-c", STALLED_SHARE, folder,
+                             str(seconds)], stderr=subprocess.PIPE)
+    try:
+        deadline = time.time() + 10
+        while not os.path.ismount(folder):
+            check(fuse.poll() is None, "the share never mounted: "
+                  f"{fuse.stderr.read()!r}" if fuse.poll() is not None else "")
+            check(time.time() < deadline, "the share never mounted")
+            time.sleep(0.1)
+        yield
+    finally:
+        fuse.kill()
+        fuse.wait()
+        subprocess.run(["fusermount", "-u", "-z", folder],
+                       stderr=subprocess.DEVNULL)
+
+
 def saver_ends_while_its_folder_stalls(s):
     """The listing runs off the GUI thread: a key and SIGTERM during a
     listing that takes 20 s each end the saver within a second."""
     share = os.path.join(s.tmp, "share")
-    os.makedirs(share)
-    fuse = subprocess.Popen(["/usr/bin/python3", "-c", STALLED_SHARE, share,
-                             "20"], stderr=subprocess.PIPE)
-    try:
-        deadline = time.time() + 10
-        while not os.path.ismount(share):
-            check(time.time() < deadline and fuse.poll() is None,
-                  f"the share never mounted: {fuse.stderr.read()!r}"
-                  if fuse.poll() is not None else "the share never mounted")
-            time.sleep(0.1)
+    with stalled_share(share, 20):
         write_ini(s.ini, {"timeFrom": "00:00", "timeUntil": "23:59",
                           "vidFolder": share + "/", "intervalTime": "1"})
         s.start("/s")
@@ -786,12 +1118,6 @@ def saver_ends_while_its_folder_stalls(s):
         check(s.wait_exit(3) == 0, "non-zero exit after SIGTERM")
         check(time.time() - began < 1.0,
               f"SIGTERM took {time.time() - began:.2f} s")
-    finally:
-        # The share lets go: whatever still waited on it goes too.
-        fuse.kill()
-        fuse.wait()
-        subprocess.run(["fusermount", "-u", "-z", share],
-                       stderr=subprocess.DEVNULL)
     deadline = time.time() + 5
     while time.time() < deadline:
         try:
@@ -823,15 +1149,23 @@ def saver_plays_a_still_clip_with_sound_to_its_end(s):
     check(s.wait_exit(2) == 0, "non-zero exit after a key")
 
 
-CASES = {f.__name__: f for f in (
+WINDOW_MANAGERS = {"openbox": ["openbox"], "xfwm4": ["xfwm4"],
+                   "no_window_manager": None}
+
+CASES = {f"saver_on_top_{name}": functools.partial(saver_stays_on_top,
+                                                   manager=manager)
+         for name, manager in WINDOW_MANAGERS.items()}
+CASES |= {f.__name__: f for f in (
     other_command_lines_end_at_once, setup_enter_stores_folder,
     setup_cancelled_stores_nothing,
     saver_plays_clips_and_ends_on_character_key,
     saver_survives_hostile_folder, garbage_settings_still_start,
-    unwritable_store_says_so, saver_ends_on_key_while_a_clip_opens,
+    unwritable_store_says_so, settings_file_replaced_while_saver_runs,
+    saver_ends_on_key_while_a_clip_opens,
     saver_covers_every_head,
     saver_in_host_window, saver_ends_while_its_folder_stalls,
-    saver_plays_a_still_clip_with_sound_to_its_end)}
+    saver_plays_a_still_clip_with_sound_to_its_end, saver_in_xscreensaver,
+    saver_in_mate_screensaver)}
 
 
 def main():

@@ -1,13 +1,15 @@
 #!/usr/bin/env python3
 """End-to-end checks of Tarnlight.scr under Wine and Xvfb.
 
-Usage: scr_e2e.py PATH_TO_TARNLIGHT_SCR PATH_TO_WINDOW_PROBE
+Usage: scr_e2e.py PATH_TO_TARNLIGHT_SCR PATH_TO_WINDOW_PROBE [CASE...]
 
-Runs every case in one throw-away Wine prefix, bounds each wait, and ends
-its own wineserver (by prefix) on the way out.
+Runs every case (or the named ones, which may need the cases before them) in
+one throw-away Wine prefix, bounds each wait, and ends its own wineserver
+(by prefix) on the way out.
 """
 
 import os
+import select
 import shutil
 import subprocess
 import sys
@@ -16,8 +18,8 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "qt"))
 from tarnlight_e2e import (Failure, bright_box, check, make_clip,  # noqa: E402
-                           parse_ppm, start_xvfb, SCREEN_W, SCREEN_H,
-                           DEFAULTS)
+                           parse_ppm, stalled_share, start_xvfb, SCREEN_W,
+                           SCREEN_H, DEFAULTS)
 
 KEY = r"HKCU\Software\Tarnlight\settings"
 
@@ -70,11 +72,23 @@ class Wine:
                                 stdout=subprocess.DEVNULL, stderr=stderr)
 
     def probe_window(self, title):
-        """(width, height, is a tool window) of the window with this title,
-        as Windows reports them."""
+        """(width, height, is a tool window, owner handle or 0, owner takes
+        input) of the window with this title, as Windows reports them."""
         out = self.run(["wine", self.probe, title]).stdout.decode().split()
-        check(len(out) == 3, f"no window {title!r} for the probe")
-        return int(out[0]), int(out[1]), out[2] == "1"
+        check(len(out) == 5, f"no window {title!r} for the probe")
+        return int(out[0]), int(out[1]), out[2] == "1", int(out[3]), out[4] == "1"
+
+    def enabled(self, handle):
+        out = self.run(["wine", self.probe, "--enabled", str(handle)]).stdout
+        check(out.strip() in (b"0", b"1"), f"no window {handle} for the probe")
+        return out.strip() == b"1"
+
+    def children(self, handle):
+        """(class, visible, (left, top, right, bottom)) of each window inside
+        that one, as Windows reports them."""
+        out = self.run(["wine", self.probe, "--children", str(handle)]).stdout
+        rows = [line.split() for line in out.decode().splitlines()]
+        return [(r[0], r[1] == "1", tuple(map(int, r[2:6]))) for r in rows]
 
     def saver_rects(self):
         """The virtual screen, and the rectangles of the saver's visible
@@ -140,20 +154,77 @@ class Wine:
         return parse_ppm(shot.stdout)
 
 
-def no_argument_writes_defaults(w):
+class Host:
+    """A small black window of the probe's, as the shell's preview monitor
+    and its settings dialog are: another program's window."""
+
+    def __init__(self, w, width, height):
+        self.proc = subprocess.Popen(
+            ["wine", w.probe, "--host", str(width), str(height)], env=w.env,
+            stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+            stderr=subprocess.DEVNULL)
+        fields = self.line().split()
+        check(len(fields) == 5, f"the probe made no window: {fields}")
+        self.handle = int(fields[0])
+        self.rect = tuple(map(int, fields[1:]))
+
+    def line(self, seconds=30):
+        fd, data = self.proc.stdout.fileno(), b""
+        deadline = time.time() + seconds
+        while not data.endswith(b"\n"):
+            left = deadline - time.time()
+            check(left > 0 and select.select([fd], [], [], left)[0],
+                  "the probe did not answer")
+            chunk = os.read(fd, 256)
+            check(chunk, "the probe ended")
+            data += chunk
+        return data.decode().strip()
+
+    def destroy(self):
+        """Returns when the window is gone."""
+        self.proc.stdin.write(b"x\n")
+        self.proc.stdin.flush()
+        check(self.line(10) == "gone", "the probe did not destroy its window")
+
+    def close(self):
+        self.proc.stdin.close()
+        try:
+            self.proc.wait(10)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait(10)
+
+
+def no_argument_opens_the_dialog(w):
+    """The shell's Configure verb. The defaults are written all the same."""
     w.start()
-    check(w.wait_exit(30) == 0, "non-zero exit")
+    w.find_window("Tarnlight Setup")
+    time.sleep(0.5)
+    w.xdotool("key", "Escape")
+    check(w.wait_exit(15) == 0, "non-zero exit after Escape")
     check(w.settings() == DEFAULTS, f"registry holds {w.settings()}")
 
 
 def setup_enter_and_escape(w):
-    w.start("/c:1234")
-    w.find_window("Tarnlight Setup")
-    width, height, tool = w.probe_window("Tarnlight Setup")
-    check((width, height) == (413, 194), f"client area is {width} x {height}")
-    check(tool, "the dialog is not a tool window")
-    check(w.icon_size() == (16, 16), f"the icon is {w.icon_size()}")
-    time.sleep(0.5)
+    owner = Host(w, 200, 150)
+    try:
+        w.start(f"/c:{owner.handle}")
+        w.find_window("Tarnlight Setup")
+        width, height, tool, owned_by, owner_enabled = w.probe_window("Tarnlight Setup")
+        check((width, height) == (413, 194), f"client area is {width} x {height}")
+        check(tool, "the dialog is not a tool window")
+        check((owned_by, owner_enabled) == (owner.handle, False),
+              f"owner {owned_by} (enabled {owner_enabled}), not {owner.handle}")
+        check(w.icon_size() == (16, 16), f"the icon is {w.icon_size()}")
+        time.sleep(0.5)
+        setup_enter(w)
+        check(w.enabled(owner.handle), "the owner takes no input after the dialog")
+    finally:
+        owner.close()
+    setup_escape(w)
+
+
+def setup_enter(w):
     # The edit box's caret starts at the beginning of the text.
     w.xdotool("key", "End", "BackSpace", "BackSpace", "BackSpace")
     w.xdotool("type", "e:\\clips ")
@@ -167,6 +238,8 @@ def setup_enter_and_escape(w):
     check(w.settings().get("vidFolder") == "e:\\clips ü\\",
           f"registry holds {w.settings()}")
 
+
+def setup_escape(w):
     before = w.settings()
     w.start("/c")
     w.find_window("Tarnlight Setup")
@@ -175,6 +248,23 @@ def setup_enter_and_escape(w):
     w.xdotool("key", "Escape")
     check(w.wait_exit(15) == 0, "non-zero exit after Escape")
     check(w.settings() == before, f"Escape changed {before} to {w.settings()}")
+
+
+def setup_at_144_dpi(w):
+    """Laid out at the monitor's DPI: under Wine, every monitor has the
+    system's, which is read at each start."""
+    desktop = r"HKCU\Control Panel\Desktop"
+    w.run(["wine", "reg", "add", desktop, "/v", "LogPixels", "/t", "REG_DWORD",
+           "/d", "144", "/f"])
+    try:
+        w.start("/c")
+        w.find_window("Tarnlight Setup")
+        width, height, *_ = w.probe_window("Tarnlight Setup")
+        check((width, height) == (620, 291), f"client area is {width} x {height}")
+        w.xdotool("key", "Escape")
+        check(w.wait_exit(15) == 0, "non-zero exit after Escape")
+    finally:
+        w.run(["wine", "reg", "delete", desktop, "/v", "LogPixels", "/f"])
 
 
 def uncovered(screen, rects):
@@ -238,7 +328,7 @@ def without_media_foundation(w):
 def other_instances_end_while_the_saver_runs(w):
     """The screen-saver host starts previews and settings while the saver
     shows; none of them may wait for the saver."""
-    for args in (["/p", "123"], []):
+    for args in (["/p", "0"], ["/p", "123"]):
         other = w.spawn(*args)
         code = w.wait_exit(5, other, f"Tarnlight.scr {' '.join(args)}")
         check(code == 0, f"exit code {code} from {args}")
@@ -289,6 +379,32 @@ def saver_ends_on_key_while_an_open_stalls(w):
     check(code == 0, f"exit code {code} after a character key")
 
 
+def saver_ends_on_key_while_its_listing_stalls(w):
+    """A clip folder on a share that stopped answering: the listing waits
+    on a thread of its own, and a key takes the saver down at once. Wine's
+    threads are the system's, so the process itself goes only when the
+    share lets go of the one that waits."""
+    share = os.path.join(w.tmp, "share")
+    with stalled_share(share, 30):
+        w.put({"vidFolder": "Z:" + share.replace("/", "\\") + "\\",
+               "intervalTime": "1", "timeFrom": "00:00", "timeUntil": "23:59"})
+        w.start("/s")
+        saver_windows = lambda: len(w.run(  # noqa: E731
+            ["wine", w.probe, "--saver-rects"]).stdout.splitlines()) - 1
+        deadline = time.time() + 20
+        while not saver_windows():
+            check(time.time() < deadline, "the saver never showed")
+            time.sleep(0.2)
+        time.sleep(2.5)  # the tick at 1 s began the listing
+        check(w.proc.poll() is None, "the saver ended during the listing")
+        w.xdotool("key", "x")
+        time.sleep(1.0)
+        check(saver_windows() == 0, "the saver still showed a second after "
+              "the key")
+    code = w.wait_exit(10)
+    check(code == 0, f"exit code {code} after a character key")
+
+
 def runs_without_media_foundation(w, clips):
     no_mf = without_media_foundation(w)
     w.start("/c", env=no_mf)
@@ -298,12 +414,47 @@ def runs_without_media_foundation(w, clips):
     check(w.wait_exit(15) == 0, "non-zero exit from the dialog without mfplat")
     trace_path = os.path.join(w.tmp, "no-mfplat.log")
     with open(trace_path, "wb") as trace:
-        w.start("/s", env=dict(no_mf, WINEDEBUG="trace+mfplat"), stderr=trace)
+        # The shell's Test verb.
+        w.start("/S", env=dict(no_mf, WINEDEBUG="trace+mfplat"), stderr=trace)
         wait_for_clip(w, {(320, 240), (200, 150)})
     w.xdotool("key", "x")
     check(w.wait_exit(5) == 0, "non-zero exit from the saver without mfplat")
     check(b"media_engine_factory_CreateInstance" not in open(trace_path, "rb").read(),
           "a media engine was made although mfplat.dll was missing")
+
+
+def preview_plays_inside_its_host(w):
+    """The shell's small monitor. Wine draws nothing a program paints into
+    another program's window, so the clip inside is seen as Windows places
+    it; the screen outside the black host must stay black."""
+    host = Host(w, 240, 180)
+    try:
+        w.start("/p", str(host.handle))
+        deadline = time.time() + 25
+        while True:
+            check(time.time() < deadline, "no clip appeared in the host")
+            check(w.proc.poll() is None, "the preview ended by itself")
+            windows = {name: (shown, rect) for name, shown, rect
+                       in w.children(host.handle)}
+            shown, player = windows.get("TarnlightSurface", (False, None))
+            size = player and (player[2] - player[0], player[3] - player[1])
+            if shown and size in {(240, 180), (200, 150)}:
+                break
+            time.sleep(0.3)
+        check(windows.get("TarnlightSaver") == (True, host.rect),
+              f"the preview is {windows.get('TarnlightSaver')}, not {host.rect}")
+        check(host.rect[0] <= player[0] and host.rect[1] <= player[1] and
+              player[2] <= host.rect[2] and player[3] <= host.rect[3],
+              f"the clip at {player} is not inside {host.rect}")
+        seen = bright_box(w.screenshot())
+        check(seen is None, f"the preview drew outside its host: {seen}")
+        host.destroy()
+        gone = time.time()
+        code = w.wait_exit(5, what="the preview")
+        check(code == 0, f"exit code {code} after the host went")
+        check(time.time() - gone < 1, f"ended {time.time() - gone:.1f} s after its host")
+    finally:
+        host.close()
 
 
 def saver_survives_hostile_folder(w, clips):
@@ -345,15 +496,19 @@ def main():
     w = Wine(os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]))
     clips = os.path.join(w.tmp, "clips")
     os.makedirs(clips)
-    cases = [("no argument", lambda: no_argument_writes_defaults(w)),
+    cases = [("no argument", lambda: no_argument_opens_the_dialog(w)),
              ("setup", lambda: setup_enter_and_escape(w)),
+             ("setup at 144 dpi", lambda: setup_at_144_dpi(w)),
              ("saver", lambda: saver_plays_and_ends_on_character_key(w, clips)),
              ("no Media Foundation", lambda: runs_without_media_foundation(w, clips)),
+             ("preview", lambda: preview_plays_inside_its_host(w)),
              ("hostile folder", lambda: saver_survives_hostile_folder(w, clips)),
-             ("stalled open", lambda: saver_ends_on_key_while_an_open_stalls(w))]
+             ("stalled open", lambda: saver_ends_on_key_while_an_open_stalls(w)),
+             ("stalled listing", lambda: saver_ends_on_key_while_its_listing_stalls(w))]
+    only = sys.argv[3:]
     failed = 0
     try:
-        for name, case in cases:
+        for name, case in (c for c in cases if not only or c[0] in only):
             try:
                 case()
                 print(f"PASS {name}")

@@ -1,16 +1,31 @@
 // Reports what the tests cannot see from X, as Windows itself sees it:
-//   window_probe TITLE  prints "<width> <height> <tool window 0|1>" for the
-//                       client area of the top-level window with that title;
+//   window_probe TITLE  prints "<width> <height> <tool window 0|1> <owner>
+//                       <owner enabled 0|1>" for the client area of the
+//                       top-level window with that title, the owner being a
+//                       handle or 0;
+//   window_probe --enabled HANDLE  prints whether that window takes input,
+//                       1 or 0;
 //   window_probe --icon FILE  prints "<width> <height>" of FILE's icon 1;
 //   window_probe --close TITLE  posts WM_CLOSE to that window, as its close
 //                       box or the task list would;
 //   window_probe --saver-rects  prints the virtual screen, then each visible
 //                       topmost saver or cover window, as "<left> <top>
-//                       <right> <bottom>" lines.
-// Prints nothing and fails when there is no such window or icon.
+//                       <right> <bottom>" lines;
+//   window_probe --children HANDLE  prints each window inside that one as
+//                       "<class> <visible 0|1> <left> <top> <right>
+//                       <bottom>";
+//   window_probe --host W H  shows a black, borderless W x H window, as the
+//                       shell's preview monitor is, and prints "<handle>
+//                       <left> <top> <right> <bottom>"; a line on stdin
+//                       destroys the window and prints "gone", the end of
+//                       stdin ends the program.
+// Prints nothing and fails when there is no such window or icon. Reads
+// pixels as the system has them, whatever its DPI.
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <string>
@@ -24,14 +39,33 @@ std::wstring Wide(const char* text) {
   return wide;
 }
 
+unsigned long long Number(HWND window) {
+  return static_cast<unsigned long long>(
+      reinterpret_cast<std::uintptr_t>(window));
+}
+
+HWND HandleOf(const char* number) {
+  return reinterpret_cast<HWND>(
+      static_cast<std::uintptr_t>(std::strtoull(number, nullptr, 10)));
+}
+
 int ProbeWindow(const char* title) {
   HWND window = FindWindowW(nullptr, Wide(title).c_str());
   if (!window) return 1;
   RECT client{};
   GetClientRect(window, &client);
   LONG_PTR exStyle = GetWindowLongPtrW(window, GWL_EXSTYLE);
-  std::printf("%ld %ld %d\n", client.right, client.bottom,
-              (exStyle & WS_EX_TOOLWINDOW) ? 1 : 0);
+  HWND owner = GetWindow(window, GW_OWNER);
+  std::printf("%ld %ld %d %llu %d\n", client.right, client.bottom,
+              (exStyle & WS_EX_TOOLWINDOW) ? 1 : 0, Number(owner),
+              owner && IsWindowEnabled(owner) ? 1 : 0);
+  return 0;
+}
+
+int ProbeEnabled(const char* handle) {
+  HWND window = HandleOf(handle);
+  if (!IsWindow(window)) return 1;
+  std::printf("%d\n", IsWindowEnabled(window) ? 1 : 0);
   return 0;
 }
 
@@ -76,14 +110,87 @@ int ProbeIcon(const char* file) {
   return 0;
 }
 
+BOOL CALLBACK PrintChild(HWND window, LPARAM) {
+  wchar_t name[64] = L"";
+  GetClassNameW(window, name, 64);
+  RECT r{};
+  GetWindowRect(window, &r);
+  std::printf("%ls %d %ld %ld %ld %ld\n", name, IsWindowVisible(window) ? 1 : 0,
+              r.left, r.top, r.right, r.bottom);
+  return TRUE;
+}
+
+int ProbeChildren(const char* handle) {
+  HWND window = HandleOf(handle);
+  if (!IsWindow(window)) return 1;
+  EnumChildWindows(window, &PrintChild, 0);
+  return 0;
+}
+
+LRESULT CALLBACK HostProc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_DESTROY) {
+    std::printf("gone\n");
+    std::fflush(stdout);
+  }
+  return DefWindowProcW(window, msg, wp, lp);
+}
+
+struct HostInput {
+  HWND window;
+  DWORD thread;
+};
+
+DWORD WINAPI ReadHostInput(void* param) {
+  auto* input = static_cast<HostInput*>(param);
+  char line[64];
+  if (std::fgets(line, sizeof line, stdin))
+    PostMessageW(input->window, WM_CLOSE, 0, 0);
+  while (std::fgets(line, sizeof line, stdin)) {
+  }
+  PostThreadMessageW(input->thread, WM_QUIT, 0, 0);
+  return 0;
+}
+
+int Host(int width, int height) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = &HostProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+  wc.lpszClassName = L"TarnlightTestHost";
+  RegisterClassW(&wc);
+  HWND window = CreateWindowExW(0, wc.lpszClassName, L"Preview host",
+                                WS_POPUP | WS_VISIBLE, 64, 48, width, height,
+                                nullptr, nullptr, wc.hInstance, nullptr);
+  if (!window) return 1;
+  RECT r{};
+  GetWindowRect(window, &r);
+  std::printf("%llu %ld %ld %ld %ld\n", Number(window), r.left, r.top, r.right,
+              r.bottom);
+  std::fflush(stdout);
+  HostInput input{window, GetCurrentThreadId()};
+  HANDLE reader = CreateThread(nullptr, 0, &ReadHostInput, &input, 0, nullptr);
+  if (!reader) return 1;
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+  WaitForSingleObject(reader, INFINITE);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  SetProcessDPIAware();
+  if (argc == 4 && std::strcmp(argv[1], "--host") == 0)
+    return Host(std::atoi(argv[2]), std::atoi(argv[3]));
   if (argc == 2 && std::strcmp(argv[1], "--saver-rects") == 0)
     return ProbeSaverRects();
   if (argc == 2) return ProbeWindow(argv[1]);
   if (argc == 3 && std::strcmp(argv[1], "--icon") == 0)
     return ProbeIcon(argv[2]);
+  if (argc == 3 && std::strcmp(argv[1], "--enabled") == 0)
+    return ProbeEnabled(argv[2]);
+  if (argc == 3 && std::strcmp(argv[1], "--children") == 0)
+    return ProbeChildren(argv[2]);
   if (argc == 3 && std::strcmp(argv[1], "--close") == 0)
     return CloseWindow(argv[2]);
   return 2;

@@ -1,0 +1,162 @@
+#include "platform/qt/mpv_core.h"
+
+#include <QCoreApplication>
+#include <clocale>
+#include <cstdio>
+#include <thread>
+
+namespace tarnlight::qt {
+namespace {
+
+// Nothing in a clip folder may make the player reach the network, follow a
+// playlist, run a script or keep the display awake. Every one of these must
+// hold: a libmpv that refuses one plays nothing.
+constexpr const char* kOptions[][2] = {
+    {"config", "no"},
+    {"load-scripts", "no"},
+    {"ytdl", "no"},
+    {"osc", "no"},
+    {"access-references", "no"},
+    {"ordered-chapters", "no"},
+    {"demuxer-lavf-o", "protocol_whitelist=[file]"},
+    {"input-default-bindings", "no"},
+    {"input-vo-keyboard", "no"},
+    {"input-cursor", "no"},
+    {"terminal", "no"},
+    {"stop-screensaver", "no"},
+    {"sub-auto", "no"},
+    {"audio-file-auto", "no"},
+    {"cover-art-auto", "no"},
+    {"resume-playback", "no"},
+    {"keep-open", "no"},
+    {"video-timing-offset", "0"},
+    {"audio-fallback-to-null", "yes"},
+    {"idle", "yes"},
+    {"vo", "libmpv"},
+    {"hwdec", "no"},
+    {"pause", "yes"},
+};
+
+}  // namespace
+
+MpvCore::Handles MpvCore::StartMpv() {
+  Handles s;
+  auto refuse = [&s](std::string why) {
+    if (s.render) s.api->render_context_free(s.render);
+    if (s.mpv) s.api->terminate_destroy(s.mpv);
+    s.render = nullptr;
+    s.mpv = nullptr;
+    s.error = std::move(why);
+    return s;
+  };
+  s.api = LoadMpv(s.error);
+  if (!s.api) return s;
+  const MpvApi& api = *s.api;
+  s.mpv = api.create();
+  if (!s.mpv) return refuse("The player could not be created");
+  for (const auto& option : kOptions) {
+    if (int rc = api.set_option_string(s.mpv, option[0], option[1]); rc < 0)
+      return refuse(std::string("The player refused its option ") + option[0] +
+                    "=" + option[1] + ": " + api.error_string(rc));
+  }
+  // Not safety, only work saved: a libmpv without them plays as well.
+  for (const char* option :
+       {"load-stats-overlay", "load-osd-console", "load-auto-profiles"})
+    api.set_option_string(s.mpv, option, "no");
+  // One thread converts each frame: split over several, a frame is ready
+  // sooner but costs more CPU in all, and a saver should cost little.
+  api.set_option_string(s.mpv, "zimg-threads", "1");
+  if (int rc = api.initialize(s.mpv); rc < 0)
+    return refuse(std::string("The player could not start: ") +
+                  api.error_string(rc));
+  char type[] = MPV_RENDER_API_TYPE_SW;
+  mpv_render_param params[] = {{MPV_RENDER_PARAM_API_TYPE, type},
+                               {MPV_RENDER_PARAM_INVALID, nullptr}};
+  if (int rc = api.render_context_create(&s.render, s.mpv, params); rc < 0) {
+    s.render = nullptr;
+    return refuse(std::string("The player cannot draw: ") +
+                  api.error_string(rc));
+  }
+  return s;
+}
+
+MpvCore::~MpvCore() {
+  if (core_.render) core_.api->render_context_free(core_.render);
+  if (core_.mpv) core_.api->terminate_destroy(core_.mpv);
+}
+
+void MpvCore::Start() {
+  if (state_ != State::NotStarted) return;
+  state_ = State::Starting;
+  // libmpv parses numbers with the C library and insists on "C"; the
+  // worker must not set the process's locale while other threads run.
+  std::setlocale(LC_NUMERIC, "C");
+  std::weak_ptr<int> alive = alive_;
+  // Detached: the end of the program does not wait for it.
+  std::thread([this, alive] {
+    auto started = std::make_shared<Handles>(StartMpv());
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [this, alive, started] {
+          if (!alive.expired()) Started(std::move(*started));
+        },
+        Qt::QueuedConnection);
+  }).detach();
+}
+
+// Whatever went wrong goes wrong for every clip, and is said once on
+// stderr.
+void MpvCore::Started(Handles started) {
+  core_ = std::move(started);
+  state_ = core_.mpv ? State::Ready : State::Unavailable;
+  if (state_ == State::Unavailable) {
+    std::fprintf(stderr, "tarnlight: %s\n", core_.error.c_str());
+  } else {
+    core_.api->render_context_set_update_callback(core_.render,
+                                                  &MpvCore::OnFrame, this);
+    core_.api->set_wakeup_callback(core_.mpv, &MpvCore::OnWakeup, this);
+  }
+  calls_.started();
+}
+
+// Any thread.
+void MpvCore::PostOnce(std::atomic<bool>& pending,
+                       const std::function<void()>& call) {
+  if (pending.exchange(true)) return;
+  QMetaObject::invokeMethod(
+      &posts_,
+      [&pending, &call] {
+        pending = false;
+        call();
+      },
+      Qt::QueuedConnection);
+}
+
+void MpvCore::OnWakeup(void* data) {
+  auto* self = static_cast<MpvCore*>(data);
+  self->PostOnce(self->eventsPosted_, self->calls_.events);
+}
+
+void MpvCore::OnFrame(void* data) {
+  auto* self = static_cast<MpvCore*>(data);
+  self->PostOnce(self->framePosted_, self->calls_.frame);
+}
+
+bool MpvCore::NewFrame() {
+  return core_.render && (core_.api->render_context_update(core_.render) &
+                          MPV_RENDER_UPDATE_FRAME);
+}
+
+bool MpvCore::Draw(const PixelTarget& to) {
+  int size[2] = {to.size.width(), to.size.height()};
+  std::size_t stride = to.stride;
+  mpv_render_param params[] = {
+      {MPV_RENDER_PARAM_SW_SIZE, size},
+      {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>(to.format)},
+      {MPV_RENDER_PARAM_SW_STRIDE, &stride},
+      {MPV_RENDER_PARAM_SW_POINTER, to.pixels},
+      {MPV_RENDER_PARAM_INVALID, nullptr}};
+  return core_.api->render_context_render(core_.render, params) >= 0;
+}
+
+}  // namespace tarnlight::qt

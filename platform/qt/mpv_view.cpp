@@ -1,0 +1,83 @@
+#include "platform/qt/mpv_view.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QPaintEngine>
+#include <QPainter>
+#include <QWindow>
+
+#include "platform/qt/keys.h"
+
+namespace tarnlight::qt {
+
+MpvView::MpvView(QWidget* parent, std::function<void(int)> keyPressed)
+    : QWidget(parent), keyPressed_(std::move(keyPressed)), player_(*this) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setFocusPolicy(Qt::StrongFocus);
+  hide();
+}
+
+void MpvView::Show(PixelRect where) {
+  setGeometry(where.left, where.top, where.width, where.height);
+  show();
+  raise();
+  setFocus(Qt::OtherFocusReason);
+}
+
+void MpvView::Hide() {
+  if (hasFocus() && parentWidget()) parentWidget()->setFocus();
+  hide();
+}
+
+void MpvView::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  if (!painter.isActive()) return;  // nothing to paint on, no player to ask
+  if (player_.Playing() && (DrawInWindow(painter) || DrawInOwnBuffer(painter)))
+    return;
+  painter.fillRect(rect(), Qt::black);
+}
+
+// Straight into the window's buffer where libmpv can draw there, which
+// saves copying every frame once more from a buffer of the view's own.
+bool MpvView::DrawInWindow(QPainter& painter) {
+  if (windowRefused_) return false;
+  std::optional<PixelTarget> to =
+      PixelTargetIn(painter.paintEngine()->paintDevice(),
+                    painter.deviceTransform(), rect(), AlphaShown());
+  if (!to) return false;
+  if (player_.Draw(*to)) return true;
+  // A libmpv without the format: the view's own buffer from now on.
+  windowRefused_ = true;
+  return false;
+}
+
+bool MpvView::DrawInOwnBuffer(QPainter& painter) {
+  qreal ratio = devicePixelRatioF();
+  QSize size = (QSizeF(this->size()) * ratio).toSize();
+  if (size.isEmpty()) return false;
+  std::optional<PixelTarget> to = frame_.Prepare(size, ratio);
+  if (!to || !player_.Draw(*to)) return false;
+  painter.drawImage(rect(), frame_.image());
+  return true;
+}
+
+// Qt gives an opaque X11 window a buffer with alpha only because it
+// blends faster; the X server drops that byte. Elsewhere (Wayland) the
+// compositor may honour it.
+bool MpvView::AlphaShown() const {
+  // Asked at every frame; the platform never changes in a run.
+  static const bool x11 =
+      QGuiApplication::platformName() == QLatin1String("xcb");
+  const QWindow* shown = window()->windowHandle();
+  return !x11 || !shown || shown->format().hasAlpha();
+}
+
+void MpvView::keyPressEvent(QKeyEvent* event) {
+  if (!IsCharacterKey(event->key(), event->text())) {
+    event->ignore();
+    return;
+  }
+  if (keyPressed_) keyPressed_(CharacterCode(event->text()));
+}
+
+}  // namespace tarnlight::qt
