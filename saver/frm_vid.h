@@ -25,10 +25,7 @@ class frmVid final : public WindowEvents, private Dispatcher {
   const VidPlayer& vid() const { return *vid_; }
 
   void Load() override;
-  void Click(std::string_view) override {}
   void KeyPress(std::string_view control, int character) override;
-  void MouseDown(std::string_view, MouseInfo) override {}
-  void MouseMove(std::string_view, MouseInfo) override {}
   void Tick() override;
   void Closed() override;
   void DisplayPower(bool on) override;
