@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "platform/services.h"
@@ -11,7 +12,10 @@ namespace tarnlight::qt {
 // says. Every save reaches the file before SaveSetting returns: the new text
 // goes into a file beside it that is renamed over it, so the file is always
 // whole, and a lock file beside it keeps two programs from saving at once.
-// A save waits at most 250 ms for another program's lock. A save that fails
+// A save waits at most 250 ms for another program's lock, and the GUI
+// thread waits for a save at most 300 ms in all: the file's own work runs
+// on a thread that a home on a share that stopped answering may keep, and
+// until it is done every further save fails at once. A save that fails
 // raises PlatformError 75 naming the file and the reason, and leaves the
 // file as it was. A path that holds anything but a regular file (a folder,
 // a FIFO, a device) is never opened: it reads as empty and takes no save.
@@ -24,6 +28,10 @@ class QtSettingsStore final : public SettingsStore {
                    const std::string& key, const std::string& value) override;
 
   static std::string FilePath(const std::string& app);
+
+ private:
+  struct Save;
+  std::shared_ptr<Save> pending_;
 };
 
 }  // namespace tarnlight::qt

@@ -999,16 +999,20 @@ def saver_covers_every_head(s):
         xephyr.wait(5)
 
 # A folder on a share that stops answering: each listing of it sleeps, as
-# NFS or SMB does when the server has gone. Debian's python3-fusepy lives in
+# NFS or SMB does when the server has gone, and so does every look at the
+# program's own folder in it once the trigger file (the third argument)
+# exists. Debian's python3-fusepy lives in
 # the system's Python, whichever Python runs this script.
 STALLED_SHARE = r"""
-import errno, stat, sys, time
+import errno, os, stat, sys, time
 from fusepy import FUSE, FuseOSError, Operations
 
 class Share(Operations):
     def getattr(self, path, fh=None):
         if path == "/":
             return dict(st_mode=stat.S_IFDIR | 0o755, st_nlink=2)
+        if path.startswith("/Tarnlight") and os.path.exists(sys.argv[3]):
+            time.sleep(float(sys.argv[2]))
         raise FuseOSError(errno.ENOENT)
 
     def readdir(self, path, fh):
@@ -1020,12 +1024,13 @@ FUSE(Share(), sys.argv[1], foreground=True)
 
 
 @contextlib.contextmanager
-def stalled_share(folder, seconds):
-    """`folder` mounted as a share whose every listing sleeps `seconds`;
-    on the way out the share goes, and with it whatever waited on it."""
+def stalled_share(folder, seconds, trigger="/nonexistent"):
+    """`folder` mounted as a share whose every listing sleeps `seconds`, and
+    every look at a name too once `trigger` exists; on the way out the share
+    goes, and with it whatever waited on it."""
     os.makedirs(folder)
     fuse = subprocess.Popen(["/usr/bin/python3", "-c", STALLED_SHARE, folder,
-                             str(seconds)], stderr=subprocess.PIPE)
+                             str(seconds), trigger], stderr=subprocess.PIPE)
     try:
         deadline = time.time() + 10
         while not os.path.ismount(folder):
@@ -1072,6 +1077,28 @@ def saver_ends_while_its_folder_stalls(s):
     raise Failure("a process of the saver outlived the stalled share")
 
 
+def setup_says_when_its_share_stalls(s):
+    """Settings on a share that stops answering: OK says at once that they
+    could not be saved, and the dialog stays, its keys alive."""
+    share, trigger = os.path.join(s.tmp, "share"), os.path.join(s.tmp, "stall")
+    with stalled_share(share, 20, trigger):
+        s.env["XDG_CONFIG_HOME"] = share
+        open_setup(s)
+        open(trigger, "w").close()
+        began = time.time()
+        s.xdotool("key", "Return")
+        s.wait_focus(s.find_window("^Tarnlight$"))
+        check(time.time() - began < 2.0,
+              f"the message took {time.time() - began:.2f} s")
+        s.xdotool("key", "Return")
+        s.wait_focus(s.find_window("Tarnlight Setup"))
+        s.xdotool("key", "Escape")
+        wait_for(s, "the dialog to go", lambda: not s.xdotool(
+            "search", "--onlyvisible", "--name", "Tarnlight Setup").stdout,
+            alive=lambda: True)
+    check(s.wait_exit(10) == 0, "non-zero exit once the share let go")
+
+
 def saver_plays_a_still_clip_with_sound_to_its_end(s):
     """A picture that changes every 8 s over sound is no stall: the clip
     stays on the screen for all of its 16 s."""
@@ -1107,7 +1134,8 @@ CASES |= {f.__name__: f for f in (
     saver_ends_on_key_while_a_clip_opens,
     saver_covers_every_head,
     saver_in_host_window, saver_ends_while_its_folder_stalls,
-    saver_plays_a_still_clip_with_sound_to_its_end, saver_in_xscreensaver,
+    saver_plays_a_still_clip_with_sound_to_its_end,
+    setup_says_when_its_share_stalls, saver_in_xscreensaver,
     saver_in_mate_screensaver)}
 
 
