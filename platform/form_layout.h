@@ -6,6 +6,12 @@
 
 namespace tarnlight {
 
+// Twips per pixel at `dpi` dots per inch: a twip is 1/1440 inch, 15 to a
+// pixel at 96 dpi.
+constexpr double TwipsPerPixelAt(int dpi) {
+  return 1440.0 / (dpi > 0 ? dpi : 96);
+}
+
 // A window and its controls as plain data; each back end builds real widgets
 // from it. All positions and sizes are in twips, relative to the client area.
 

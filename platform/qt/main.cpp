@@ -3,7 +3,6 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QtGlobal>
-#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -98,9 +97,6 @@ int main(int argc, char* argv[]) {
     // The accessibility bridge would ask for the bus at the first window.
     if (needsWindows) QAccessible::isActive();
   }
-  // QApplication sets the locale from the environment; libmpv needs "C"
-  // for numbers.
-  std::setlocale(LC_NUMERIC, "C");
 
   using namespace tarnlight;
   qt::QtClock clock;

@@ -7,6 +7,7 @@
 #include <QWindow>
 
 #include "platform/qt/keys.h"
+#include "platform/qt/qt_platform.h"
 
 namespace tarnlight::qt {
 
@@ -65,11 +66,8 @@ bool MpvView::DrawInOwnBuffer(QPainter& painter) {
 // blends faster; the X server drops that byte. Elsewhere (Wayland) the
 // compositor may honour it.
 bool MpvView::AlphaShown() const {
-  // Asked at every frame; the platform never changes in a run.
-  static const bool x11 =
-      QGuiApplication::platformName() == QLatin1String("xcb");
   const QWindow* shown = window()->windowHandle();
-  return !x11 || !shown || shown->format().hasAlpha();
+  return !OnX11() || !shown || shown->format().hasAlpha();
 }
 
 void MpvView::keyPressEvent(QKeyEvent* event) {

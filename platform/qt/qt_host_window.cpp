@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 
+#include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_xcb.h"
 
 namespace tarnlight::qt {
@@ -39,7 +40,7 @@ std::uint32_t ParseWindowId(std::string_view text) {
 }
 
 std::unique_ptr<HostWindow> HostWindow::FromEnvironment() {
-  if (QGuiApplication::platformName() != QLatin1String("xcb")) return nullptr;
+  if (!OnX11()) return nullptr;
   std::uint32_t id =
       ParseWindowId(qgetenv("XSCREENSAVER_WINDOW").toStdString());
   xcb_connection_t* c = id ? XcbConnection() : nullptr;

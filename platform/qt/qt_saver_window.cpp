@@ -8,9 +8,7 @@
 #include "platform/qt/keys.h"
 
 namespace tarnlight::qt {
-namespace {
-constexpr int kTwipsPerPixel = 15;
-}
+namespace {}
 
 void QtTimer::SetEnabled(bool enabled) {
   if (enabled && !timer_.isActive()) timer_.start();
@@ -42,10 +40,10 @@ QtSaverWindow::QtSaverWindow(const SaverLayout& layout)
   view_ = new MpvView(this, [this](int character) {
     if (events_) events_->KeyPress(layout_.playerName, character);
   });
-  view_->setGeometry(layout.playerLeft / kTwipsPerPixel,
-                     layout.playerTop / kTwipsPerPixel,
-                     layout.playerWidth / kTwipsPerPixel,
-                     layout.playerHeight / kTwipsPerPixel);
+  view_->setGeometry(int(layout.playerLeft / kTwipsPerPixel),
+                     int(layout.playerTop / kTwipsPerPixel),
+                     int(layout.playerWidth / kTwipsPerPixel),
+                     int(layout.playerHeight / kTwipsPerPixel));
   QObject::connect(&timer_.timer(), &QTimer::timeout, this, [this] {
     if (events_) events_->Tick();
   });
@@ -59,8 +57,8 @@ void QtSaverWindow::CoverPrimaryScreen() {
     setGeometry(screen->geometry());
 }
 
-int QtSaverWindow::Width() const { return width() * kTwipsPerPixel; }
-int QtSaverWindow::Height() const { return height() * kTwipsPerPixel; }
+int QtSaverWindow::Width() const { return int(width() * kTwipsPerPixel); }
+int QtSaverWindow::Height() const { return int(height() * kTwipsPerPixel); }
 
 // The host of a host's window owns the keyboard, the pointer and the
 // stacking, and sends no keys.
@@ -97,7 +95,7 @@ void QtSaverWindow::Show(WindowEvents& events) {
 // itself.
 void QtSaverWindow::WatchPrimaryGeometry(QScreen& screen) {
   QObject::disconnect(primaryGeometry_);
-  if (QGuiApplication::platformName() == QLatin1String("wayland")) return;
+  if (OnWayland()) return;
   primaryGeometry_ =
       connect(&screen, &QScreen::geometryChanged, this,
               [this](const QRect& geometry) { setGeometry(geometry); });

@@ -7,6 +7,7 @@
 #include "platform/qt/display_power.h"
 #include "platform/qt/mpv_view.h"
 #include "platform/qt/qt_host_window.h"
+#include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_screen_covers.h"
 #include "platform/qt/qt_x11_grab.h"
 #include "platform/qt/qt_x11_top.h"
@@ -38,7 +39,7 @@ class QtSaverWindow final : public QWidget, public SaverWindow {
 
   int Width() const override;
   int Height() const override;
-  double TwipsPerPixel() const override { return 15.0; }
+  double TwipsPerPixel() const override { return kTwipsPerPixel; }
   Timer& timer() override { return timer_; }
   Engine& engine() override { return view_->player(); }
   void Show(WindowEvents& events) override;

@@ -5,16 +5,11 @@
 #include <QKeyEvent>
 
 #include "platform/qt/keys.h"
+#include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_x11_top.h"
 
 namespace tarnlight::qt {
-namespace {
-
-bool OnWayland() {
-  return QGuiApplication::platformName() == QLatin1String("wayland");
-}
-
-}  // namespace
+namespace {}  // namespace
 
 void ShowFullScreenOn(QWidget& window, QScreen& screen) {
   if (window.isFullScreen()) window.showNormal();

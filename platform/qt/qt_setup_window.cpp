@@ -10,11 +10,10 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/qt/qt_platform.h"
 
 namespace tarnlight::qt {
 namespace {
-
-constexpr double kTwipsPerPixelAt96 = 15.0;
 
 Qt::CursorShape ShapeOf(int code) {
   switch (code) {
@@ -87,7 +86,7 @@ void EventLabel::SetMousePointer(int code) { setCursor(ShapeOf(code)); }
 
 void EventLabel::mousePressEvent(QMouseEvent* event) {
   if (onDown) {
-    QPointF at = event->position() * 15.0;
+    QPointF at = event->position() * kTwipsPerPixel;
     onDown(ButtonCode(event->button()), ShiftCode(event->modifiers()),
            int(at.x()), int(at.y()));
   }
@@ -95,7 +94,7 @@ void EventLabel::mousePressEvent(QMouseEvent* event) {
 
 void EventLabel::mouseMoveEvent(QMouseEvent* event) {
   if (onMove) {
-    QPointF at = event->position() * 15.0;
+    QPointF at = event->position() * kTwipsPerPixel;
     onMove(ButtonCode(event->buttons()), ShiftCode(event->modifiers()),
            int(at.x()), int(at.y()));
   }
@@ -107,7 +106,7 @@ QtSetupWindow::QtSetupWindow(const FormLayout& layout)
                            Qt::MSWindowsFixedSizeDialogHint) {
   QScreen* screen = QGuiApplication::primaryScreen();
   double dpiScale = screen ? screen->logicalDotsPerInch() / 96.0 : 1.0;
-  scale_ = dpiScale / kTwipsPerPixelAt96;
+  scale_ = dpiScale / kTwipsPerPixel;
   setObjectName(
       QString::fromUtf8(layout.name.data(), qsizetype(layout.name.size())));
   setWindowTitle(QString::fromUtf8(layout.caption.data(),

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QWidget>
 
+#include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_xcb.h"
 
 namespace tarnlight::qt {
@@ -21,7 +22,7 @@ bool OwnWindow(xcb_window_t window) {
 
 Qt::WindowFlags CoverWindowFlags() {
   Qt::WindowFlags flags = Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
-  if (QGuiApplication::platformName() == QLatin1String("xcb")) flags |= kBypass;
+  if (OnX11()) flags |= kBypass;
   return flags;
 }
 

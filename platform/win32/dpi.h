@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/form_layout.h"
 #include "platform/win32/win32_api.h"
 
 namespace tarnlight::win32 {
@@ -21,8 +22,5 @@ UINT DpiOfWindow(HWND window);
 // Windows refuses a child whose awareness differs from its parent's. Does
 // nothing before Windows 10 1607, where awareness is the process's alone.
 void AdoptDpiAwarenessOf(HWND window);
-
-// 15 at 96 dpi.
-inline double TwipsPerPixelAt(UINT dpi) { return 1440.0 / (dpi ? dpi : 96); }
 
 }  // namespace tarnlight::win32

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "platform/form_layout.h"
+
+namespace tarnlight::qt {
+
+// Qt lays windows out in its own device-independent pixels and scales
+// them for the screen itself, so a twip is always a 96-dpi fifteenth.
+inline constexpr double kTwipsPerPixel = TwipsPerPixelAt(96);
+
+// Which of Qt's platforms the run is on; it never changes in a run.
+bool OnX11();
+bool OnWayland();
+
+}  // namespace tarnlight::qt
