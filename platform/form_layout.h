@@ -61,7 +61,7 @@ struct FormLayout {
   int clientWidth, clientHeight;
   bool fixedToolWindow;  // not resizable, no minimise/maximise, no taskbar
   bool centred;
-  FontLayout verdana;
+  FontLayout font;
   const IconLayout* icon;  // may be null
   std::span<const ControlLayout> controls;
 };

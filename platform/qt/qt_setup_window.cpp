@@ -190,10 +190,10 @@ QWidget* QtSetupWindow::Build(const ControlLayout& c,
     widget->setToolTip(
         QString::fromUtf8(c.tooltip.data(), qsizetype(c.tooltip.size())));
   if (c.font == FontChoice::Verdana) {
-    QFont font(QString::fromUtf8(layout.verdana.family.data(),
-                                 qsizetype(layout.verdana.family.size())));
-    font.setPointSizeF(layout.verdana.points);
-    font.setWeight(QFont::Weight(layout.verdana.weight));
+    QFont font(QString::fromUtf8(layout.font.family.data(),
+                                 qsizetype(layout.font.family.size())));
+    font.setPointSizeF(layout.font.points);
+    font.setWeight(QFont::Weight(layout.font.weight));
     widget->setFont(font);
   }
   widget->setGeometry(int(c.left * scale_ + 0.5), int(c.top * scale_ + 0.5),

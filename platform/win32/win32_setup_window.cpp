@@ -119,7 +119,7 @@ Win32SetupWindow::Win32SetupWindow(const FormLayout& layout,
     FitClientArea();
   } catch (...) {
     DestroyWindow(hwnd_);
-    if (verdana_) DeleteObject(verdana_);
+    if (font_) DeleteObject(font_);
     if (dialogFont_) DeleteObject(dialogFont_);
     throw;
   }
@@ -153,11 +153,11 @@ void Win32SetupWindow::Populate() {
 // Verdana at its size in points, and the system's dialog font, made for the
 // system DPI, scaled to the window's.
 void Win32SetupWindow::MakeFonts() {
-  verdana_ = CreateFontW(
-      -int(std::lround(layout_.verdana.points * dpi_ / 72.0)), 0, 0, 0,
-      layout_.verdana.weight, FALSE, FALSE, FALSE, ANSI_CHARSET,
+  font_ = CreateFontW(
+      -int(std::lround(layout_.font.points * dpi_ / 72.0)), 0, 0, 0,
+      layout_.font.weight, FALSE, FALSE, FALSE, ANSI_CHARSET,
       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-      DEFAULT_PITCH | FF_DONTCARE, Wide(layout_.verdana.family).c_str());
+      DEFAULT_PITCH | FF_DONTCARE, Wide(layout_.font.family).c_str());
   LOGFONTW dialog{};
   GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof dialog, &dialog);
   dialog.lfHeight = MulDiv(dialog.lfHeight, int(dpi_), int(SystemDpi()));
@@ -165,7 +165,7 @@ void Win32SetupWindow::MakeFonts() {
 }
 
 HFONT Win32SetupWindow::FontOf(const ControlLayout& c) const {
-  return c.font == FontChoice::Verdana ? verdana_ : dialogFont_;
+  return c.font == FontChoice::Verdana ? font_ : dialogFont_;
 }
 
 // The frame is whatever the system draws at the window's DPI; the client
@@ -184,7 +184,7 @@ void Win32SetupWindow::FitClientArea() {
 
 Win32SetupWindow::~Win32SetupWindow() {
   Destroy();
-  if (verdana_) DeleteObject(verdana_);
+  if (font_) DeleteObject(font_);
   if (dialogFont_) DeleteObject(dialogFont_);
 }
 
@@ -316,7 +316,7 @@ void Win32SetupWindow::CentreOnMonitor() {
 // On a monitor of another DPI: the system suggests the place, the layout
 // gives every size again.
 void Win32SetupWindow::Rescale(UINT dpi, const RECT& suggested) {
-  HFONT oldVerdana = verdana_, oldDialog = dialogFont_;
+  HFONT oldVerdana = font_, oldDialog = dialogFont_;
   dpi_ = dpi;
   MakeFonts();
   for (const auto& [control, layout] : placed_) {

@@ -94,7 +94,7 @@ class Win32SetupWindow final : public SetupWindow {
   HWND first_ = nullptr;
   bool hasDefault_ = false;
   UINT dpi_ = 96;
-  HFONT verdana_ = nullptr;
+  HFONT font_ = nullptr;
   HFONT dialogFont_ = nullptr;
   HICON icon_ = nullptr;
   WindowEvents* events_ = nullptr;
