@@ -147,15 +147,6 @@ TEST(frmSetup, AFailedSaveIsShownAndTheDialogStaysOpen) {
   EXPECT_EQ(run.fake.store.Value("intervalTime"), "45");
 }
 
-TEST(frmSetup, CancelWritesNothingWhateverWasEdited) {
-  SetupRun run("d:\\clips\\", "45", "09:00", "18:00");
-  run.window().text("txtSource").text = "x";
-  run.window().list("lstFrom").index = 3;
-  EXPECT_THROW(run.events().Click("cmdClose"), ProgramEnded);
-  EXPECT_TRUE(run.fake.store.writes.empty());
-  EXPECT_TRUE(run.fake.program.ended);
-}
-
 TEST(frmSetup, OkWithAListWithoutSelectionWritesAnEmptyTime) {
   SetupRun run("c:\\", "30", "09:00", "18:00");
   run.window().list("lstUntil").index = -1;
