@@ -78,24 +78,17 @@ void FakeProgram::End() {
 }
 
 void FakeLoop::After(int ms, std::function<void()> work) {
-  queue_.push_back({nowMs + ms, order_++, std::move(work)});
+  queue_.emplace(nowMs + ms, std::move(work));  // after others due then
 }
 
 void FakeLoop::RunUntil(std::int64_t untilMs) {
-  for (;;) {
-    auto next = std::min_element(
-        queue_.begin(), queue_.end(), [](const Item& a, const Item& b) {
-          return a.due != b.due ? a.due < b.due : a.order < b.order;
-        });
-    if (next == queue_.end() || next->due > untilMs) {
-      nowMs = untilMs;
-      return;
-    }
-    nowMs = std::max(next->due, nowMs);
-    std::function<void()> work = std::move(next->work);
-    queue_.erase(next);
+  while (!queue_.empty() && queue_.begin()->first <= untilMs) {
+    nowMs = std::max(queue_.begin()->first, nowMs);
+    std::function<void()> work = std::move(queue_.begin()->second);
+    queue_.erase(queue_.begin());
     work();
   }
+  nowMs = untilMs;
 }
 
 FakeFiles::FakeFiles(FakeLoop& loop)

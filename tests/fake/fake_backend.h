@@ -115,13 +115,7 @@ class FakeLoop final : public EventLoop {
   std::int64_t nowMs = 0;
 
  private:
-  struct Item {
-    std::int64_t due;
-    std::uint64_t order;
-    std::function<void()> work;
-  };
-  std::vector<Item> queue_;
-  std::uint64_t order_ = 0;
+  std::multimap<std::int64_t, std::function<void()>> queue_;  // by due time
 };
 
 // Answers from the real file system as the next work of the loop, or as
