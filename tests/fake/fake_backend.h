@@ -168,7 +168,7 @@ class FakeEngine final : public Engine {
   void Open(std::uint64_t clip, const std::string& path) override;
   void Play() override;
   void Stop() override;
-  void Show(PixelRect where) override;
+  void Show(PixelRect where) override { shown = where; }
   void Hide() override { shown.reset(); }
   std::uint64_t Progress() const override;
 
@@ -189,11 +189,7 @@ class FakeEngine final : public Engine {
   std::vector<Opened> opens;
   std::vector<std::int64_t> plays;  // seconds at which playback started
   std::optional<PixelRect> shown;
-  std::vector<PixelRect> showings;  // every Show, in order
   bool busy = false;  // opening or playing a clip not stopped since
-  // Results that arrived for a clip no longer current, as the back end
-  // would still deliver them.
-  int lateResults = 0;
   EngineEvents* events = nullptr;
 
  private:
