@@ -42,15 +42,6 @@ void FakeStore::Put(const std::string& key, const std::string& value) {
   values[Address("Tarnlight", "settings", key)] = value;
 }
 
-void FakeClock::AdvanceSecond() {
-  ticks += 1000;
-  if (++now.second < 60) return;
-  now.second = 0;
-  if (++now.minute < 60) return;
-  now.minute = 0;
-  now.hour = (now.hour + 1) % 24;
-}
-
 void FakeRandom::Reseed(std::uint64_t clockTicks) {
   ++reseeds;
   generator.Reseed(clockTicks);
@@ -87,28 +78,17 @@ void FakeProgram::End() {
 }
 
 void FakeLoop::After(int ms, std::function<void()> work) {
-  queue_.push_back({nowMs + ms, order_++, std::move(work)});
+  queue_.emplace(nowMs + ms, std::move(work));  // after others due then
 }
 
 void FakeLoop::RunUntil(std::int64_t untilMs) {
-  for (;;) {
-    auto next = std::min_element(
-        queue_.begin(), queue_.end(), [](const Item& a, const Item& b) {
-          return a.due != b.due ? a.due < b.due : a.order < b.order;
-        });
-    std::int64_t due =
-        next == queue_.end() ? untilMs : std::max(next->due, nowMs);
-    if (due > untilMs) due = untilMs;
-    for (std::int64_t s = nowMs / 1000 + 1; s * 1000 <= due; ++s) {
-      nowMs = s * 1000;
-      if (onSecond) onSecond();
-    }
-    nowMs = due;
-    if (next == queue_.end() || next->due > untilMs) return;
-    std::function<void()> work = std::move(next->work);
-    queue_.erase(next);
+  while (!queue_.empty() && queue_.begin()->first <= untilMs) {
+    nowMs = std::max(queue_.begin()->first, nowMs);
+    std::function<void()> work = std::move(queue_.begin()->second);
+    queue_.erase(queue_.begin());
     work();
   }
+  nowMs = untilMs;
 }
 
 FakeFiles::FakeFiles(FakeLoop& loop)
@@ -179,7 +159,6 @@ void FakeEngine::Open(std::uint64_t clip, const std::string& path) {
   auto failure = openFailure;
   PixelSize size = clipSize;
   loop_.After(answerAfterMs, [this, clip, failure, size] {
-    if (clip != current_) ++lateResults;
     if (!events) return;
     if (failure)
       events->Failed(clip, *failure);
@@ -203,15 +182,9 @@ void FakeEngine::Play() {
 }
 
 void FakeEngine::Stop() {
-  ++stops;
   busy = false;
   current_ = 0;
   playingSince_ = -1;
-}
-
-void FakeEngine::Show(PixelRect where) {
-  shown = where;
-  showings.push_back(where);
 }
 
 // One frame in 40 ms while playing, as a 25 fps clip would.
@@ -219,14 +192,6 @@ std::uint64_t FakeEngine::Progress() const {
   if (playingSince_ < 0 || stalls) return 0;
   return std::uint64_t((loop_.nowMs - playingSince_) / 40);
 }
-
-FakeSaverWindow::FakeSaverWindow(const SaverLayout& l, int w, int h,
-                                 FakeLoop& loop)
-    : layout(l),
-      width(w),
-      height(h),
-      timTimer(loop, l.timerIntervalMs),
-      vid(loop) {}
 
 void FakeSaverWindow::Show(WindowEvents& sink) {
   events = &sink;
@@ -257,33 +222,15 @@ void FakeListBox::SetListIndex(int i) {
   if (i < -1 || i >= ListCount())
     throw PlatformError(380, "Invalid property value");
   index = i;
-  selections.push_back(i);
 }
 
-FakeSetupWindow::FakeSetupWindow(const FormLayout& l) : layout(l) {
-  for (const ControlLayout& c : l.controls) {
+FakeSetupWindow::FakeSetupWindow(const FormLayout& layout) {
+  for (const ControlLayout& c : layout.controls) {
     std::string name(c.name);
     if (c.kind == ControlKind::TextBox) texts[name];
     if (c.kind == ControlKind::DropDownList) lists[name];
     if (c.kind == ControlKind::Label) labels[name];
   }
-}
-
-template <typename Map>
-auto& Named(Map& map, std::string_view name) {
-  auto it = map.find(std::string(name));
-  if (it == map.end()) throw PlatformError(424, "Object required");
-  return it->second;
-}
-
-TextBox& FakeSetupWindow::TextBoxNamed(std::string_view name) {
-  return Named(texts, name);
-}
-ListBox& FakeSetupWindow::ListNamed(std::string_view name) {
-  return Named(lists, name);
-}
-Label& FakeSetupWindow::LabelNamed(std::string_view name) {
-  return Named(labels, name);
 }
 
 void FakeSetupWindow::ShowModal(WindowEvents& sink) {
@@ -314,14 +261,6 @@ FakeBackend::FakeBackend()
                pointer, program, windows, loop,   files} {
   windows.loop = &loop;
   shell.pointerCodes = &pointer.codes;
-  loop.onSecond = [this] {
-    ++second;
-    clock.AdvanceSecond();
-  };
-}
-
-void FakeBackend::Advance(int seconds) {
-  loop.RunUntil(loop.nowMs + std::int64_t{seconds} * 1000);
 }
 
 }  // namespace tarnlight::fake

@@ -1,7 +1,7 @@
 #pragma once
 
 // A scripted back end for tests: each service records what it was asked,
-// and time moves only when a test advances it, one second at a time.
+// and time moves only when a test runs the loop on.
 
 #include <cstdint>
 #include <deque>
@@ -44,7 +44,6 @@ class FakeClock final : public Clock {
   LocalTime Now() override { return now; }
   std::uint64_t Ticks() override { return ++ticks; }
   void Set(int hour, int minute, int second) { now = {hour, minute, second}; }
-  void AdvanceSecond();
 
   LocalTime now{12, 0, 0};
   std::uint64_t ticks = 0;
@@ -114,17 +113,9 @@ class FakeLoop final : public EventLoop {
   void RunDue() { RunUntil(nowMs); }
 
   std::int64_t nowMs = 0;
-  // Called each time the simulated time passes a whole second.
-  std::function<void()> onSecond;
 
  private:
-  struct Item {
-    std::int64_t due;
-    std::uint64_t order;
-    std::function<void()> work;
-  };
-  std::vector<Item> queue_;
-  std::uint64_t order_ = 0;
+  std::multimap<std::int64_t, std::function<void()>> queue_;  // by due time
 };
 
 // Answers from the real file system as the next work of the loop, or as
@@ -177,7 +168,7 @@ class FakeEngine final : public Engine {
   void Open(std::uint64_t clip, const std::string& path) override;
   void Play() override;
   void Stop() override;
-  void Show(PixelRect where) override;
+  void Show(PixelRect where) override { shown = where; }
   void Hide() override { shown.reset(); }
   std::uint64_t Progress() const override;
 
@@ -198,12 +189,7 @@ class FakeEngine final : public Engine {
   std::vector<Opened> opens;
   std::vector<std::int64_t> plays;  // seconds at which playback started
   std::optional<PixelRect> shown;
-  std::vector<PixelRect> showings;  // every Show, in order
-  int stops = 0;
   bool busy = false;  // opening or playing a clip not stopped since
-  // Results that arrived for a clip no longer current, as the back end
-  // would still deliver them.
-  int lateResults = 0;
   EngineEvents* events = nullptr;
 
  private:
@@ -215,7 +201,11 @@ class FakeEngine final : public Engine {
 class FakeSaverWindow final : public SaverWindow {
  public:
   FakeSaverWindow(const SaverLayout& layout, int width, int height,
-                  FakeLoop& loop);
+                  FakeLoop& loop)
+      : width(width),
+        height(height),
+        timTimer(loop, layout.timerIntervalMs),
+        vid(loop) {}
   int Width() const override { return width; }
   int Height() const override { return height; }
   double TwipsPerPixel() const override { return 15.0; }
@@ -224,7 +214,6 @@ class FakeSaverWindow final : public SaverWindow {
   void Show(WindowEvents& sink) override;
   void Close() override;
 
-  SaverLayout layout;
   int width, height;
   FakeTimer timTimer;
   FakeEngine vid;
@@ -250,7 +239,6 @@ class FakeListBox final : public ListBox {
   void SetListIndex(int i) override;
   std::vector<std::string> items;
   int index = -1;
-  std::vector<int> selections;  // every index set, in order
 };
 
 class FakeLabel final : public Label {
@@ -262,12 +250,13 @@ class FakeLabel final : public Label {
 class FakeSetupWindow final : public SetupWindow {
  public:
   explicit FakeSetupWindow(const FormLayout& layout);
-  TextBox& TextBoxNamed(std::string_view name) override;
-  ListBox& ListNamed(std::string_view name) override;
-  Label& LabelNamed(std::string_view name) override;
+  // An unknown name fails the test with std::out_of_range.
+  TextBox& TextBoxNamed(std::string_view name) override { return text(name); }
+  ListBox& ListNamed(std::string_view name) override { return list(name); }
+  Label& LabelNamed(std::string_view name) override { return label(name); }
   std::uintptr_t hWnd() const override { return 0x5e7; }
   void ShowModal(WindowEvents& sink) override;
-  void Close() override { closed = true; }
+  void Close() override {}
 
   FakeTextBox& text(std::string_view name) {
     return texts.at(std::string(name));
@@ -279,13 +268,11 @@ class FakeSetupWindow final : public SetupWindow {
     return labels.at(std::string(name));
   }
 
-  const FormLayout& layout;
   std::map<std::string, FakeTextBox> texts;
   std::map<std::string, FakeListBox> lists;
   std::map<std::string, FakeLabel> labels;
   WindowEvents* events = nullptr;
   bool shownModal = false;
-  bool closed = false;
 };
 
 class FakeWindows final : public WindowFactory {
@@ -309,7 +296,7 @@ class FakeBackend {
   FakeBackend();
 
   // Moves time on by `seconds`, running whatever falls due on the way.
-  void Advance(int seconds);
+  void Advance(int seconds) { loop.RunUntil(loop.nowMs + seconds * 1000LL); }
 
   FakeStore store;
   FakeClock clock;
@@ -323,7 +310,6 @@ class FakeBackend {
   FakeLoop loop;
   FakeFiles files{loop};
   Services services;
-  std::int64_t second = 0;  // seconds since the test began
 };
 
 }  // namespace tarnlight::fake

@@ -31,7 +31,6 @@ TEST(ScreenCovers, EveryMonitorButThePrimaryGetsOneCover) {
   };
   const Case cases[] = {
       {"three monitors", {kLeft, kMain, kRight}, kMain, {kLeft, kRight}},
-      {"the left one removed", {kMain, kRight}, kMain, {kRight}},
       {"one added above", {kMain, kRight, kAbove}, kMain, {kRight, kAbove}},
       {"the primary alone", {kMain}, kMain, {}},
       {"a primary at a negative origin",

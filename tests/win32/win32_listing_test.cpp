@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
-#include "platform/win32/win32_api.h"
 
 #include <set>
 #include <string>
 
 #include "platform/win32/dir_listing.h"
 #include "platform/win32/text_convert.h"
+#include "platform/win32/win32_api.h"
 #include "tests/clip_folder.h"
 
 namespace tarnlight::win32 {
@@ -54,8 +54,7 @@ TEST(Win32DirListing, NamesRoundTripAsUtf8AndPatternsFilter) {
   CloseHandle(file);
   dir.File("b.mpg");
   Win32DirListing listing;
-  EXPECT_EQ(Names(listing, dir.text()),
-            (std::set<std::string>{name, "b.mpg"}));
+  EXPECT_EQ(Names(listing, dir.text()), (std::set<std::string>{name, "b.mpg"}));
   EXPECT_EQ(Names(listing, dir.text() + "*.mpg"),
             (std::set<std::string>{"b.mpg"}));
   EXPECT_EQ(Narrow(Widen(name)), name);
