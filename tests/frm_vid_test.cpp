@@ -126,59 +126,44 @@ TEST(frmVid, PlaysOnlyInsideTheDailyWindowBothEndsIncluded) {
 }
 
 // Every way a clip can fail to start gives a full new pause, counted from
-// the moment the failure is known.
-TEST(frmVid, AClipThatCannotStartGivesAFullNewPause) {
-  struct Case {
-    const char* what;
-    void (*script)(SaverRun&);
-    std::vector<std::int64_t> attempts;
-  };
-  const Case cases[] = {
-      {"refused by the engine",
-       [](SaverRun& r) { r.engine().openFailure = PlatformError(53, "no"); },
-       {30, 60, 90}},
-      {"failed start",
-       [](SaverRun& r) { r.engine().failPlay = true; },
-       {30, 60, 90}},
-      {"standard library error on start",
-       [](SaverRun& r) { r.engine().failPlayStd = true; },
-       {30, 60, 90}},
-      {"not a regular file",
-       [](SaverRun& r) {
-         r.folder.Remove("a.avi");
-         r.folder.Folder("a.avi");
-       },
-       {30, 60, 90}},
-      // The open is given up at the deadline, 2 s after the tick.
-      {"engine never answers",
-       [](SaverRun& r) { r.engine().answerAfterMs = -1; },
-       {30, 62, 94}},
-      {"engine answers after the deadline",
-       [](SaverRun& r) { r.engine().answerAfterMs = 2500; },
-       {30, 62, 94}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    SaverRun run(30);
-    run.Start();
-    c.script(run);
-    run.fake.Advance(100);
-    EXPECT_EQ(run.attempts(), c.attempts);
-    EXPECT_FALSE(run.engine().shown.has_value());
-    EXPECT_TRUE(run.engine().plays.empty());
-  }
-}
-
-// The folder is listed off the GUI thread, as long as it takes, with the
-// timer off; only one question is ever with the file system, and a key
-// never waits for it.
-TEST(frmVid, TheFileSystemAnswersWhenItCanAndNeverHoldsAKey) {
+// the moment the failure is known. The folder is listed off the GUI thread,
+// as long as it takes, with the timer off; only one question is ever with
+// the file system, and a key never waits for it.
+TEST(frmVid, EveryWayToNoClipGivesANewPauseAndNeverHoldsAKey) {
   struct Case {
     const char* what;
     void (*script)(SaverRun&);
     std::vector<std::int64_t> lists, plays;
   };
   const Case cases[] = {
+      {"refused by the engine",
+       [](SaverRun& r) { r.engine().openFailure = PlatformError(53, "no"); },
+       {30, 60, 90, 120},
+       {}},
+      {"failed start",
+       [](SaverRun& r) { r.engine().failPlay = true; },
+       {30, 60, 90, 120},
+       {}},
+      {"standard library error on start",
+       [](SaverRun& r) { r.engine().failPlayStd = true; },
+       {30, 60, 90, 120},
+       {}},
+      {"not a regular file",
+       [](SaverRun& r) {
+         r.folder.Remove("a.avi");
+         r.folder.Folder("a.avi");
+       },
+       {30, 60, 90, 120},
+       {}},
+      // The open is given up at the deadline, 2 s after the tick.
+      {"engine never answers",
+       [](SaverRun& r) { r.engine().answerAfterMs = -1; },
+       {30, 62, 94},
+       {}},
+      {"engine answers after the deadline",
+       [](SaverRun& r) { r.engine().answerAfterMs = 2500; },
+       {30, 62, 94},
+       {}},
       {"listing that never answers",
        [](SaverRun& r) { r.fake.files.listAfterMs = -1; },
        {30},
@@ -208,6 +193,7 @@ TEST(frmVid, TheFileSystemAnswersWhenItCanAndNeverHoldsAKey) {
     for (const auto& l : run.fake.files.lists) lists.push_back(l.second);
     EXPECT_EQ(lists, c.lists);
     EXPECT_EQ(run.engine().plays, c.plays);
+    EXPECT_FALSE(run.engine().shown.has_value());
     EXPECT_EQ(run.fake.files.mostOut, 1);
     run.Key("");
   }
