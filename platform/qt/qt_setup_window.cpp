@@ -6,10 +6,8 @@
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QScreen>
-#include <algorithm>
-#include <vector>
 
-#include "platform/error.h"
+#include "platform/form_rules.h"
 #include "platform/qt/qt_platform.h"
 
 namespace tarnlight::qt {
@@ -52,17 +50,6 @@ QIcon IconOf(const IconLayout& icon) {
   return QIcon(QPixmap::fromImage(image));
 }
 
-[[noreturn]] void NoSuchControl(std::string_view name) {
-  throw PlatformError(424, "Object required: " + std::string(name));
-}
-
-template <typename Map>
-auto& Find(Map& map, std::string_view name) {
-  auto it = map.find(name);
-  if (it == map.end()) NoSuchControl(name);
-  return it->second;
-}
-
 }  // namespace
 
 int QtListBox::AddItem(const std::string& text) {
@@ -71,14 +58,12 @@ int QtListBox::AddItem(const std::string& text) {
 }
 
 std::string QtListBox::List(int index) const {
-  if (index < 0 || index >= combo_->count())
-    throw PlatformError(381, "Invalid property array index");
+  CheckListEntry(index, combo_->count());
   return combo_->itemText(index).toStdString();
 }
 
 void QtListBox::SetListIndex(int index) {
-  if (index < -1 || index >= combo_->count())
-    throw PlatformError(380, "Invalid property value");
+  CheckListSelection(index, combo_->count());
   combo_->setCurrentIndex(index);
 }
 
@@ -105,27 +90,28 @@ QtSetupWindow::QtSetupWindow(const FormLayout& layout)
                            Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                            Qt::MSWindowsFixedSizeDialogHint) {
   QScreen* screen = QGuiApplication::primaryScreen();
-  double dpiScale = screen ? screen->logicalDotsPerInch() / 96.0 : 1.0;
-  scale_ = dpiScale / kTwipsPerPixel;
+  dpi_ = screen ? screen->logicalDotsPerInch() : 96.0;
   setObjectName(
       QString::fromUtf8(layout.name.data(), qsizetype(layout.name.size())));
   setWindowTitle(QString::fromUtf8(layout.caption.data(),
                                    qsizetype(layout.caption.size())));
   if (layout.icon) setWindowIcon(IconOf(*layout.icon));
-  setFixedSize(int(layout.clientWidth * scale_ + 0.5),
-               int(layout.clientHeight * scale_ + 0.5));
+  setFixedSize(PixelsOf(layout.clientWidth, dpi_),
+               PixelsOf(layout.clientHeight, dpi_));
 
-  std::vector<std::pair<int, QWidget*>> focusOrder;
-  for (const ControlLayout& control : layout.controls) {
-    QWidget* widget = Build(control, layout);
-    if (widget->focusPolicy() != Qt::NoFocus)
-      focusOrder.emplace_back(control.tabIndex, widget);
+  std::map<const ControlLayout*, QWidget*> built;
+  for (const ControlLayout& control : layout.controls)
+    built[&control] = Build(control, layout);
+  QWidget* previous = nullptr;
+  for (const ControlLayout* control : InTabOrder(layout.controls)) {
+    QWidget* widget = built[control];
+    if (widget->focusPolicy() == Qt::NoFocus) continue;
+    if (previous)
+      QWidget::setTabOrder(previous, widget);
+    else
+      widget->setFocus();
+    previous = widget;
   }
-  std::sort(focusOrder.begin(), focusOrder.end(),
-            [](const auto& a, const auto& b) { return a.first < b.first; });
-  for (std::size_t i = 1; i < focusOrder.size(); ++i)
-    QWidget::setTabOrder(focusOrder[i - 1].second, focusOrder[i].second);
-  if (!focusOrder.empty()) focusOrder.front().second->setFocus();
 }
 
 QWidget* QtSetupWindow::Build(const ControlLayout& c,
@@ -196,20 +182,19 @@ QWidget* QtSetupWindow::Build(const ControlLayout& c,
     font.setWeight(QFont::Weight(layout.font.weight));
     widget->setFont(font);
   }
-  widget->setGeometry(int(c.left * scale_ + 0.5), int(c.top * scale_ + 0.5),
-                      int(c.width * scale_ + 0.5),
-                      int(c.height * scale_ + 0.5));
+  widget->setGeometry(PixelsOf(c.left, dpi_), PixelsOf(c.top, dpi_),
+                      PixelsOf(c.width, dpi_), PixelsOf(c.height, dpi_));
   return widget;
 }
 
 TextBox& QtSetupWindow::TextBoxNamed(std::string_view name) {
-  return *Find(texts_, name);
+  return *ControlNamed(texts_, name);
 }
 ListBox& QtSetupWindow::ListNamed(std::string_view name) {
-  return *Find(lists_, name);
+  return *ControlNamed(lists_, name);
 }
 Label& QtSetupWindow::LabelNamed(std::string_view name) {
-  return *Find(labels_, name);
+  return *ControlNamed(labels_, name);
 }
 
 void QtSetupWindow::ShowModal(WindowEvents& events) {

@@ -84,7 +84,7 @@ class QtSetupWindow final : public QDialog, public SetupWindow {
   QWidget* Build(const ControlLayout& control, const FormLayout& layout);
   void Centre();
 
-  double scale_;  // pixels per twip
+  double dpi_;  // logical dots per inch of the primary screen
   WindowEvents* events_ = nullptr;
   QPushButton* cancel_ = nullptr;
   std::map<std::string, std::unique_ptr<QtTextBox>, std::less<>> texts_;

@@ -1,11 +1,10 @@
 #include "platform/win32/win32_setup_window.h"
 
-#include <algorithm>
 #include <cmath>
 #include <exception>
 #include <vector>
 
-#include "platform/error.h"
+#include "platform/form_rules.h"
 #include "platform/win32/dpi.h"
 #include "platform/win32/text_convert.h"
 #include "platform/win32/win32_api.h"
@@ -35,14 +34,6 @@ HICON LayoutIcon() {
                                        LR_DEFAULTCOLOR | LR_SHARED));
 }
 
-template <typename Map>
-auto& Find(Map& map, std::string_view name) {
-  auto it = map.find(name);
-  if (it == map.end())
-    throw PlatformError(424, "Object required: " + std::string(name));
-  return *it->second;
-}
-
 int ButtonsOf(WPARAM wp) {
   return (wp & MK_LBUTTON ? 1 : 0) | (wp & MK_RBUTTON ? 2 : 0) |
          (wp & MK_MBUTTON ? 4 : 0);
@@ -68,9 +59,8 @@ int Win32ListBox::ListCount() const {
   return int(SendMessageW(combo_, CB_GETCOUNT, 0, 0));
 }
 std::string Win32ListBox::List(int index) const {
+  CheckListEntry(index, ListCount());
   int n = int(SendMessageW(combo_, CB_GETLBTEXTLEN, WPARAM(index), 0));
-  if (index < 0 || n == CB_ERR)
-    throw PlatformError(381, "Invalid property array index");
   std::wstring text(std::size_t(n) + 1, L'\0');
   SendMessageW(combo_, CB_GETLBTEXT, WPARAM(index),
                reinterpret_cast<LPARAM>(text.data()));
@@ -81,8 +71,7 @@ int Win32ListBox::ListIndex() const {
   return int(SendMessageW(combo_, CB_GETCURSEL, 0, 0));
 }
 void Win32ListBox::SetListIndex(int index) {
-  if (index < -1 || index >= ListCount())
-    throw PlatformError(380, "Invalid property value");
+  CheckListSelection(index, ListCount());
   SendMessageW(combo_, CB_SETCURSEL, WPARAM(index), 0);
 }
 
@@ -125,9 +114,7 @@ Win32SetupWindow::Win32SetupWindow(const FormLayout& layout,
   }
 }
 
-int Win32SetupWindow::Pixels(int twips) const {
-  return int(std::lround(twips * (dpi_ / 1440.0)));
-}
+int Win32SetupWindow::Pixels(int twips) const { return PixelsOf(twips, dpi_); }
 
 void Win32SetupWindow::Populate() {
   if (layout_.icon && (icon_ = LayoutIcon()))
@@ -142,22 +129,18 @@ void Win32SetupWindow::Populate() {
   if (!tooltip_) ThrowLastError("The dialog's tooltips could not be created");
 
   // Creation order is the tab order.
-  std::vector<const ControlLayout*> order;
-  for (const ControlLayout& c : layout_.controls) order.push_back(&c);
-  std::sort(order.begin(), order.end(),
-            [](auto* a, auto* b) { return a->tabIndex < b->tabIndex; });
   int id = kFirstId;
-  for (const ControlLayout* c : order) Build(*c, id++);
+  for (const ControlLayout* c : InTabOrder(layout_.controls)) Build(*c, id++);
 }
 
 // Verdana at its size in points, and the system's dialog font, made for the
 // system DPI, scaled to the window's.
 void Win32SetupWindow::MakeFonts() {
-  font_ = CreateFontW(
-      -int(std::lround(layout_.font.points * dpi_ / 72.0)), 0, 0, 0,
-      layout_.font.weight, FALSE, FALSE, FALSE, ANSI_CHARSET,
-      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-      DEFAULT_PITCH | FF_DONTCARE, Wide(layout_.font.family).c_str());
+  font_ = CreateFontW(-int(std::lround(layout_.font.points * dpi_ / 72.0)), 0,
+                      0, 0, layout_.font.weight, FALSE, FALSE, FALSE,
+                      ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                      DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                      Wide(layout_.font.family).c_str());
   LOGFONTW dialog{};
   GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof dialog, &dialog);
   dialog.lfHeight = MulDiv(dialog.lfHeight, int(dpi_), int(SystemDpi()));
@@ -270,13 +253,13 @@ void Win32SetupWindow::Build(const ControlLayout& c, int id) {
 }
 
 TextBox& Win32SetupWindow::TextBoxNamed(std::string_view name) {
-  return Find(texts_, name);
+  return *ControlNamed(texts_, name);
 }
 ListBox& Win32SetupWindow::ListNamed(std::string_view name) {
-  return Find(lists_, name);
+  return *ControlNamed(lists_, name);
 }
 Label& Win32SetupWindow::LabelNamed(std::string_view name) {
-  return Find(labels_, name);
+  return *ControlNamed(labels_, name);
 }
 
 void Win32SetupWindow::ShowModal(WindowEvents& events) {

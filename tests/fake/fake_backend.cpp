@@ -213,14 +213,12 @@ int FakeListBox::AddItem(const std::string& text) {
 }
 
 std::string FakeListBox::List(int i) const {
-  if (i < 0 || i >= ListCount())
-    throw PlatformError(381, "Invalid property array index");
+  CheckListEntry(i, ListCount());
   return items[static_cast<std::size_t>(i)];
 }
 
 void FakeListBox::SetListIndex(int i) {
-  if (i < -1 || i >= ListCount())
-    throw PlatformError(380, "Invalid property value");
+  CheckListSelection(i, ListCount());
   index = i;
 }
 

@@ -14,6 +14,7 @@
 
 #include "helpers/seeded_random.h"
 #include "platform/error.h"
+#include "platform/form_rules.h"
 #include "platform/services.h"
 
 namespace tarnlight::fake {
@@ -250,7 +251,6 @@ class FakeLabel final : public Label {
 class FakeSetupWindow final : public SetupWindow {
  public:
   explicit FakeSetupWindow(const FormLayout& layout);
-  // An unknown name fails the test with std::out_of_range.
   TextBox& TextBoxNamed(std::string_view name) override { return text(name); }
   ListBox& ListNamed(std::string_view name) override { return list(name); }
   Label& LabelNamed(std::string_view name) override { return label(name); }
@@ -258,19 +258,13 @@ class FakeSetupWindow final : public SetupWindow {
   void ShowModal(WindowEvents& sink) override;
   void Close() override {}
 
-  FakeTextBox& text(std::string_view name) {
-    return texts.at(std::string(name));
-  }
-  FakeListBox& list(std::string_view name) {
-    return lists.at(std::string(name));
-  }
-  FakeLabel& label(std::string_view name) {
-    return labels.at(std::string(name));
-  }
+  FakeTextBox& text(std::string_view name) { return ControlNamed(texts, name); }
+  FakeListBox& list(std::string_view name) { return ControlNamed(lists, name); }
+  FakeLabel& label(std::string_view name) { return ControlNamed(labels, name); }
 
-  std::map<std::string, FakeTextBox> texts;
-  std::map<std::string, FakeListBox> lists;
-  std::map<std::string, FakeLabel> labels;
+  std::map<std::string, FakeTextBox, std::less<>> texts;
+  std::map<std::string, FakeListBox, std::less<>> lists;
+  std::map<std::string, FakeLabel, std::less<>> labels;
   WindowEvents* events = nullptr;
   bool shownModal = false;
 };
