@@ -59,4 +59,19 @@ inline constexpr int kHourglass = 11;
 inline constexpr int kArrowQuestion = 14;
 }  // namespace pointer
 
+// What a pointer code shows; each back end has its own cursor for each.
+enum class PointerShape { Default, Busy, Help };
+
+// Codes without a shape of their own show the default.
+constexpr PointerShape ShapeOfPointer(int code) {
+  switch (code) {
+    case pointer::kHourglass:
+      return PointerShape::Busy;
+    case pointer::kArrowQuestion:
+      return PointerShape::Help;
+    default:
+      return PointerShape::Default;
+  }
+}
+
 }  // namespace tarnlight

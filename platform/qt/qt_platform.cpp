@@ -4,6 +4,18 @@
 
 namespace tarnlight::qt {
 
+Qt::CursorShape CursorOf(PointerShape shape) {
+  switch (shape) {
+    case PointerShape::Busy:
+      return Qt::WaitCursor;
+    case PointerShape::Help:
+      return Qt::WhatsThisCursor;
+    case PointerShape::Default:
+      break;
+  }
+  return Qt::ArrowCursor;
+}
+
 bool OnX11() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
 
 bool OnWayland() {

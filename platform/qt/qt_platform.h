@@ -1,5 +1,8 @@
 #pragma once
 
+#include <Qt>
+
+#include "platform/controls.h"
 #include "platform/form_layout.h"
 
 namespace tarnlight::qt {
@@ -7,6 +10,8 @@ namespace tarnlight::qt {
 // Qt lays windows out in its own device-independent pixels and scales
 // them for the screen itself, so a twip is always a 96-dpi fifteenth.
 inline constexpr double kTwipsPerPixel = TwipsPerPixelAt(96);
+
+Qt::CursorShape CursorOf(PointerShape shape);
 
 // Which of Qt's platforms the run is on; it never changes in a run.
 bool OnX11();

@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/qt/qt_platform.h"
+
 namespace tarnlight::qt {
 
 LocalTime QtClock::Now() {
@@ -43,11 +45,9 @@ void QtMessageBox::MsgBox(const std::string& text, const std::string& title) {
 
 void QtPointer::SetMousePointer(int code) {
   if (overriding_) QGuiApplication::restoreOverrideCursor();
-  overriding_ = code == pointer::kHourglass || code == pointer::kArrowQuestion;
-  if (code == pointer::kHourglass)
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-  else if (code == pointer::kArrowQuestion)
-    QGuiApplication::setOverrideCursor(Qt::WhatsThisCursor);
+  PointerShape shape = ShapeOfPointer(code);
+  overriding_ = shape != PointerShape::Default;
+  if (overriding_) QGuiApplication::setOverrideCursor(CursorOf(shape));
 }
 
 void QtLoop::After(int ms, std::function<void()> work) {

@@ -13,17 +13,6 @@
 namespace tarnlight::qt {
 namespace {
 
-Qt::CursorShape ShapeOf(int code) {
-  switch (code) {
-    case pointer::kHourglass:
-      return Qt::WaitCursor;
-    case pointer::kArrowQuestion:
-      return Qt::WhatsThisCursor;
-    default:
-      return Qt::ArrowCursor;
-  }
-}
-
 int ButtonCode(Qt::MouseButtons buttons) {
   return (buttons & Qt::LeftButton ? 1 : 0) |
          (buttons & Qt::RightButton ? 2 : 0) |
@@ -67,7 +56,9 @@ void QtListBox::SetListIndex(int index) {
   combo_->setCurrentIndex(index);
 }
 
-void EventLabel::SetMousePointer(int code) { setCursor(ShapeOf(code)); }
+void EventLabel::SetMousePointer(int code) {
+  setCursor(CursorOf(ShapeOfPointer(code)));
+}
 
 void EventLabel::mousePressEvent(QMouseEvent* event) {
   if (onDown) {

@@ -134,14 +134,15 @@ void Win32MessageBox::MsgBox(const std::string& text,
 }
 
 HCURSOR Win32Pointer::CursorOf(int code) {
-  switch (code) {
-    case pointer::kHourglass:
+  switch (ShapeOfPointer(code)) {
+    case PointerShape::Busy:
       return LoadCursorW(nullptr, IDC_WAIT);
-    case pointer::kArrowQuestion:
+    case PointerShape::Help:
       return LoadCursorW(nullptr, IDC_HELP);
-    default:
-      return nullptr;
+    case PointerShape::Default:
+      break;
   }
+  return nullptr;
 }
 
 void Win32Pointer::SetMousePointer(int code) {
