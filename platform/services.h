@@ -53,10 +53,11 @@ class Cursor {
 class Shell {
  public:
   virtual ~Shell() = default;
-  // Raises PlatformError when the shell cannot be reached at all; what the
-  // opened program then does is not reported.
-  virtual void ShellExecute(std::uintptr_t owner, const std::string& operation,
-                            const std::string& file, int showCommand) = 0;
+  // Opens `address` (a web address or a file) with the program the desktop
+  // chooses for it, on behalf of the window `owner` (0: none). Raises
+  // PlatformError when the shell cannot be reached at all; what the opened
+  // program then does is not reported.
+  virtual void Open(const std::string& address, std::uintptr_t owner) = 0;
 };
 
 class MessageBox {

@@ -12,8 +12,6 @@
 namespace tarnlight {
 namespace {
 
-constexpr int kSwShowNormal = 1;
-
 std::string SelectedText(const ListBox& list) {
   int index = list.ListIndex();
   return index >= 0 && index < list.ListCount() ? list.List(index) : "";
@@ -117,7 +115,7 @@ void frmSetup::OpenLink() {
   const std::string target = kLinkTarget;
   try {
     s_.pointer.SetMousePointer(pointer::kHourglass);
-    s_.shell.ShellExecute(window_->hWnd(), "open", target, kSwShowNormal);
+    s_.shell.Open(target, window_->hWnd());
   } catch (const PlatformError& e) {
     s_.messageBox.MsgBox("Unable to load '" + target +
                              "' : " + e.description() + " (Error " +

@@ -165,9 +165,7 @@ TEST(frmSetup, LeftPressOnTheLinkOpensItUnderTheHourglass) {
     ASSERT_EQ(run.fake.shell.calls.size(), 1u);
     const auto& call = run.fake.shell.calls[0];
     EXPECT_EQ(call.owner, run.window().hWnd());
-    EXPECT_EQ(call.operation, "open");
-    EXPECT_EQ(call.file, "http://tarnlight.example.org/");
-    EXPECT_EQ(call.showCommand, 1);
+    EXPECT_EQ(call.address, "http://tarnlight.example.org/");
     EXPECT_EQ(run.fake.shell.pointerAtCall, (std::vector<int>{11}));
     EXPECT_EQ(run.fake.pointer.codes, (std::vector<int>{11, 0}));
   }

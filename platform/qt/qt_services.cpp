@@ -31,9 +31,8 @@ int QtCursor::ShowCursor(bool show) {
   return count_;
 }
 
-void QtShell::ShellExecute(std::uintptr_t, const std::string&,
-                           const std::string& file, int) {
-  QDesktopServices::openUrl(QUrl(QString::fromStdString(file)));
+void QtShell::Open(const std::string& address, std::uintptr_t) {
+  QDesktopServices::openUrl(QUrl(QString::fromStdString(address)));
 }
 
 void QtMessageBox::MsgBox(const std::string& text, const std::string& title) {

@@ -29,8 +29,7 @@ class QtCursor final : public Cursor {
 // address that no program opens goes unnoticed, as on Windows.
 class QtShell final : public Shell {
  public:
-  void ShellExecute(std::uintptr_t owner, const std::string& operation,
-                    const std::string& file, int showCommand) override;
+  void Open(const std::string& address, std::uintptr_t owner) override;
 };
 
 class QtMessageBox final : public MessageBox {

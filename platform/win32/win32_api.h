@@ -1,8 +1,8 @@
 #pragma once
 
 // Every Win32 header the back end uses, with the A/W macros undone that
-// would otherwise rename the portable interfaces' members (MessageBox,
-// ShellExecute) inside this folder only.
+// would otherwise rename the portable interfaces' members (MessageBox)
+// inside this folder only.
 // clang-format off
 #include <windows.h>
 #include <objbase.h>
@@ -13,4 +13,3 @@
 // clang-format on
 
 #undef MessageBox
-#undef ShellExecute

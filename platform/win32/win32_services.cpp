@@ -109,9 +109,7 @@ std::uint64_t Win32Clock::Ticks() {
   return std::uint64_t(counter.QuadPart);
 }
 
-void Win32Shell::ShellExecute(std::uintptr_t owner,
-                              const std::string& operation,
-                              const std::string& file, int showCommand) {
+void Win32Shell::Open(const std::string& address, std::uintptr_t owner) {
   using ShellExecuteAFn =
       HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
   static ShellExecuteAFn open = nullptr;
@@ -122,9 +120,9 @@ void Win32Shell::ShellExecute(std::uintptr_t owner,
         reinterpret_cast<void*>(GetProcAddress(shell32, "ShellExecuteA")));
     if (!open) ThrowLastError("ShellExecuteA");
   }
-  std::string ansiFile = ToAnsi(file), ansiOperation = ToAnsi(operation);
-  open(reinterpret_cast<HWND>(owner), ansiOperation.c_str(), ansiFile.c_str(),
-       nullptr, nullptr, showCommand);
+  std::string ansiAddress = ToAnsi(address);
+  open(reinterpret_cast<HWND>(owner), "open", ansiAddress.c_str(), nullptr,
+       nullptr, SW_SHOWNORMAL);
 }
 
 void Win32MessageBox::MsgBox(const std::string& text,

@@ -19,12 +19,11 @@ class Win32Cursor final : public Cursor {
   }
 };
 
-// ShellExecuteA, bound by name at first use; the file goes over in the ANSI
-// code page.
+// ShellExecuteA's "open", shown normally; bound by name at first use, and
+// the address goes over in the ANSI code page.
 class Win32Shell final : public Shell {
  public:
-  void ShellExecute(std::uintptr_t owner, const std::string& operation,
-                    const std::string& file, int showCommand) override;
+  void Open(const std::string& address, std::uintptr_t owner) override;
 };
 
 class Win32MessageBox final : public MessageBox {

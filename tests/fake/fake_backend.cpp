@@ -60,12 +60,11 @@ int FakeCursor::ShowCursor(bool show) {
   return count;
 }
 
-void FakeShell::ShellExecute(std::uintptr_t owner, const std::string& operation,
-                             const std::string& file, int showCommand) {
+void FakeShell::Open(const std::string& address, std::uintptr_t owner) {
   if (pointerCodes && !pointerCodes->empty())
     pointerAtCall.push_back(pointerCodes->back());
   if (failure) throw *failure;
-  calls.push_back({owner, operation, file, showCommand});
+  calls.push_back({address, owner});
 }
 
 void FakeMessageBox::MsgBox(const std::string& text, const std::string& title) {

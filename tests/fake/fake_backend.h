@@ -69,12 +69,10 @@ class FakeCursor final : public Cursor {
 
 class FakeShell final : public Shell {
  public:
-  void ShellExecute(std::uintptr_t owner, const std::string& operation,
-                    const std::string& file, int showCommand) override;
+  void Open(const std::string& address, std::uintptr_t owner) override;
   struct Call {
+    std::string address;
     std::uintptr_t owner;
-    std::string operation, file;
-    int showCommand;
   };
   std::vector<Call> calls;
   std::optional<PlatformError> failure;

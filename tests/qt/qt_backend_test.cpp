@@ -62,8 +62,7 @@ TEST(QtShell, AnAddressNoProgramOpensGoesUnnoticed) {
   // Without a GUI application QDesktopServices reaches no program at all.
   ASSERT_EQ(QCoreApplication::instance(), nullptr);
   QtShell shell;
-  EXPECT_NO_THROW(
-      shell.ShellExecute(0, "open", "https://tarnlight.example.org/", 1));
+  EXPECT_NO_THROW(shell.Open("https://tarnlight.example.org/", 0));
 }
 
 // The hand-edited files of older versions are read through the store, below.
