@@ -5,7 +5,7 @@
 
 #include "platform/event_loop.h"
 #include "platform/files.h"
-#include "platform/windows.h"
+#include "platform/window.h"
 
 namespace tarnlight {
 

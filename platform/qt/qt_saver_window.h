@@ -11,7 +11,7 @@
 #include "platform/qt/qt_screen_covers.h"
 #include "platform/qt/qt_x11_grab.h"
 #include "platform/qt/qt_x11_top.h"
-#include "platform/windows.h"
+#include "platform/window.h"
 
 namespace tarnlight::qt {
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "platform/form_layout.h"
-#include "platform/windows.h"
+#include "platform/window.h"
 
 namespace tarnlight::qt {
 

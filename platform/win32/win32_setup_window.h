@@ -9,7 +9,7 @@
 #include "platform/form_layout.h"
 #include "platform/win32/win32_api.h"
 #include "platform/win32/win32_services.h"
-#include "platform/windows.h"
+#include "platform/window.h"
 
 namespace tarnlight::win32 {
 
