@@ -33,7 +33,6 @@ constexpr const char* kOptions[][2] = {
     {"audio-fallback-to-null", "yes"},
     {"idle", "yes"},
     {"vo", "libmpv"},
-    {"hwdec", "no"},
     {"pause", "yes"},
 };
 
@@ -43,6 +42,10 @@ constexpr const char* kCheapConversion[][2] = {
     {"zimg-dither", "no"},
     {"zimg-scaler", "bilinear"},
     {"zimg-threads", "1"},
+    // A decoder that copies its frames back to memory, where libmpv finds
+    // a working device; each clip whose codec or device it cannot take is
+    // decoded in software, and the picture is converted as before.
+    {"hwdec", "auto-copy-safe"},
 };
 
 }  // namespace
