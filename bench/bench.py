@@ -14,7 +14,8 @@ Xvfb (1920x1080x24) it measures
    clip (median of 5, the two programs taking turns), tarnlight (interval
    1, from its start to the clip's end plus exit) against mpv --no-config
    --vo=x11 --ao=null on the same file (with --autofit-larger=100%x100%,
-   so that mpv too scales 4K onto the screen);
+   so that mpv too scales 4K onto the screen), and beside both the floor:
+   decoding alone, mpv --no-config --vo=null --ao=null;
 3. CPU per minute of pause (interval 3600, 30 s from 2 s after the map)
    against the bare Qt window idle as long;
 4. clip start: from the tick that starts a clip to its first frame on the
@@ -25,6 +26,10 @@ Xvfb (1920x1080x24) it measures
 7. key to exit during the listing of a folder of 100,000 files, pressed
    at moments from the tick (dated by the folder's opening) on, beside the
    time the listing itself takes here (names and a stat of each, warm);
+8. the PSNR of one frame on the screen, tarnlight's against mpv's
+   (--vo=x11, its own default conversion), at 1:1 and with 4K scaled onto
+   the screen: each plays a clip of one still picture, and the screen is
+   grabbed (ffmpeg x11grab) a second into the picture;
 6. the size of Tarnlight.scr, stripped and not, and under Wine (its own
    prefix, the server kept up between runs) the start of `wine
    Tarnlight.scr /c` to a mapped window titled "Tarnlight Setup".
@@ -56,6 +61,7 @@ W, H = 1920, 1080
 PLAYBACK_RUNS = 5
 MPV = ["mpv", "--no-config", "--vo=x11", "--ao=null",
        "--autofit-larger=100%x100%"]
+DECODE = ["mpv", "--no-config", "--vo=null", "--ao=null"]
 REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 WATCH_C = r"""
@@ -309,6 +315,36 @@ def make_clip(path, size):
                     path], check=True)
 
 
+def make_still(path, size):
+    """A 10 s clip of one unchanging picture, so that any moment of its
+    playback shows the same frame."""
+    subprocess.run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                    f"testsrc2=size={size}:rate=30", "-vf", "select=eq(n\\,15)",
+                    "-frames:v", "1", path + ".png"], check=True)
+    subprocess.run(["ffmpeg", "-loglevel", "error", "-y", "-loop", "1",
+                    "-framerate", "30", "-i", path + ".png", "-t", "10",
+                    "-c:v", "libx264", "-preset", "veryfast", "-pix_fmt",
+                    "yuv420p", path], check=True)
+
+
+def grab(display, path):
+    subprocess.run(["ffmpeg", "-loglevel", "error", "-y", "-f", "x11grab",
+                    "-video_size", f"{W}x{H}", "-i", display + "+0,0",
+                    "-frames:v", "1", path], check=True)
+
+
+def psnr(a, b):
+    """The PSNR in dB of two pictures of the same size, over R, G and B."""
+    out = subprocess.run(["ffmpeg", "-hide_banner", "-i", a, "-i", b,
+                          "-lavfi", "[0:v]format=gbrp[a];[1:v]format=gbrp[b];"
+                          "[a][b]psnr", "-f", "null", "-"],
+                         capture_output=True, text=True, check=True).stderr
+    for word in out.split():
+        if word.startswith("average:"):
+            return float(word.split(":")[1])
+    return None
+
+
 def start_xvfb():
     read_fd, write_fd = os.pipe()
     xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen",
@@ -488,6 +524,7 @@ class Bench:
         self.config = os.path.join(work, "config")
         runtime = os.path.join(work, "run")
         os.makedirs(runtime, mode=0o700)
+        self.display = display
         self.env = dict(os.environ, DISPLAY=display, XDG_CONFIG_HOME=self.config,
                         HOME=work, XDG_RUNTIME_DIR=runtime,
                         QT_QPA_PLATFORM="xcb")
@@ -568,8 +605,8 @@ class Bench:
         return dict(cpu=run.cpu(), peak=run.peak_mib(),
                     wall=run.ended - run.began, frames=frames)
 
-    def mpv_playback(self, clip):
-        run = self.spawn([*MPV, clip])
+    def mpv_playback(self, clip, argv=MPV):
+        run = self.spawn([*argv, clip])
         first = self.x.wait(picture, run.began, 20)
         if not run.wait(60) or not first:
             return None
@@ -577,6 +614,35 @@ class Bench:
         self.settle()
         return dict(cpu=run.cpu(), peak=run.peak_mib(),
                     wall=run.ended - run.began, frames=frames)
+
+    def decode_only(self, clip):
+        run = self.spawn([*DECODE, clip])
+        if not run.wait(60):
+            return None
+        self.settle()
+        return dict(cpu=run.cpu(), peak=run.peak_mib(),
+                    wall=run.ended - run.began)
+
+    def screen_of(self, argv, path):
+        """Grabs the screen a second into the first picture of `argv`, then
+        ends it; False when no picture came."""
+        run = self.spawn(argv)
+        first = self.x.wait(picture, run.began, 20)
+        if first:
+            time.sleep(max(0, first[1] + 1 - time.monotonic()))
+            grab(self.display, path)
+        self.end(run)
+        run.wait(0)
+        self.settle()
+        return bool(first)
+
+    def frame_psnr(self, still):
+        self.settings(1, still)
+        ours, theirs = still + ".tarnlight.png", still + ".mpv.png"
+        if not (self.screen_of([self.tarnlight, "/s"], ours)
+                and self.screen_of([*MPV, still], theirs)):
+            return None
+        return psnr(ours, theirs)
 
     def idle_cpu(self, argv, seconds=30):
         """CPU seconds per minute of a mapped window doing nothing, counted
@@ -806,7 +872,7 @@ def main():
                         default=os.path.join(REPO, "build", "tarnlight"))
     parser.add_argument("--scr", default=os.path.join(REPO, "build-win",
                                                       "Tarnlight.scr"))
-    parser.add_argument("--only", default="1,2,3,4,5,7,6",
+    parser.add_argument("--only", default="1,2,8,3,4,5,7,6",
                         help="the figures to take, by number: 2 or 1,4")
     parser.add_argument("--runs", type=int, default=PLAYBACK_RUNS,
                         help="playback runs of each program (median)")
@@ -848,15 +914,16 @@ def main():
             for name, clip in (("1080p", bench.hd), ("4K on 1080p", bench.uhd)):
                 # Turn about, so that a busy moment of the machine weighs on
                 # both; one run alone varies by some 5 %.
-                ours, theirs = [], []
+                ours, theirs, floor = [], [], []
                 for _ in range(args.runs):
                     ours.append(bench.tarnlight_playback(clip))
                     theirs.append(bench.mpv_playback(clip))
-                if not all(ours) or not all(theirs):
+                    floor.append(bench.decode_only(clip))
+                if not all(ours) or not all(theirs) or not all(floor):
                     table.add(f"playback {name}", "failed")
                     continue
                 for figure, unit, what, limit in (
-                        ("cpu", "s", "CPU s", 1.0),
+                        ("cpu", "s", "CPU s", 0.8),
                         ("peak", "MiB", "peak RSS", 1.1)):
                     a = statistics.median(run[figure] for run in ours)
                     b = statistics.median(run[figure] for run in theirs)
@@ -865,6 +932,11 @@ def main():
                               f"{args.runs})", shown.format(a, unit),
                               shown.format(b, unit) + " mpv", a / b,
                               f"<= {limit:.2f}x: {verdict(a / b, limit)}")
+                a = statistics.median(run["cpu"] for run in ours)
+                b = statistics.median(run["cpu"] for run in floor)
+                table.add(f"playback {name}: CPU s against decoding alone",
+                          f"{a:.2f} s", f"{b:.2f} s mpv --vo=null", a / b,
+                          f"<= 1.50x: {verdict(a / b, 1.5)}")
                 notes.append(
                     f"playback {name}: tarnlight CPU "
                     + " ".join(f"{run['cpu']:.2f}" for run in ours)
@@ -874,7 +946,25 @@ def main():
                     + "; mpv CPU " + " ".join(f"{run['cpu']:.2f}" for run in theirs)
                     + " s, " + " ".join(f"{run['wall']:.1f}" for run in theirs)
                     + " s wall, frames seen "
-                    + " ".join(str(run["frames"]) for run in theirs))
+                    + " ".join(str(run["frames"]) for run in theirs)
+                    + "; decoding alone CPU "
+                    + " ".join(f"{run['cpu']:.2f}" for run in floor)
+                    + " s, peak RSS "
+                    + " ".join(f"{run['peak']:.0f}" for run in floor) + " MiB")
+
+        if 8 in only:
+            log("8. PSNR of one frame")
+            for name, size, limit in (("1:1", f"{W}x{H}", 40),
+                                      ("4K on 1080p", "3840x2160", 35)):
+                still = os.path.join(work, f"still-{size}.mp4")
+                make_still(still, size)
+                db = bench.frame_psnr(still)
+                table.add(f"frame PSNR against mpv, {name}",
+                          "no picture" if db is None else f"{db:.1f} dB",
+                          "mpv --vo=x11 on the screen",
+                          target=f">= {limit} dB: " + (
+                              "MISSED" if db is None or db < limit
+                              else "met"))
 
         if 3 in only:
             log("3. pause")
