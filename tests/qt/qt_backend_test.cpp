@@ -19,11 +19,23 @@
 #include "platform/error.h"
 #include "platform/qt/ini_text.h"
 #include "platform/qt/keys.h"
+#include "platform/qt/qt_host_window.h"
 #include "platform/qt/qt_services.h"
 #include "platform/qt/qt_settings_store.h"
 
 namespace tarnlight::qt {
 namespace {
+
+// XSCREENSAVER_WINDOW as hosts write it; anything else names no window (0),
+// and the saver then covers the screen itself.
+TEST(ParseWindowId, DecimalOrHexAndNothingElse) {
+  const std::pair<const char*, std::uint32_t> cases[] = {
+      {"12345", 12345},  {"0x1a2B", 0x1a2b}, {"", 0},
+      {"zz", 0},         {"0x", 0},          {"0x0", 0},
+      {"12a", 0},        {"-5", 0},          {"0x1fffffff", 0x1fffffff},
+      {"0x100000000", 0}};
+  for (auto [text, id] : cases) EXPECT_EQ(ParseWindowId(text), id) << text;
+}
 
 TEST(IsCharacterKey, CharacterKeysOnly) {
   struct Case {
