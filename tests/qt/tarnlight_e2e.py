@@ -921,39 +921,53 @@ def saver_covers_every_head(s):
         xephyr.terminate()
         xephyr.wait(5)
 
-# A folder on a share that stops answering: each listing of it sleeps, as
-# NFS or SMB does when the server has gone, and so does every look at the
-# program's own folder in it once the trigger file (the third argument)
-# exists. Debian's python3-fusepy lives in
-# the system's Python, whichever Python runs this script.
+# A folder on a share that stops answering, as NFS or SMB does when the
+# server has gone: with "list" every listing of it sleeps; with "read" it
+# lists at once one clip, a.avi, whose every read sleeps. Every look at the
+# program's own folder in it sleeps too once the trigger file exists. The
+# first stalled listing or read leaves a mark beside the folder, FOLDER.list
+# or FOLDER.read.
+# Debian's python3-fusepy lives in the system's Python, whichever Python
+# runs this script.
 STALLED_SHARE = r"""
 import errno, os, stat, sys, time
 from fusepy import FUSE, FuseOSError, Operations
+folder, seconds, trigger, stall = sys.argv[1:5]
 
 class Share(Operations):
     def getattr(self, path, fh=None):
         if path == "/":
             return dict(st_mode=stat.S_IFDIR | 0o755, st_nlink=2)
-        if path.startswith("/Tarnlight") and os.path.exists(sys.argv[3]):
-            time.sleep(float(sys.argv[2]))
+        if path == "/a.avi" and stall == "read":
+            return dict(st_mode=stat.S_IFREG | 0o644, st_nlink=1,
+                        st_size=1 << 20)
+        if path.startswith("/Tarnlight") and os.path.exists(trigger):
+            time.sleep(float(seconds))
         raise FuseOSError(errno.ENOENT)
 
     def readdir(self, path, fh):
-        time.sleep(float(sys.argv[2]))
+        if stall == "list":
+            open(folder + ".list", "w").close()
+            time.sleep(float(seconds))
         return [".", "..", "a.avi"]
 
-FUSE(Share(), sys.argv[1], foreground=True)
+    def read(self, path, size, offset, fh):
+        open(folder + ".read", "w").close()
+        time.sleep(float(seconds))
+        return b""
+
+FUSE(Share(), folder, foreground=True)
 """
 
 
 @contextlib.contextmanager
-def stalled_share(folder, seconds, trigger="/nonexistent"):
-    """`folder` mounted as a share whose every listing sleeps `seconds`, and
-    every look at a name too once `trigger` exists; on the way out the share
-    goes, and with it whatever waited on it."""
+def stalled_share(folder, seconds, trigger="/nonexistent", stall="list"):
+    """`folder` mounted as a share that stalls as STALLED_SHARE says; on the
+    way out the share goes, and with it whatever waited on it."""
     os.makedirs(folder)
     fuse = subprocess.Popen(["/usr/bin/python3", "-c", STALLED_SHARE, folder,
-                             str(seconds), trigger], stderr=subprocess.PIPE)
+                             str(seconds), trigger, stall],
+                            stderr=subprocess.PIPE)
     try:
         deadline = time.time() + 10
         while not os.path.ismount(folder):
@@ -977,12 +991,14 @@ def saver_ends_while_its_folder_stalls(s):
         write_ini(s.ini, {"timeFrom": "00:00", "timeUntil": "23:59",
                           "vidFolder": share + "/", "intervalTime": "1"})
         s.start("/s")
-        time.sleep(2.5)  # the tick at 1 s began the listing
+        wait_for(s, "the listing", lambda: os.path.exists(share + ".list"))
         began = time.time()
         s.xdotool("key", "k")
         check(s.wait_exit(3) == 0, "non-zero exit after a key")
         check(time.time() - began < 1.0,
               f"the key took {time.time() - began:.2f} s")
+        # The first listing still holds the folder in the kernel, so this
+        # one waits there, unseen by the share.
         start_alone(s, "/s")
         time.sleep(2.5)
         began = time.time()
