@@ -24,9 +24,6 @@ class SerialFiles final : public Files {
   void List(const std::string& pattern, int mask,
             std::function<void(FolderListing)> answer) override;
 
-  // Whether a question is with the file system now.
-  bool Busy() const { return out_; }
-
  private:
   struct Question {
     std::function<void(std::function<void()> done)> ask;

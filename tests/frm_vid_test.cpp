@@ -148,6 +148,10 @@ TEST(frmVid, EveryWayToNoClipGivesANewPauseAndNeverHoldsAKey) {
        [](SaverRun& r) { r.engine().failPlayStd = true; },
        {30, 60, 90, 120},
        {}},
+      {"empty folder: the folder itself is no clip",
+       [](SaverRun& r) { r.folder.Remove("a.avi"); },
+       {30, 60, 90, 120},
+       {}},
       {"not a regular file",
        [](SaverRun& r) {
          r.folder.Remove("a.avi");
@@ -261,16 +265,6 @@ TEST(frmVid, AClipThatStandsStillOrFailsWhilePlayingEndsAndTheCycleGoesOn) {
     run.fake.Advance(37);
     EXPECT_EQ(run.engine().plays, c.plays);
   }
-}
-
-TEST(frmVid, EmptyClipFolderHandsThePlayerTheFolderItself) {
-  SaverRun run(2);
-  run.folder.Remove("a.avi");
-  run.Start();
-  run.fake.Advance(2);
-  ASSERT_EQ(run.fake.files.probes.size(), 1u);
-  EXPECT_EQ(run.fake.files.probes[0].path, run.folder.text());
-  EXPECT_TRUE(run.engine().opens.empty());  // a folder never reaches it
 }
 
 TEST(frmVid, CharacterKeyEndsAtEveryMomentAfterRestoringTheCursor) {
