@@ -107,6 +107,12 @@ void EngineChain::PlacePicture() {
     engines_[current_]->Place(shown_);
 }
 
+bool EngineChain::Paint(HDC dc, PixelSize area) {
+  return current_ < engines_.size() &&
+         (state_ == State::Open || state_ == State::Playing) &&
+         engines_[current_]->Paint(dc, area);
+}
+
 void EngineChain::Show(PixelRect where) {
   shown_ = {where.width, where.height};
   SetWindowPos(surface_, HWND_TOP, where.left, where.top, where.width,

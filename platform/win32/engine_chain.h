@@ -37,6 +37,8 @@ class EngineChain final : public Engine {
 
   // A message the surface window received, turned into news of the clip.
   void Notified(UINT message, WPARAM wp, LPARAM lp);
+  // The surface's WM_PAINT: false when it is left black.
+  bool Paint(HDC dc, PixelSize area);
 
  private:
   enum class State { Idle, Opening, Open, Playing };

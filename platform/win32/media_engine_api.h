@@ -33,12 +33,6 @@ inline constexpr IID kIidNotify = {
     0xe776,
     0x42b5,
     {0x9b, 0xbf, 0x00, 0x48, 0x52, 0x4e, 0x2b, 0xd5}};
-// {83015EAD-B1E6-40D0-A98A-37145FFE1AD1}
-inline constexpr IID kIidEngineEx = {
-    0x83015ead,
-    0xb1e6,
-    0x40d0,
-    {0xa9, 0x8a, 0x37, 0x14, 0x5f, 0xfe, 0x1a, 0xd1}};
 // Attribute keys for CreateInstance.
 // {C60381B8-83A4-41F8-A3D0-DE05076849A9}
 inline constexpr GUID kAttrCallback = {
@@ -46,12 +40,21 @@ inline constexpr GUID kAttrCallback = {
     0x83a4,
     0x41f8,
     {0xa3, 0xd0, 0xde, 0x05, 0x07, 0x68, 0x49, 0xa9}};
-// {D988879B-67C9-4D92-BAA7-6EADD446039D}
-inline constexpr GUID kAttrPlaybackHwnd = {
-    0xd988879b,
-    0x67c9,
-    0x4d92,
-    {0xba, 0xa7, 0x6e, 0xad, 0xd4, 0x46, 0x03, 0x9d}};
+// MF_MEDIA_ENGINE_DXGI_MANAGER {065702DA-1094-486D-8617-EE7CC4EE4648}
+inline constexpr GUID kAttrDxgiManager = {
+    0x065702da,
+    0x1094,
+    0x486d,
+    {0x86, 0x17, 0xee, 0x7c, 0xc4, 0xee, 0x46, 0x48}};
+// MF_MEDIA_ENGINE_VIDEO_OUTPUT_FORMAT {5066893C-8CF9-42BC-8B8A-472212E52726}:
+// with no playback window, it makes the engine a frame server.
+inline constexpr GUID kAttrVideoOutputFormat = {
+    0x5066893c,
+    0x8cf9,
+    0x42bc,
+    {0x8b, 0x8a, 0x47, 0x22, 0x12, 0xe5, 0x27, 0x26}};
+// DXGI_FORMAT_B8G8R8A8_UNORM: the frames' format, which GDI draws as it is.
+inline constexpr UINT32 kOutputBgra = 87;
 
 // MF_MEDIA_ENGINE_EVENT values the player reacts to.
 enum Event : DWORD {
@@ -125,17 +128,6 @@ struct IMFMediaEngine : public IUnknown {
                                                        const RECT* target,
                                                        const void* border) = 0;
   virtual HRESULT STDMETHODCALLTYPE OnVideoStreamTick(LONGLONG* pts) = 0;
-};
-
-// Only the first methods, up to the one the player calls.
-struct IMFMediaEngineEx : public IMFMediaEngine {
-  virtual HRESULT STDMETHODCALLTYPE SetSourceFromByteStream(IUnknown* stream,
-                                                            BSTR url) = 0;
-  virtual HRESULT STDMETHODCALLTYPE GetStatistics(DWORD statistic,
-                                                  void* value) = 0;
-  virtual HRESULT STDMETHODCALLTYPE UpdateVideoStream(const void* source,
-                                                      const RECT* target,
-                                                      const void* border) = 0;
 };
 
 struct IMFMediaEngineClassFactory : public IUnknown {

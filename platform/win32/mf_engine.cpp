@@ -1,15 +1,69 @@
 #include "platform/win32/mf_engine.h"
 
-#include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <mutex>
 
 #include "platform/win32/com_ptr.h"
+#include "platform/win32/media_work.h"
 #include "platform/win32/text_convert.h"
+#include "platform/win32/win32_loop.h"
 #include "platform/win32/win32_services.h"
 
 namespace tarnlight::win32 {
+
+// Shared by the GUI thread, the clip's thread and the engine's threads.
+// The GUI thread only leaves requests and reads results; every call into
+// the engine is the clip thread's.
+struct MfClip {
+  // What the engine's threads report, as bits of `heard`.
+  enum Heard : unsigned { kLoaded = 1, kError = 2, kEnded = 4 };
+
+  MfClip(HWND w, UINT m, WPARAM s, std::wstring p)
+      : window(w), message(m), serial(s), path(std::move(p)) {}
+  ~MfClip() {
+    if (wake) CloseHandle(wake);
+  }
+
+  void Post(MfEngine::Posted what) {
+    PostMessageW(window, message, serial, what);
+  }
+  void Hear(unsigned what) {
+    heard |= what;
+    SetEvent(wake);
+  }
+  void Fail(HRESULT hr, const char* what) {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      result = hr;
+      failure = what;
+    }
+    Post(MfEngine::kFailed);
+  }
+
+  const HWND window;
+  const UINT message;
+  const WPARAM serial;
+  const std::wstring path;
+  HANDLE wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  std::atomic<unsigned> heard{0};
+
+  std::mutex mutex;
+  // Requests from the GUI thread.
+  bool stop = false, play = false;
+  // Results for the GUI thread, written before they are posted.
+  HRESULT result = S_OK;
+  const char* failure = "";
+  PixelSize size;
+  Frame latest;
+  bool fresh = false;
+  std::atomic<std::uint64_t> progress{0};
+};
+
 namespace {
+
+// How often a playing clip's thread asks the engine for a new frame.
+constexpr DWORD kFramePollMs = 10;
 
 template <typename Fn>
 Fn Bind(HMODULE module, const char* name) {
@@ -17,24 +71,20 @@ Fn Bind(HMODULE module, const char* name) {
       reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
 
-std::wstring FullPath(const std::string& path) {
-  std::wstring wide = Widen(path);
-  DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  if (size == 0) return wide;
+std::wstring FullPath(const std::wstring& path) {
+  DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return path;
   std::wstring full(size, L'\0');
-  size = GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
+  size = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
   full.resize(size);
   return full;
 }
 
-}  // namespace
-
-// Called on the engine's threads: it only posts what it hears to the
-// window, tagged with its clip. Free-threaded, so its count is atomic.
-class MfEngine::Notify final : public mfe::IMFMediaEngineNotify {
+// Called on the engine's threads: it only hands on what its clip's thread
+// waits for. Free-threaded, so its count is atomic.
+class Notify final : public mfe::IMFMediaEngineNotify {
  public:
-  Notify(HWND window, UINT message, WPARAM clip)
-      : window_(window), message_(message), clip_(clip) {}
+  explicit Notify(std::shared_ptr<MfClip> clip) : clip_(std::move(clip)) {}
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (!out) return E_POINTER;
@@ -55,22 +105,165 @@ class MfEngine::Notify final : public mfe::IMFMediaEngineNotify {
 
   HRESULT STDMETHODCALLTYPE EventNotify(DWORD event, DWORD_PTR,
                                         DWORD) override {
-    if (!detached_ &&
-        (event == mfe::kEventLoadedMetadata || event == mfe::kEventEnded ||
-         event == mfe::kEventError || event == mfe::kEventAbort))
-      PostMessageW(window_, message_, clip_, LPARAM(event));
+    switch (event) {
+      case mfe::kEventLoadedMetadata:
+        clip_->Hear(MfClip::kLoaded);
+        break;
+      case mfe::kEventError:
+      case mfe::kEventAbort:
+        clip_->Hear(MfClip::kError);
+        break;
+      case mfe::kEventEnded:
+        clip_->Hear(MfClip::kEnded);
+        break;
+      default:
+        break;
+    }
     return S_OK;
   }
 
-  void Detach() { detached_ = true; }
-
  private:
   std::atomic<ULONG> refs_{1};
-  std::atomic<bool> detached_{false};
-  HWND window_;
-  UINT message_;
-  WPARAM clip_;
+  std::shared_ptr<MfClip> clip_;
 };
+
+HRESULT ErrorOf(mfe::IMFMediaEngine& engine) {
+  mfe::IMFMediaError* error = nullptr;
+  HRESULT hr = SUCCEEDED(engine.GetError(&error)) && error
+                   ? error->GetExtendedErrorCode()
+                   : E_FAIL;
+  Release(error);
+  return SUCCEEDED(hr) ? E_FAIL : hr;  // an error without a code of its own
+}
+
+PixelSize SizeOf(mfe::IMFMediaEngine& engine) {
+  DWORD w = 0, h = 0;
+  if (!engine.HasVideo() || FAILED(engine.GetNativeVideoSize(&w, &h)))
+    w = h = 0;
+  return {PictureSide(w), PictureSide(h)};
+}
+
+// A frame server: the callback, the device the frames are drawn with and
+// their format, and no playback window.
+HRESULT MakeEngine(const std::shared_ptr<MfClip>& clip,
+                   const MfEngine::Library& library, FrameTarget& frames,
+                   mfe::IMFMediaEngine** engine) {
+  IUnknown* manager = frames.Manager();
+  if (!manager) return HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED);
+  mfe::IMFMediaEngineClassFactory* factory = nullptr;
+  IMFAttributes* attributes = nullptr;
+  auto* notify = new Notify(clip);
+  HRESULT hr = library.makeFactory(&factory);
+  if (SUCCEEDED(hr)) hr = library.createAttributes(&attributes, 3);
+  if (SUCCEEDED(hr)) hr = attributes->SetUnknown(mfe::kAttrCallback, notify);
+  if (SUCCEEDED(hr))
+    hr = attributes->SetUnknown(mfe::kAttrDxgiManager, manager);
+  if (SUCCEEDED(hr))
+    hr = attributes->SetUINT32(mfe::kAttrVideoOutputFormat, mfe::kOutputBgra);
+  if (SUCCEEDED(hr)) hr = factory->CreateInstance(0, attributes, engine);
+  Release(attributes);
+  Release(factory);
+  notify->Release();
+  return hr;
+}
+
+// Takes the engine's frame when it has a new one, and has the window draw
+// it.
+void Present(MfClip& clip, mfe::IMFMediaEngine& engine, FrameTarget& frames,
+             PixelSize size, LONGLONG& shownTime, Frame& frame) {
+  LONGLONG time = 0;
+  if (engine.OnVideoStreamTick(&time) != S_OK || time == shownTime) return;
+  shownTime = time;
+  if (FAILED(frames.Take(engine, size, frame))) return;
+  {
+    std::lock_guard<std::mutex> lock(clip.mutex);
+    std::swap(clip.latest, frame);
+    clip.fresh = true;
+  }
+  InvalidateRect(clip.window, nullptr, FALSE);
+}
+
+void Drive(MfClip& clip, mfe::IMFMediaEngine& engine, FrameTarget& frames) {
+  bool opened = false, playing = false;
+  PixelSize size;
+  LONGLONG shownTime = 0;
+  Frame frame;
+  for (;;) {
+    bool polling = playing && size.width > 0;
+    WaitForSingleObject(clip.wake, polling ? kFramePollMs : INFINITE);
+    unsigned heard = clip.heard.exchange(0);
+    bool play;
+    {
+      std::lock_guard<std::mutex> lock(clip.mutex);
+      if (clip.stop) return;
+      // Taken once: a clip that has ended does not start over.
+      play = clip.play && !playing;
+      clip.play = false;
+    }
+    if (heard & MfClip::kError) {
+      clip.Fail(ErrorOf(engine), "The clip could not be opened");
+      return;
+    }
+    if ((heard & MfClip::kLoaded) && !opened) {
+      opened = true;
+      size = SizeOf(engine);
+      {
+        std::lock_guard<std::mutex> lock(clip.mutex);
+        clip.size = size;
+      }
+      clip.Post(MfEngine::kOpened);
+    }
+    if (play) {
+      HRESULT hr = engine.Play();
+      if (FAILED(hr)) {
+        clip.Fail(hr, "The clip could not be started");
+        return;
+      }
+      playing = true;
+      shownTime = -1;
+    }
+    if (!playing) continue;
+    double seconds = engine.GetCurrentTime();
+    clip.progress =
+        seconds > 0 ? std::uint64_t(std::llround(seconds * 1000)) : 0;
+    if (size.width > 0) Present(clip, engine, frames, size, shownTime, frame);
+    if (heard & MfClip::kEnded) {
+      clip.Post(MfEngine::kEnded);
+      playing = false;
+    }
+  }
+}
+
+// Counted as media work from before it starts.
+void RunClip(std::shared_ptr<MfClip> clip, MfEngine::Library library,
+             std::shared_ptr<FrameTarget> frames) {
+  HRESULT init = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  mfe::IMFMediaEngine* engine = nullptr;
+  HRESULT hr =
+      FAILED(init) ? init : MakeEngine(clip, library, *frames, &engine);
+  if (SUCCEEDED(hr)) {
+    engine->SetAutoPlay(FALSE);
+    BSTR url = SysAllocString(FullPath(clip->path).c_str());
+    hr = url ? engine->SetSource(url) : E_OUTOFMEMORY;
+    SysFreeString(url);
+  }
+  if (FAILED(hr))
+    clip->Fail(hr, "The clip could not be opened");
+  else
+    Drive(*clip, *engine, *frames);
+  if (engine) engine->Shutdown();
+  Release(engine);
+  if (SUCCEEDED(init)) CoUninitialize();
+  media_work::End();
+}
+
+HRESULT MakeSystemFactory(mfe::IMFMediaEngineClassFactory** factory) {
+  return CoCreateInstance(mfe::kClassFactory, nullptr, CLSCTX_INPROC_SERVER,
+                          mfe::kIidClassFactory,
+                          reinterpret_cast<void**>(factory));
+}
+
+}  // namespace
 
 std::unique_ptr<MfEngine> MfEngine::Create(HWND window, UINT message) {
   // Kept loaded for the life of the process: the engine's threads may
@@ -79,119 +272,111 @@ std::unique_ptr<MfEngine> MfEngine::Create(HWND window, UINT message) {
       LoadLibraryExW(L"mfplat.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
   if (!mfplat) return nullptr;
   auto startup = Bind<HRESULT(WINAPI*)(ULONG, DWORD)>(mfplat, "MFStartup");
-  auto shutdown = Bind<ShutdownFn>(mfplat, "MFShutdown");
+  auto shutdown = Bind<HRESULT(WINAPI*)()>(mfplat, "MFShutdown");
   auto createAttributes =
       Bind<CreateAttributesFn>(mfplat, "MFCreateAttributes");
-  if (!startup || !shutdown || !createAttributes ||
+  auto frames = MakeD3dFrameTarget(mfplat);
+  if (!startup || !shutdown || !createAttributes || !frames ||
       FAILED(startup(mfe::kMfVersion, mfe::kMfStartupFull)))
     return nullptr;
-  mfe::IMFMediaEngineClassFactory* factory = nullptr;
-  if (FAILED(CoCreateInstance(mfe::kClassFactory, nullptr, CLSCTX_INPROC_SERVER,
-                              mfe::kIidClassFactory,
-                              reinterpret_cast<void**>(&factory)))) {
-    shutdown();
-    return nullptr;
-  }
-  return std::make_unique<MfEngine>(
-      window, message, Library{createAttributes, shutdown}, factory);
+  Library library{
+      createAttributes, &MakeSystemFactory,
+      std::shared_ptr<void>(nullptr, [shutdown](void*) { shutdown(); })};
+  return std::make_unique<MfEngine>(window, message, std::move(library),
+                                    std::move(frames));
 }
 
-MfEngine::~MfEngine() {
-  Close();
-  Release(factory_);
-  library_.shutdown();
-}
-
-void MfEngine::Fail(HRESULT hr, const char* what) {
-  Close();
-  throw HresultError(hr, what);
-}
-
-void MfEngine::CreateEngine() {
-  notify_ = new Notify(window_, message_, ++clip_);
-  IMFAttributes* attributes = nullptr;
-  HRESULT hr = library_.createAttributes(&attributes, 2);
-  if (SUCCEEDED(hr)) hr = attributes->SetUnknown(mfe::kAttrCallback, notify_);
-  if (SUCCEEDED(hr))
-    hr = attributes->SetUINT64(mfe::kAttrPlaybackHwnd,
-                               reinterpret_cast<UINT64>(window_));
-  if (SUCCEEDED(hr)) hr = factory_->CreateInstance(0, attributes, &engine_);
-  Release(attributes);
-  if (FAILED(hr)) Fail(hr, "The media engine could not be created");
-}
-
-// Each clip gets an engine of its own, so that nothing a finished clip
-// still reports can be taken for news of the next one.
 void MfEngine::Open(const std::string& path) {
   Close();
-  CreateEngine();
-  engine_->SetAutoPlay(FALSE);
-  BSTR url = SysAllocString(FullPath(path).c_str());
-  HRESULT hr = url ? engine_->SetSource(url) : E_OUTOFMEMORY;
-  SysFreeString(url);
-  if (FAILED(hr)) Fail(hr, "The clip could not be opened");
+  auto clip =
+      std::make_shared<MfClip>(window_, message_, ++serial_, Widen(path));
+  if (!clip->wake) ThrowLastError("The player could not be created");
+  media_work::Begin();
+  try {
+    RunOnNewThread([clip, library = library_, frames = frames_] {
+      RunClip(clip, library, frames);
+    });
+  } catch (const PlatformError&) {
+    media_work::End();
+    throw;
+  }
+  clip_ = std::move(clip);
 }
 
 News MfEngine::Notified(UINT message, WPARAM wp, LPARAM lp) {
-  if (message != message_ || !engine_ || wp != clip_) return News::None;
-  switch (DWORD(lp)) {
-    case mfe::kEventLoadedMetadata:
+  if (message != message_ || !clip_ || wp != clip_->serial) return News::None;
+  switch (lp) {
+    case kOpened:
       return News::Opened;
-    case mfe::kEventEnded:
-      return News::Ended;
-    case mfe::kEventError:
-    case mfe::kEventAbort:
+    case kFailed:
       return News::Failed;
+    case kEnded:
+      return News::Ended;
     default:
       return News::None;
   }
 }
 
 PixelSize MfEngine::Size() const {
-  DWORD w = 0, h = 0;
-  if (!engine_ || !engine_->HasVideo() ||
-      FAILED(engine_->GetNativeVideoSize(&w, &h)))
-    w = h = 0;
-  return {PictureSide(w), PictureSide(h)};
+  if (!clip_) return {};
+  std::lock_guard<std::mutex> lock(clip_->mutex);
+  return clip_->size;
 }
 
 PlatformError MfEngine::Error() const {
-  mfe::IMFMediaError* error = nullptr;
-  HRESULT hr = engine_ && SUCCEEDED(engine_->GetError(&error)) && error
-                   ? error->GetExtendedErrorCode()
-                   : E_FAIL;
-  if (SUCCEEDED(hr)) hr = E_FAIL;  // an error without a code of its own
-  Release(error);
-  return HresultError(hr, "The clip could not be opened");
-}
-
-void MfEngine::Place(PixelSize size) {
-  mfe::IMFMediaEngineEx* ex = nullptr;
-  if (!engine_ || FAILED(engine_->QueryInterface(
-                      mfe::kIidEngineEx, reinterpret_cast<void**>(&ex))))
-    return;
-  RECT target{0, 0, size.width, size.height};
-  ex->UpdateVideoStream(nullptr, &target, nullptr);
-  ex->Release();
+  if (!clip_) return PlatformError(err::kInvalidCall, "No clip is open");
+  std::lock_guard<std::mutex> lock(clip_->mutex);
+  return HresultError(clip_->result, clip_->failure);
 }
 
 void MfEngine::Play() {
-  if (!engine_)
-    throw PlatformError(err::kInvalidCall, "No clip is open to play");
-  HRESULT hr = engine_->Play();
-  if (FAILED(hr)) throw HresultError(hr, "The clip could not be started");
+  if (!clip_) throw PlatformError(err::kInvalidCall, "No clip is open to play");
+  {
+    std::lock_guard<std::mutex> lock(clip_->mutex);
+    clip_->play = true;
+  }
+  SetEvent(clip_->wake);
+}
+
+// The picture is stretched to the surface as it is drawn.
+void MfEngine::Place(PixelSize) { InvalidateRect(window_, nullptr, FALSE); }
+
+bool MfEngine::Paint(HDC dc, PixelSize area) {
+  if (!clip_) return false;
+  {
+    std::lock_guard<std::mutex> lock(clip_->mutex);
+    if (clip_->fresh) std::swap(shown_, clip_->latest);
+    clip_->fresh = false;
+  }
+  if (shown_.pixels.empty()) return false;
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = shown_.size.width;
+  info.bmiHeader.biHeight = -shown_.size.height;  // top row first
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  SetStretchBltMode(dc, HALFTONE);
+  SetBrushOrgEx(dc, 0, 0, nullptr);
+  StretchDIBits(dc, 0, 0, area.width, area.height, 0, 0, shown_.size.width,
+                shown_.size.height, shown_.pixels.data(), &info, DIB_RGB_COLORS,
+                SRCCOPY);
+  return true;
 }
 
 void MfEngine::Close() {
-  if (notify_) notify_->Detach();
-  if (engine_) engine_->Shutdown();
-  Release(engine_);
-  Release(notify_);
+  shown_ = {};
+  if (!clip_) return;
+  {
+    std::lock_guard<std::mutex> lock(clip_->mutex);
+    clip_->stop = true;
+  }
+  SetEvent(clip_->wake);
+  clip_.reset();
 }
 
 std::uint64_t MfEngine::Progress() const {
-  double seconds = engine_ ? engine_->GetCurrentTime() : 0.0;
-  return seconds > 0 ? std::uint64_t(std::llround(seconds * 1000)) : 0;
+  return clip_ ? clip_->progress.load() : 0;
 }
 
 }  // namespace tarnlight::win32

@@ -1,37 +1,48 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 
+#include "platform/win32/frame_target.h"
 #include "platform/win32/media_engine_api.h"
 #include "platform/win32/video_engine.h"
 
 namespace tarnlight::win32 {
 
-// Media Foundation's Media Engine, drawing into the surface window itself.
-// Its libraries are loaded at run time, so the program still starts where
-// they are missing (the N editions, Server Core); Create then returns null.
-// The engine's notifications arrive on its own threads and are posted to
-// the window as `message`, tagged with the number of the clip they concern.
+struct MfClip;
+
+// Media Foundation's Media Engine as a frame server: it has no window of
+// its own; each new frame is copied out of it and drawn in the surface
+// window by Paint, as every window of the program draws. Its libraries are
+// loaded at run time, so the program still starts where they are missing
+// (the N editions, Server Core); Create then returns null.
+//
+// The engine holds its lock while it loads a clip and while it copies a
+// frame, so no call into it is made on the GUI thread: each clip's engine
+// is made, driven and shut down on a thread of its own, which posts what it
+// learns to the window as `message` (tagged with the clip's number) and
+// fetches each new frame as the engine reports it.
 class MfEngine final : public VideoEngine {
  public:
   using CreateAttributesFn = HRESULT(WINAPI*)(IMFAttributes**, UINT32);
-  using ShutdownFn = HRESULT(WINAPI*)();
-  // What the engine needs of mfplat.dll, after MFStartup.
+  using MakeFactoryFn =
+      std::function<HRESULT(mfe::IMFMediaEngineClassFactory**)>;
+  // What a clip's thread needs of mfplat.dll and of COM. `started` holds
+  // MFStartup's start-up until the engine and every clip thread let go.
   struct Library {
     CreateAttributesFn createAttributes;
-    ShutdownFn shutdown;
+    MakeFactoryFn makeFactory;
+    std::shared_ptr<void> started;
   };
 
   static std::unique_ptr<MfEngine> Create(HWND window, UINT message);
-  // Takes over the factory's reference and, at the end, the library's
-  // start-up.
   MfEngine(HWND window, UINT message, Library library,
-           mfe::IMFMediaEngineClassFactory* factory)
+           std::shared_ptr<FrameTarget> frames)
       : window_(window),
         message_(message),
-        library_(library),
-        factory_(factory) {}
-  ~MfEngine() override;
+        library_(std::move(library)),
+        frames_(std::move(frames)) {}
+  ~MfEngine() override { Close(); }
   MfEngine(const MfEngine&) = delete;
   MfEngine& operator=(const MfEngine&) = delete;
 
@@ -41,22 +52,22 @@ class MfEngine final : public VideoEngine {
   PlatformError Error() const override;
   void Play() override;
   void Place(PixelSize size) override;
+  bool Paint(HDC dc, PixelSize area) override;
   void Close() override;
   std::uint64_t Progress() const override;
 
+  // What the clip's thread posts, in the message's LPARAM.
+  enum Posted : LPARAM { kOpened = 1, kFailed = 2, kEnded = 3 };
+
  private:
-  class Notify;
-
-  void CreateEngine();
-  [[noreturn]] void Fail(HRESULT hr, const char* what);
-
   HWND window_;
   UINT message_;
   Library library_;
-  mfe::IMFMediaEngineClassFactory* factory_;
-  mfe::IMFMediaEngine* engine_ = nullptr;
-  Notify* notify_ = nullptr;
-  WPARAM clip_ = 0;
+  std::shared_ptr<FrameTarget> frames_;
+  WPARAM serial_ = 0;
+  std::shared_ptr<MfClip> clip_;
+  // The frame drawn last; the clip's thread fills the other one.
+  Frame shown_;
 };
 
 }  // namespace tarnlight::win32

@@ -33,6 +33,9 @@ class VideoEngine {
   virtual void Play() = 0;
   // The picture fills the surface's client area, now of this size.
   virtual void Place(PixelSize size) = 0;
+  // Draws the clip's picture over the surface's client area of `area`;
+  // false when the engine draws it some other way, or has none yet.
+  virtual bool Paint(HDC, PixelSize /*area*/) { return false; }
   // Closes the clip and forgets what is still to come of it; harmless when
   // none is open.
   virtual void Close() = 0;

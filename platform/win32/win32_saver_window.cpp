@@ -246,7 +246,22 @@ bool Win32SaverWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
   }
 }
 
+void Win32SaverWindow::PaintSurface() {
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(surface_, &paint);
+  RECT r{};
+  GetClientRect(surface_, &r);
+  if (!engine_->Paint(dc, {r.right, r.bottom}))
+    FillRect(dc, &paint.rcPaint,
+             static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  EndPaint(surface_, &paint);
+}
+
 bool Win32SaverWindow::HandleSurface(UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_PAINT) {
+    PaintSurface();
+    return true;
+  }
   if (msg == WM_CHAR) {
     if (events_ && !host_) events_->KeyPress(playerName_, int(wp));
     return true;

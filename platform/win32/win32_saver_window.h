@@ -61,6 +61,7 @@ class Win32SaverWindow final : public SaverWindow {
   void FollowMonitors();
   void WatchHost();
   bool HandleSurface(UINT msg, WPARAM wp, LPARAM lp);
+  void PaintSurface();
 
   const std::string playerName_;
   const std::optional<HWND> host_;

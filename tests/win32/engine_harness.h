@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/win32/engine_chain.h"
+#include "platform/win32/media_work.h"
 
 namespace tarnlight::win32::testing_surface {
 
@@ -55,8 +56,15 @@ class Surface {
                            HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
   }
   ~Surface() {
-    chain.reset();
+    Finish();
     DestroyWindow(hwnd);
+  }
+
+  // Closes the chain and lets the clips' threads end, which may still call
+  // into what the test made for them.
+  void Finish() {
+    chain.reset();
+    EXPECT_TRUE(media_work::WaitUntilDone(5000)) << "a clip thread still runs";
   }
 
   void Use(std::vector<std::unique_ptr<VideoEngine>> engines) {
@@ -76,9 +84,12 @@ class Surface {
   // Answers messages until `count` pieces of news have come, or `ms` have
   // passed.
   void Pump(std::size_t count, int ms = 5000) {
+    PumpUntil([&] { return events.news.size() >= count; }, ms);
+  }
+  template <typename Done>
+  void PumpUntil(Done done, int ms = 5000) {
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (events.news.size() < count &&
-           std::chrono::steady_clock::now() < end) {
+    while (!done() && std::chrono::steady_clock::now() < end) {
       MSG msg;
       while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
         DispatchMessageW(&msg);

@@ -2,15 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 #include <vector>
 
 #include "platform/win32/dshow_engine.h"
+#include "platform/win32/media_work.h"
 #include "tests/win32/engine_harness.h"
 
 // The media engine in the saver's chain against a scripted engine that
-// answers from its own threads, as Media Foundation's does; attributes are
-// Wine's real ones, and so is the DirectShow engine behind it.
+// answers from its own threads, as Media Foundation's does, and a frame
+// target that hands out frames of one colour; attributes are Wine's real
+// ones, and so is the DirectShow engine behind it.
 namespace tarnlight::win32 {
 namespace {
 
@@ -23,13 +26,18 @@ struct Script {
   DWORD width = 320, height = 240;
   HRESULT loadError = S_OK;
   HRESULT setSource = S_OK;  // a failure: the open fails at once
+  bool endOnPlay = true;
+  LONGLONG frames = 0;  // new frames reported once playing
 };
 
+// Written on the clips' threads.
 struct Seen {
   std::wstring source;
-  UINT64 window = 0;
-  int engines = 0, shutdowns = 0;
+  UINT32 attributes = 0, format = 0;
+  std::atomic<int> engines{0}, shutdowns{0}, transfers{0};
 };
+
+constexpr std::uint32_t kFrameColour = 0x00FF8000;
 
 // A method of the interface the player must never call.
 #define NOT_CALLED(Type, Name, ...)                   \
@@ -90,7 +98,20 @@ class FakeEngine final : public Counted<mfe::IMFMediaEngine> {
   }
   HRESULT STDMETHODCALLTYPE SetAutoPlay(BOOL) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE Play() override {
-    Answer(mfe::kEventEnded);
+    playing_ = true;
+    if (script_.endOnPlay) Answer(mfe::kEventEnded);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnVideoStreamTick(LONGLONG* time) override {
+    if (!playing_) return S_FALSE;
+    if (shown_ < script_.frames) ++shown_;
+    *time = shown_;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE TransferVideoFrame(IUnknown*, const void*,
+                                               const RECT*,
+                                               const void*) override {
+    ++seen_.transfers;
     return S_OK;
   }
   double STDMETHODCALLTYPE GetCurrentTime() override { return 1.25; }
@@ -138,9 +159,6 @@ class FakeEngine final : public Counted<mfe::IMFMediaEngine> {
   NOT_CALLED(HRESULT, SetVolume, double)
   NOT_CALLED(BOOL, HasAudio)
   NOT_CALLED(HRESULT, GetVideoAspectRatio, DWORD*, DWORD*)
-  NOT_CALLED(HRESULT, TransferVideoFrame, IUnknown*, const void*, const RECT*,
-             const void*)
-  NOT_CALLED(HRESULT, OnVideoStreamTick, LONGLONG*)
 
  private:
   void Answer(DWORD event) {
@@ -151,6 +169,8 @@ class FakeEngine final : public Counted<mfe::IMFMediaEngine> {
   Script script_;
   Seen& seen_;
   std::vector<std::thread> threads_;
+  bool playing_ = false;
+  LONGLONG shown_ = 0;
 };
 
 class FakeFactory final : public Counted<mfe::IMFMediaEngineClassFactory> {
@@ -162,7 +182,8 @@ class FakeFactory final : public Counted<mfe::IMFMediaEngineClassFactory> {
     HRESULT hr =
         attributes->GetUnknown(mfe::kAttrCallback, mfe::kIidNotify, &notify);
     if (FAILED(hr)) return hr;
-    attributes->GetUINT64(mfe::kAttrPlaybackHwnd, &seen_.window);
+    attributes->GetCount(&seen_.attributes);
+    attributes->GetUINT32(mfe::kAttrVideoOutputFormat, &seen_.format);
     ++seen_.engines;
     *engine = new FakeEngine(static_cast<mfe::IMFMediaEngineNotify*>(notify),
                              script_, seen_);
@@ -176,7 +197,20 @@ class FakeFactory final : public Counted<mfe::IMFMediaEngineClassFactory> {
   Seen& seen_;
 };
 
-HRESULT WINAPI NoShutdown() { return S_OK; }
+class FakeTarget final : public FrameTarget {
+ public:
+  ~FakeTarget() override { manager_->Release(); }
+  IUnknown* Manager() override { return manager_; }
+  HRESULT Take(mfe::IMFMediaEngine& engine, PixelSize size,
+               Frame& frame) override {
+    frame.size = size;
+    frame.pixels.assign(std::size_t(size.width) * size.height, kFrameColour);
+    return engine.TransferVideoFrame(manager_, nullptr, nullptr, nullptr);
+  }
+
+ private:
+  Counted<IUnknown>* manager_ = new Counted<IUnknown>;
+};
 
 // A media engine whose opens go as `script` says.
 std::unique_ptr<MfEngine> ScriptedMf(HWND hwnd, UINT message, Script& script,
@@ -185,9 +219,13 @@ std::unique_ptr<MfEngine> ScriptedMf(HWND hwnd, UINT message, Script& script,
       reinterpret_cast<void (*)()>(
           GetProcAddress(LoadLibraryW(L"mfplat.dll"), "MFCreateAttributes")));
   EXPECT_NE(create, nullptr);
+  auto factory = [&](mfe::IMFMediaEngineClassFactory** made) {
+    *made = new FakeFactory(script, seen);
+    return S_OK;
+  };
   return std::make_unique<MfEngine>(hwnd, message,
-                                    MfEngine::Library{create, NoShutdown},
-                                    new FakeFactory(script, seen));
+                                    MfEngine::Library{create, factory, nullptr},
+                                    std::make_shared<FakeTarget>());
 }
 
 class MfChainTest : public ::testing::Test, public testing_surface::Surface {
@@ -199,6 +237,7 @@ class MfChainTest : public ::testing::Test, public testing_surface::Surface {
     engines.push_back(std::make_unique<DShowEngine>(hwnd, kDShowMessage));
     Use(std::move(engines));
   }
+  void TearDown() override { Finish(); }
 
   Script script;
   Seen seen;
@@ -225,16 +264,47 @@ TEST_F(MfChainTest, ReportsOpenedWithTheNativeSizeAndItsOwnClipsEnd) {
     EXPECT_EQ(events.news.back(), c.opened);
   }
   EXPECT_EQ(events.news.size(), 3u);
-  EXPECT_EQ(seen.window, reinterpret_cast<UINT64>(hwnd));
+  // A frame server: the callback, the device and the format; no window.
+  EXPECT_EQ(seen.attributes, 3u);
+  EXPECT_EQ(seen.format, mfe::kOutputBgra);
   // A full path, since the engine resolves it as a URL.
   ASSERT_GT(seen.source.size(), 11u);
   EXPECT_EQ(seen.source[1], L':');
   EXPECT_EQ(seen.source.substr(seen.source.size() - 9), L"\\clip.mp4");
 
   Call([](EngineChain& e) { e.Play(); });
-  EXPECT_EQ(chain->Progress(), 1250u);  // the engine's time, in ms
   Pump(4);
   EXPECT_EQ(events.news.back(), "ended 3");
+}
+
+// Each new frame the engine reports is taken once, on the clip's thread,
+// and drawn stretched over the surface; the position is the engine's.
+TEST_F(MfChainTest, EachNewFrameIsTakenOnceAndPaintedOverTheSurface) {
+  script.endOnPlay = false;
+  script.frames = 3;
+  Call([](EngineChain& e) { e.Open(1, "clip.mp4"); });
+  Pump(1);
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof info.bmiHeader, 8, -6, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap =
+      CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ before = SelectObject(dc, bitmap);
+  EXPECT_FALSE(chain->Paint(dc, {8, 6})) << "painted before any frame";
+
+  Call([](EngineChain& e) { e.Play(); });
+  PumpUntil([&] { return seen.transfers >= 3; });
+  PumpUntil([] { return false; }, 100);  // the picture now stands still
+  EXPECT_EQ(seen.transfers, 3);
+  EXPECT_TRUE(chain->Paint(dc, {8, 6}));
+  GdiFlush();
+  EXPECT_EQ(static_cast<std::uint32_t*>(bits)[8 * 6 - 1] & 0xFFFFFF,
+            kFrameColour);
+  EXPECT_EQ(chain->Progress(), 1250u);
+  SelectObject(dc, before);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
 }
 
 // DirectShow, tried next, cannot open a file that is not there either, so
@@ -258,6 +328,7 @@ TEST_F(MfChainTest, ALoadErrorIsReportedWithTheEnginesCodeAfterDirectShow) {
                                       std::to_string(c.number));
     EXPECT_THROW(chain->Play(), PlatformError);
   }
+  PumpUntil([&] { return seen.shutdowns == 2; });
   EXPECT_EQ(seen.shutdowns, 2);
 }
 
@@ -306,8 +377,8 @@ struct TwoEngines : testing_surface::Surface {
     engines.push_back(ScriptedMf(hwnd, kDShowMessage, scripts[1], seen[1]));
     Use(std::move(engines));
   }
-  // The engines report to the scripts and records below until they go.
-  ~TwoEngines() { chain.reset(); }
+  // The clips' threads use the scripts and records below until they end.
+  ~TwoEngines() { Finish(); }
   enum Outcome { Opens, FailsLater, FailsAtOnce };
   void Set(int engine, Outcome outcome) {
     scripts[engine].answer =
@@ -365,10 +436,11 @@ TEST(EngineChain, NewsOfAStoppedClipIsDropped) {
       e.Open(3, "a.mp4");
       e.Stop();
     });
-    PostMessageW(chain.hwnd, kMfMessage, 1, mfe::kEventLoadedMetadata);
+    PostMessageW(chain.hwnd, kMfMessage, 1, MfEngine::kOpened);
     chain.Pump(1, 300);
     EXPECT_TRUE(chain.events.news.empty()) << chain.events.news.front();
     EXPECT_THROW(chain.chain->Play(), PlatformError);
+    chain.Finish();
     for (const Seen& seen : chain.seen)
       EXPECT_EQ(seen.shutdowns, seen.engines) << "an engine left open";
   }
