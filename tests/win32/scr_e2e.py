@@ -295,9 +295,8 @@ def saver_plays_and_ends_on_character_key(w, clips):
     make_clip(os.path.join(clips, "b.wmv"), "smptebars", "200x150", 3, codec="wmv2")
     w.put({"vidFolder": "Z:" + clips.replace("/", "\\") + "\\",
            "intervalTime": "1", "timeFrom": "00:00", "timeUntil": "23:59"})
-    # Wine's media engine cannot draw into a window, so each clip goes to
-    # Media Foundation first and is then shown by DirectShow; the trace
-    # shows the first step was taken.
+    # Each clip goes to Media Foundation first; the trace shows it was
+    # asked.
     trace_path = os.path.join(w.tmp, "mfplat.log")
     with open(trace_path, "wb") as trace:
         w.start("/s", env={"WINEDEBUG": "trace+mfplat"}, stderr=trace)
@@ -316,13 +315,31 @@ def saver_plays_and_ends_on_character_key(w, clips):
     code = w.wait_exit(5)
     check(code == 0, f"exit code {code} after a character key")
     trace = open(trace_path, "rb").read()
-    check(b"MF_MEDIA_ENGINE_PLAYBACK_HWND" in trace and
-          b"media_engine_factory_CreateInstance" in trace,
+    check(b"media_engine_factory_CreateInstance" in trace,
           "the media engine was not asked to open the clip")
 
 
 def without_media_foundation(w):
     return {"WINEDLLOVERRIDES": w.env["WINEDLLOVERRIDES"] + ";mfplat="}
+
+
+def media_engine_picture_in_two_runs(w):
+    """An H.264 clip with DirectShow left out (quartz.dll), so that the
+    picture on the screen is the media engine's, in two runs of one session
+    after the earlier cases' runs; a character key ends each."""
+    clips = os.path.join(w.tmp, "h264")
+    os.makedirs(clips)
+    make_clip(os.path.join(clips, "c.mp4"), "testsrc", "320x240", 8,
+              codec="libx264")
+    w.put({"vidFolder": "Z:" + clips.replace("/", "\\") + "\\",
+           "intervalTime": "1", "timeFrom": "00:00", "timeUntil": "23:59"})
+    no_directshow = {"WINEDLLOVERRIDES": w.env["WINEDLLOVERRIDES"] + ";quartz="}
+    for run in (1, 2):
+        w.start("/s", env=no_directshow)
+        wait_for_clip(w, {(320, 240)})
+        w.xdotool("key", "q")
+        code = w.wait_exit(5)
+        check(code == 0, f"exit code {code} after a character key (run {run})")
 
 
 def other_instances_end_while_the_saver_runs(w):
@@ -437,12 +454,11 @@ def saver_survives_hostile_folder(w, clips):
     subprocess.run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
                     "testsrc=size=64x48", "-frames:v", "1",
                     os.path.join(clips, "picture.jpg")], check=True, timeout=60)
-    # Wine's media engine never draws, and its GStreamer reader can hang for
-    # good on a damaged file (about one open in thirteen); a process that
-    # ends with such a thread stuck crashes in Wine's own teardown. The
-    # saver gives up on that open at its deadline, but the crash at exit is
-    # Wine's, so the files go to DirectShow, the engine that shows clips
-    # under Wine.
+    # The GStreamer reader behind Wine's media engine can hang for good on a
+    # damaged file (about one open in thirteen); a process that ends with
+    # such a thread stuck crashes in Wine's own teardown. The saver gives up
+    # on that open at its deadline, but the crash at exit is Wine's, so the
+    # files go to DirectShow.
     w.start("/s", env=without_media_foundation(w))
     deadline = time.time() + 15
     while time.time() < deadline:
@@ -468,6 +484,7 @@ def main():
              ("setup at 144 dpi", lambda: setup_at_144_dpi(w)),
              ("saver", lambda: saver_plays_and_ends_on_character_key(w, clips)),
              ("no Media Foundation", lambda: runs_without_media_foundation(w, clips)),
+             ("media engine", lambda: media_engine_picture_in_two_runs(w)),
              ("preview", lambda: preview_plays_inside_its_host(w)),
              ("hostile folder", lambda: saver_survives_hostile_folder(w, clips)),
              ("stalled share", lambda: saver_ends_on_key_while_its_share_stalls(w))]
