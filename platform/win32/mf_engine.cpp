@@ -189,8 +189,9 @@ void Drive(MfClip& clip, mfe::IMFMediaEngine& engine, FrameTarget& frames) {
   LONGLONG shownTime = 0;
   Frame frame;
   for (;;) {
-    bool polling = playing && size.width > 0;
-    WaitForSingleObject(clip.wake, polling ? kFramePollMs : INFINITE);
+    // A playing clip's position is read as often, for one without a
+    // picture too: the stall rule watches it.
+    WaitForSingleObject(clip.wake, playing ? kFramePollMs : INFINITE);
     unsigned heard = clip.heard.exchange(0);
     bool play;
     {

@@ -114,7 +114,10 @@ class FakeEngine final : public Counted<mfe::IMFMediaEngine> {
     ++seen_.transfers;
     return S_OK;
   }
-  double STDMETHODCALLTYPE GetCurrentTime() override { return 1.25; }
+  // A clock that moves at each look.
+  double STDMETHODCALLTYPE GetCurrentTime() override {
+    return 1.25 + 0.01 * ++looks_;
+  }
   BOOL STDMETHODCALLTYPE HasVideo() override { return script_.hasVideo; }
   HRESULT STDMETHODCALLTYPE GetNativeVideoSize(DWORD* cx, DWORD* cy) override {
     *cx = script_.width;
@@ -171,6 +174,7 @@ class FakeEngine final : public Counted<mfe::IMFMediaEngine> {
   std::vector<std::thread> threads_;
   bool playing_ = false;
   LONGLONG shown_ = 0;
+  int looks_ = 0;
 };
 
 class FakeFactory final : public Counted<mfe::IMFMediaEngineClassFactory> {
@@ -278,12 +282,16 @@ TEST_F(MfChainTest, ReportsOpenedWithTheNativeSizeAndItsOwnClipsEnd) {
 }
 
 // Each new frame the engine reports is taken once, on the clip's thread,
-// and drawn stretched over the surface; the position is the engine's.
+// and drawn stretched over the surface; the position is the engine's, for
+// a clip without a picture too.
 TEST_F(MfChainTest, EachNewFrameIsTakenOnceAndPaintedOverTheSurface) {
+  struct Case {
+    BOOL hasVideo;
+    int transfers;
+  };
+  const Case cases[] = {{TRUE, 3}, {FALSE, 0}};
   script.endOnPlay = false;
   script.frames = 3;
-  Call([](EngineChain& e) { e.Open(1, "clip.mp4"); });
-  Pump(1);
   BITMAPINFO info{};
   info.bmiHeader = {sizeof info.bmiHeader, 8, -6, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
   void* bits = nullptr;
@@ -291,17 +299,29 @@ TEST_F(MfChainTest, EachNewFrameIsTakenOnceAndPaintedOverTheSurface) {
   HBITMAP bitmap =
       CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ before = SelectObject(dc, bitmap);
-  EXPECT_FALSE(chain->Paint(dc, {8, 6})) << "painted before any frame";
-
-  Call([](EngineChain& e) { e.Play(); });
-  PumpUntil([&] { return seen.transfers >= 3; });
-  PumpUntil([] { return false; }, 100);  // the picture now stands still
-  EXPECT_EQ(seen.transfers, 3);
-  EXPECT_TRUE(chain->Paint(dc, {8, 6}));
-  GdiFlush();
-  EXPECT_EQ(static_cast<std::uint32_t*>(bits)[8 * 6 - 1] & 0xFFFFFF,
-            kFrameColour);
-  EXPECT_EQ(chain->Progress(), 1250u);
+  std::uint64_t clip = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.hasVideo);
+    script.hasVideo = c.hasVideo;
+    seen.transfers = 0;
+    Call([&](EngineChain& e) { e.Open(++clip, "clip.mp4"); });
+    Pump(clip);
+    EXPECT_FALSE(chain->Paint(dc, {8, 6})) << "painted before any frame";
+    Call([](EngineChain& e) { e.Play(); });
+    PumpUntil(
+        [&] { return seen.transfers >= c.transfers && chain->Progress() > 0; });
+    std::uint64_t position = chain->Progress();
+    PumpUntil([] { return false; }, 100);  // the picture now stands still
+    EXPECT_GE(position, 1260u);            // the engine's clock, in ms
+    EXPECT_GT(chain->Progress(), position);
+    EXPECT_EQ(seen.transfers, c.transfers);
+    EXPECT_EQ(chain->Paint(dc, {8, 6}), c.transfers > 0);
+    GdiFlush();
+    if (c.transfers > 0) {
+      EXPECT_EQ(static_cast<std::uint32_t*>(bits)[8 * 6 - 1] & 0xFFFFFF,
+                kFrameColour);
+    }
+  }
   SelectObject(dc, before);
   DeleteObject(bitmap);
   DeleteDC(dc);
