@@ -9,8 +9,8 @@ namespace tarnlight::win32 {
 struct DShowClip;
 
 // DirectShow: a filter graph with the GDI video renderer, which draws in a
-// child window of the surface. Found on every Windows, and the one engine
-// that shows a picture under Wine. RenderFile can take as long as the file
+// child window of the surface. Found on every Windows, Media Foundation's
+// N editions among them. RenderFile can take as long as the file
 // and its filters like, so each clip's graph is built, driven and released
 // on a thread of its own, which posts what it learns to the window as
 // `message`; a closed clip's thread is left to finish on its own, and what
