@@ -8,127 +8,36 @@ folder and clip folder, and bounds each wait so that it ends on its own.
 """
 
 import functools
-import contextlib
 import os
 import shutil
 import signal
 import socket
 import subprocess
 import sys
-import tempfile
 import time
 
-SCREEN_W, SCREEN_H = 1024, 768
-DEFAULTS = {"timeFrom": "09:00", "timeUntil": "18:00", "vidFolder": "c:\\",
-            "intervalTime": "30"}
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from e2e_harness import (DEFAULTS, SCREEN_H, SCREEN_W, Failure,  # noqa: E402
+                         X11Session, bright_box, check, clip_box, group_gone,
+                         make_clip, only, read_ini, region, stalled_share,
+                         write_ini)
 
 
-class Failure(Exception):
-    pass
+class Session(X11Session):
+    """The program's settings and clip folders and its environment."""
 
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
-
-
-# ---------------------------------------------------------------- settings
-
-def ini_escape(value):
-    return value.replace("\\", "\\\\")
-
-
-def write_ini(path, values, raw=None):
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, "wb") as f:
-        if raw is not None:
-            f.write(raw)
-            return
-        f.write(b"[settings]\n")
-        for key, value in values.items():
-            f.write(f"{key}={ini_escape(value)}\n".encode())
-
-
-def read_ini(path):
-    """The [settings] values as QSettings stores plain strings."""
-    values = {}
-    if not os.path.exists(path):
-        return values
-    section = None
-    with open(path, encoding="utf-8") as f:
-        for line in f:
-            line = line.rstrip("\n")
-            if line.startswith("["):
-                section = line.strip("[]")
-            elif "=" in line and section == "settings":
-                key, value = line.split("=", 1)
-                if len(value) >= 2 and value[0] == '"' and value[-1] == '"':
-                    value = value[1:-1]
-                values[key] = value.replace("\\\\", "\\")
-    return values
-
-
-# ---------------------------------------------------------------- display
-
-def start_xvfb():
-    """An X server on a free display; returns it and its display name."""
-    read_fd, write_fd = os.pipe()
-    # -noreset: by default the server starts over when its last client
-    # leaves, and a program started at that moment cannot connect.
-    xvfb = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
-         f"{SCREEN_W}x{SCREEN_H}x24", "-nolisten", "tcp", "-noreset"],
-        pass_fds=[write_fd], stdout=subprocess.DEVNULL,
-        stderr=subprocess.DEVNULL)
-    os.close(write_fd)
-    number = b""
-    deadline = time.time() + 10
-    while not number.endswith(b"\n") and time.time() < deadline:
-        chunk = os.read(read_fd, 16)
-        if not chunk:
-            break
-        number += chunk
-    os.close(read_fd)
-    check(number.strip(), "Xvfb did not start")
-    return xvfb, ":" + number.decode().strip()
-
-
-class Session:
-    """A temporary home, an X server and the program's environment."""
-
-    def __init__(self, binary, config_home=None):
+    def __init__(self, binary):
+        super().__init__("tarnlight-e2e-")
         self.binary = binary
-        self.tmp = tempfile.mkdtemp(prefix="tarnlight-e2e-")
-        self.config = config_home or os.path.join(self.tmp, "config")
+        self.config = os.path.join(self.tmp, "config")
         self.ini = os.path.join(self.config, "Tarnlight", "Tarnlight.ini")
         self.clips = os.path.join(self.tmp, "clips")
         os.makedirs(self.clips)
         runtime = os.path.join(self.tmp, "run")
         os.makedirs(runtime, mode=0o700)
-        self.xvfb, display = start_xvfb()
-        self.env = dict(os.environ, DISPLAY=display,
-                        XDG_CONFIG_HOME=self.config, HOME=self.tmp,
-                        XDG_RUNTIME_DIR=runtime, QT_QPA_PLATFORM="xcb")
         # As under startx with an idle daemon: no session bus.
-        for name in ("WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS"):
-            self.env.pop(name, None)
-        self.proc = None
-        # Windows, window managers and hosts a case starts besides the
-        # program, each in a process group of its own.
-        self.helpers = []
-
-    def close(self):
-        if self.proc and self.proc.poll() is None:
-            self.proc.kill()
-            self.proc.wait()
-        for helper in self.helpers:
-            stop_group(helper)
-        self.xvfb.terminate()
-        try:
-            self.xvfb.wait(5)
-        except subprocess.TimeoutExpired:
-            self.xvfb.kill()
-        shutil.rmtree(self.tmp, ignore_errors=True)
+        self.env.update(XDG_CONFIG_HOME=self.config, HOME=self.tmp,
+                        XDG_RUNTIME_DIR=runtime, QT_QPA_PLATFORM="xcb")
 
     def start(self, *args, program=None):
         # What every start said goes to one log, shown when a case fails.
@@ -155,116 +64,8 @@ class Session:
                 pass
         return said
 
-    def wait_exit(self, seconds):
-        try:
-            return self.proc.wait(seconds)
-        except subprocess.TimeoutExpired:
-            raise Failure(f"the program did not end within {seconds} s")
-
-    def alive(self):
-        return self.proc.poll() is None
-
-    def x(self, *args, timeout=10):
-        return subprocess.run(args, env=self.env, capture_output=True,
-                              text=True, timeout=timeout)
-
-    def xdotool(self, *args):
-        return self.x("xdotool", *args)
-
-    def find_window(self, name, seconds=30):
-        deadline = time.time() + seconds
-        while time.time() < deadline:
-            found = self.xdotool("search", "--onlyvisible", "--name", name)
-            ids = found.stdout.split()
-            if ids:
-                return ids[0]
-            time.sleep(0.1)
-        raise Failure(f"no window named {name!r} appeared")
-
-    def wait_focus(self, window, seconds=20):
-        """Waits until `window` has the keyboard focus, so typing reaches it
-        on a loaded machine too."""
-        deadline = time.time() + seconds
-        while time.time() < deadline:
-            if self.xdotool("getwindowfocus").stdout.strip() == window:
-                time.sleep(0.2)
-                return
-            time.sleep(0.1)
-        raise Failure("the window never took the keyboard focus")
-
-    def client_size(self, window):
-        info = self.x("xwininfo", "-id", window).stdout
-        fields = dict(line.strip().split(":", 1) for line in info.splitlines()
-                      if ":" in line)
-        return int(fields["Width"]), int(fields["Height"])
-
-    def screenshot_bytes(self):
-        shot = subprocess.run(
-            "import -window root -depth 8 ppm:-", shell=True, env=self.env,
-            capture_output=True, timeout=20)
-        return parse_ppm(shot.stdout)
-
-
-def stop_group(process):
-    """Ends a helper and, when it leads a process group, all of it."""
-    try:
-        if os.getpgid(process.pid) == process.pid:
-            os.killpg(process.pid, signal.SIGTERM)
-        else:
-            process.terminate()
-    except ProcessLookupError:
-        pass
-    try:
-        process.wait(5)
-    except subprocess.TimeoutExpired:
-        process.kill()
-        process.wait()
-
-
-def parse_ppm(data):
-    check(data.startswith(b"P6"), "screenshot is not a PPM")
-    fields, pos = [], 2
-    while len(fields) < 3:
-        while data[pos:pos + 1].isspace():
-            pos += 1
-        if data[pos:pos + 1] == b"#":
-            pos = data.index(b"\n", pos)
-            continue
-        end = pos
-        while not data[end:end + 1].isspace():
-            end += 1
-        fields.append(int(data[pos:end]))
-        pos = end
-    width, height, maxval = fields
-    check(maxval == 255, "screenshot is not 8 bits deep")
-    pixels = data[pos + 1:pos + 1 + width * height * 3]
-    return width, height, pixels
-
-
-def bright_box(shot, threshold=40):
-    """Bounding box (x0, y0, x1, y1) of every non-black pixel, or None."""
-    width, height, pixels = shot
-    x0, y0, x1, y1 = width, height, -1, -1
-    row_bytes = width * 3
-    for y in range(height):
-        row = pixels[y * row_bytes:(y + 1) * row_bytes]
-        if max(row) < threshold:
-            continue
-        for x in range(width):
-            if max(row[x * 3:x * 3 + 3]) >= threshold:
-                x0, x1 = min(x0, x), max(x1, x)
-                y0, y1 = min(y0, y), max(y1, y)
-    return None if x1 < 0 else (x0, y0, x1 + 1, y1 + 1)
-
 
 # ---------------------------------------------------------------- clips
-
-def make_clip(path, source, size, seconds, codec="mpeg4"):
-    subprocess.run(
-        ["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-         f"{source}=size={size}:rate=25", "-t", str(seconds), "-c:v", codec,
-         "-pix_fmt", "yuv420p", path], check=True, timeout=60)
-
 
 def saver_settings(session, interval="1"):
     write_ini(session.ini, {"timeFrom": "00:00", "timeUntil": "23:59",
@@ -356,7 +157,7 @@ def saver_plays_clips_and_ends_on_character_key(s):
     deadline = time.time() + 14
     while time.time() < deadline and len(appearances) < 2:
         check(s.alive(), "the saver ended by itself")
-        shot = s.screenshot_bytes()
+        shot = s.screenshot()
         check(shot[:2] == (SCREEN_W, SCREEN_H), "screenshot size")
         box = bright_box(shot)
         if box is None:
@@ -449,7 +250,7 @@ def saver_survives_hostile_folder(s):
         deadline = time.time() + 10
         seen = False
         while time.time() < deadline and not seen:
-            box = bright_box(s.screenshot_bytes())
+            box = bright_box(s.screenshot())
             seen = box is not None and abs(box[2] - box[0] - 320) <= 2
         check(seen, "no clip showed after the hostile ones")
         s.xdotool("key", "Tab")
@@ -492,7 +293,7 @@ def saver_without_its_player_library(s):
                               stderr=subprocess.PIPE)
     time.sleep(3.5)
     check(s.alive(), "the saver ended without its player library")
-    check(bright_box(s.screenshot_bytes()) is None,
+    check(bright_box(s.screenshot()) is None,
           "something was drawn without a player library")
     s.xdotool("key", "k")
     check(s.wait_exit(2) == 0, "non-zero exit without a player library")
@@ -536,32 +337,6 @@ def write_undecodable_clips(folder, good):
 # ---------------------------------------------------------------- screens
 
 DESKTOP = b"\0\xff\0"  # xsetroot green, for the saver to hide
-
-
-def region(shot, x, y, w, h):
-    width, _, pixels = shot
-    return w, h, b"".join(pixels[(row * width + x) * 3:(row * width + x + w) * 3]
-                          for row in range(y, y + h))
-
-
-def only(shot, rgb):
-    return shot[2] == rgb * (shot[0] * shot[1])
-
-
-def one_clip(shot, size):
-    box = bright_box(shot)
-    return box is not None and abs(box[2] - box[0] - size[0]) <= 2 and \
-        abs(box[3] - box[1] - size[1]) <= 2
-
-
-def wait_for(s, what, predicate, seconds=8, alive=None):
-    deadline = time.time() + seconds
-    while time.time() < deadline:
-        check((alive or s.alive)(),
-              f"the saver ended while waiting for {what}")
-        if predicate():
-            return
-    raise Failure(f"never saw {what}")
 
 
 def start_alone(s, *args):
@@ -620,7 +395,7 @@ def open_window(s, *rect):
     window = helper.stdout.readline().decode().strip()
     check(window, "the helper window did not open")
     deadline = time.time() + 20
-    while "IsViewable" not in s.x("xwininfo", "-id", window).stdout:
+    while "IsViewable" not in s.run("xwininfo", "-id", window).stdout:
         check(time.time() < deadline, "the helper window was never shown")
         time.sleep(0.1)
     return window
@@ -665,28 +440,28 @@ def saver_stays_on_top(s, manager):
             start_new_session=True, stdout=subprocess.DEVNULL,
             stderr=s.helper_log()))
         deadline = time.time() + 30
-        while s.x("wmctrl", "-m").returncode != 0:
+        while s.run("wmctrl", "-m").returncode != 0:
             check(time.time() < deadline, f"{manager[0]} did not start")
             time.sleep(0.2)
         above = open_window(s, 0, 0, 300, 200)
-        s.x("wmctrl", "-i", "-r", above, "-b", "add,above")
+        s.run("wmctrl", "-i", "-r", above, "-b", "add,above")
     saver_settings(s)
     menu = grab_keyboard(s, hold=True)
     s.helpers.append(menu)
     check(menu.stdout.readline().strip() == b"0", "no grab to wait out")
     start_alone(s, "/s")
     # Let go well inside the saver's few seconds of trying.
-    wait_for(s, "the saver's window", lambda: s.xdotool(
+    s.wait_for("the saver's window", lambda: s.xdotool(
         "search", "--onlyvisible", "--classname", "tarnlight").stdout,
         seconds=20)
     menu.stdin.close()
-    wait_for(s, "the saver holding the keyboard", lambda: grab_keyboard(
+    s.wait_for("the saver holding the keyboard", lambda: grab_keyboard(
         s, hold=False).communicate(timeout=10)[0].strip() == b"1")
-    wait_for(s, "the screen black", lambda: bright_box(
-        s.screenshot_bytes()) is None, seconds=20)
+    s.wait_for("the screen black", lambda: bright_box(
+        s.screenshot()) is None, seconds=20)
     open_window(s, 300, 200, 400, 300)
-    wait_for(s, "the new window hidden", lambda: bright_box(
-        s.screenshot_bytes()) is None, seconds=20)
+    s.wait_for("the new window hidden", lambda: bright_box(
+        s.screenshot()) is None, seconds=20)
     s.xdotool("key", "a")
     check(s.wait_exit(5) == 0, "a key did not end the saver")
     check_nothing_left(s)
@@ -751,8 +526,8 @@ def saver_plays_for_host(s, program):
     check(window, "the host gave the saver no window")
     check(s.client_size(window) == (SCREEN_W, SCREEN_H),
           "the host's window does not cover the screen")
-    wait_for(s, "a clip in the host's window", lambda: one_clip(
-        s.screenshot_bytes(), (320, 240)), seconds=20,
+    s.wait_for("a clip in the host's window", lambda: clip_box(
+        s.screenshot(), (320, 240)), seconds=20,
         alive=lambda: running(pid))
     return pid
 
@@ -788,11 +563,11 @@ def saver_in_xscreensaver(s):
         start_new_session=True, stdout=subprocess.DEVNULL,
         stderr=s.helper_log()))
     deadline = time.time() + 30
-    while s.x(*user, "xscreensaver-command", "-activate").returncode != 0:
+    while s.run(*user, "xscreensaver-command", "-activate").returncode != 0:
         check(time.time() < deadline, "XScreenSaver did not start")
         time.sleep(0.2)
     pid = saver_plays_for_host(s, os.path.join(prefix, "bin", "tarnlight"))
-    s.x(*user, "xscreensaver-command", "-deactivate")
+    s.run(*user, "xscreensaver-command", "-deactivate")
     wait_end(pid, "deactivating XScreenSaver")
 
 
@@ -845,7 +620,7 @@ def saver_in_mate_screensaver(s):
     s.env["DBUS_SESSION_BUS_ADDRESS"] = host.stdout.readline().decode().strip()
     check(s.env["DBUS_SESSION_BUS_ADDRESS"], "no session bus for MATE")
     deadline = time.time() + 30
-    while "is active" not in s.x(*user, "mate-screensaver-command",
+    while "is active" not in s.run(*user, "mate-screensaver-command",
                                  "--activate", "--query").stdout:
         check(time.time() < deadline, "MATE's screen saver did not start")
         time.sleep(0.2)
@@ -863,11 +638,11 @@ HEADS = ((0, 0, 640, 480), (640, 0, 512, 384))
 
 def second_head(s, primary):
     x, y, w, h = HEADS[1]
-    s.x("xrandr", "--noprimary")
-    s.x("xrandr", "--setmonitor", "*head1" if primary else "head1",
+    s.run("xrandr", "--noprimary")
+    s.run("xrandr", "--setmonitor", "*head1" if primary else "head1",
         f"{w}/0x{h}/0+{x}+{y}", "none")
     if not primary:
-        s.x("xrandr", "--output", "default", "--primary")
+        s.run("xrandr", "--output", "default", "--primary")
 
 
 def saver_covers_every_head(s):
@@ -884,26 +659,26 @@ def saver_covers_every_head(s):
         with os.fdopen(read_fd) as numbers:
             s.env["DISPLAY"] = ":" + numbers.readline().strip()
         second_head(s, primary=False)
-        s.x("xsetroot", "-solid", "green")
+        s.run("xsetroot", "-solid", "green")
         make_clip(os.path.join(s.clips, "a.mp4"), "testsrc", "320x240", 1)
         saver_settings(s)
         s.start("/s")
 
         def clip_on(head):
             def seen():
-                shot = s.screenshot_bytes()
-                return (one_clip(region(shot, *HEADS[head]), (320, 240)) and
+                shot = s.screenshot()
+                return (clip_box(region(shot, *HEADS[head]), (320, 240)) and
                         bright_box(region(shot, *HEADS[1 - head])) is None)
             return seen
-        wait_for(s, "a clip on the first head, the second black", clip_on(0))
-        s.x("xrandr", "--delmonitor", "head1")
-        wait_for(s, "the desktop on a removed head", lambda: only(
-            region(s.screenshot_bytes(), *HEADS[1]), DESKTOP))
+        s.wait_for("a clip on the first head, the second black", clip_on(0))
+        s.run("xrandr", "--delmonitor", "head1")
+        s.wait_for("the desktop on a removed head", lambda: only(
+            region(s.screenshot(), *HEADS[1]), DESKTOP))
         second_head(s, primary=True)
-        wait_for(s, "a clip on the head made primary", clip_on(1))
-        s.x("xrandr", "--delmonitor", "head1")
+        s.wait_for("a clip on the head made primary", clip_on(1))
+        s.run("xrandr", "--delmonitor", "head1")
         second_head(s, primary=False)
-        wait_for(s, "a clip back on the first head", clip_on(0))
+        s.wait_for("a clip back on the first head", clip_on(0))
 
         # As a focus-follows-mouse window manager would, the window under
         # the pointer on the second head gets the keyboard.
@@ -921,68 +696,6 @@ def saver_covers_every_head(s):
         xephyr.terminate()
         xephyr.wait(5)
 
-# A folder on a share that stops answering, as NFS or SMB does when the
-# server has gone: with "list" every listing of it sleeps; with "read" it
-# lists at once one clip, a.avi, whose every read sleeps. Every look at the
-# program's own folder in it sleeps too once the trigger file exists. The
-# first stalled listing or read leaves a mark beside the folder, FOLDER.list
-# or FOLDER.read.
-# Debian's python3-fusepy lives in the system's Python, whichever Python
-# runs this script.
-STALLED_SHARE = r"""
-import errno, os, stat, sys, time
-from fusepy import FUSE, FuseOSError, Operations
-folder, seconds, trigger, stall = sys.argv[1:5]
-
-class Share(Operations):
-    def getattr(self, path, fh=None):
-        if path == "/":
-            return dict(st_mode=stat.S_IFDIR | 0o755, st_nlink=2)
-        if path == "/a.avi" and stall == "read":
-            return dict(st_mode=stat.S_IFREG | 0o644, st_nlink=1,
-                        st_size=1 << 20)
-        if path.startswith("/Tarnlight") and os.path.exists(trigger):
-            time.sleep(float(seconds))
-        raise FuseOSError(errno.ENOENT)
-
-    def readdir(self, path, fh):
-        if stall == "list":
-            open(folder + ".list", "w").close()
-            time.sleep(float(seconds))
-        return [".", "..", "a.avi"]
-
-    def read(self, path, size, offset, fh):
-        open(folder + ".read", "w").close()
-        time.sleep(float(seconds))
-        return b""
-
-FUSE(Share(), folder, foreground=True)
-"""
-
-
-@contextlib.contextmanager
-def stalled_share(folder, seconds, trigger="/nonexistent", stall="list"):
-    """`folder` mounted as a share that stalls as STALLED_SHARE says; on the
-    way out the share goes, and with it whatever waited on it."""
-    os.makedirs(folder)
-    fuse = subprocess.Popen(["/usr/bin/python3", "-c", STALLED_SHARE, folder,
-                             str(seconds), trigger, stall],
-                            stderr=subprocess.PIPE)
-    try:
-        deadline = time.time() + 10
-        while not os.path.ismount(folder):
-            check(fuse.poll() is None, "the share never mounted: "
-                  f"{fuse.stderr.read()!r}" if fuse.poll() is not None else "")
-            check(time.time() < deadline, "the share never mounted")
-            time.sleep(0.1)
-        yield
-    finally:
-        fuse.kill()
-        fuse.wait()
-        subprocess.run(["fusermount", "-u", "-z", folder],
-                       stderr=subprocess.DEVNULL)
-
-
 def saver_ends_while_its_folder_stalls(s):
     """The listing runs off the GUI thread: a key and SIGTERM during a
     listing that takes 20 s each end the saver within a second."""
@@ -991,7 +704,7 @@ def saver_ends_while_its_folder_stalls(s):
         write_ini(s.ini, {"timeFrom": "00:00", "timeUntil": "23:59",
                           "vidFolder": share + "/", "intervalTime": "1"})
         s.start("/s")
-        wait_for(s, "the listing", lambda: os.path.exists(share + ".list"))
+        s.wait_for("the listing", lambda: os.path.exists(share + ".list"))
         began = time.time()
         s.xdotool("key", "k")
         check(s.wait_exit(3) == 0, "non-zero exit after a key")
@@ -1006,14 +719,8 @@ def saver_ends_while_its_folder_stalls(s):
         check(s.wait_exit(3) == 0, "non-zero exit after SIGTERM")
         check(time.time() - began < 1.0,
               f"SIGTERM took {time.time() - began:.2f} s")
-    deadline = time.time() + 5
-    while time.time() < deadline:
-        try:
-            os.killpg(s.proc.pid, 0)
-        except ProcessLookupError:
-            return
-        time.sleep(0.1)
-    raise Failure("a process of the saver outlived the stalled share")
+    check(group_gone(s.proc.pid),
+          "a process of the saver outlived the stalled share")
 
 
 def setup_says_when_its_share_stalls(s):
@@ -1032,7 +739,7 @@ def setup_says_when_its_share_stalls(s):
         s.xdotool("key", "Return")
         s.wait_focus(s.find_window("Tarnlight Setup"))
         s.xdotool("key", "Escape")
-        wait_for(s, "the dialog to go", lambda: not s.xdotool(
+        s.wait_for("the dialog to go", lambda: not s.xdotool(
             "search", "--onlyvisible", "--name", "Tarnlight Setup").stdout,
             alive=lambda: True)
     check(s.wait_exit(10) == 0, "non-zero exit once the share let go")
@@ -1049,10 +756,10 @@ def saver_plays_a_still_clip_with_sound_to_its_end(s):
          os.path.join(s.clips, "still.mp4")], check=True, timeout=60)
     saver_settings(s, interval="1")
     s.start("/s")
-    wait_for(s, "the clip", lambda: one_clip(s.screenshot_bytes(), (320, 240)))
+    s.wait_for("the clip", lambda: clip_box(s.screenshot(), (320, 240)))
     shown = time.time()
     while time.time() - shown < 13:
-        check(one_clip(s.screenshot_bytes(), (320, 240)),
+        check(clip_box(s.screenshot(), (320, 240)),
               f"the clip went after {time.time() - shown:.1f} s of 16")
         time.sleep(0.5)
     s.xdotool("key", "q")

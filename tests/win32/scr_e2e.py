@@ -10,57 +10,47 @@ one throw-away Wine prefix, bounds each wait, and ends its own wineserver
 
 import os
 import select
-import shutil
 import subprocess
 import sys
-import tempfile
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "qt"))
-from tarnlight_e2e import (Failure, bright_box, check, make_clip,  # noqa: E402
-                           parse_ppm, stalled_share, start_xvfb, SCREEN_W,
-                           SCREEN_H, DEFAULTS)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from e2e_harness import (DEFAULTS, SCREEN_H, SCREEN_W, Failure,  # noqa: E402
+                         X11Session, bright_box, check, make_clip,
+                         stalled_share)
 
 KEY = r"HKCU\Software\Tarnlight\settings"
 
 
-class Wine:
+class Wine(X11Session):
     def __init__(self, scr, probe):
+        super().__init__("tarnlight-wine-e2e-")
         self.scr = scr
         self.probe = probe
-        self.tmp = tempfile.mkdtemp(prefix="tarnlight-wine-e2e-")
-        self.xvfb, display = start_xvfb()
-        self.env = dict(os.environ, WINEPREFIX=os.path.join(self.tmp, "prefix"),
+        self.env.update(WINEPREFIX=os.path.join(self.tmp, "prefix"),
                         WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
-                        WINEARCH="win64", DISPLAY=display,
+                        WINEARCH="win64",
                         ALSA_CONFIG_PATH=os.path.join(self.tmp, "alsa.conf"))
         with open(self.env["ALSA_CONFIG_PATH"], "w") as f:
             f.write("pcm.!default { type null }\nctl.!default { type hw card 0 }\n")
-        self.run(["wineboot", "-i"], 180)
+        self.run("wineboot", "-i", timeout=180)
         # One server for every case, ended in close(): one that shuts down
         # after its idle seconds races the next start. Its system processes
         # start here, so that none of them holds a case's output.
-        self.run(["wineserver", "-w"], 120)
+        self.run("wineserver", "-w", timeout=120)
         subprocess.run(["wineserver", "-p"], env=self.env, timeout=30,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         subprocess.run(["wine", "cmd", "/c", "exit"], env=self.env, timeout=60,
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL)
-        self.run(["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver",
-                  "/v", "Managed", "/d", "N", "/f"])
-        self.proc = None
-
-    def run(self, args, seconds=30, **kw):
-        return subprocess.run(args, env=self.env, capture_output=True,
-                              timeout=seconds, **kw)
+        self.run("wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver",
+                 "/v", "Managed", "/d", "N", "/f")
 
     def close(self):
         if self.proc and self.proc.poll() is None:
             self.proc.kill()
         subprocess.run(["wineserver", "-k"], env=self.env, timeout=30)
-        self.xvfb.terminate()
-        self.xvfb.wait(10)
-        shutil.rmtree(self.tmp, ignore_errors=True)
+        super().close()
 
     def start(self, *args, env=None, stderr=subprocess.DEVNULL):
         self.proc = self.spawn(*args, env=env, stderr=stderr)
@@ -71,58 +61,52 @@ class Wine:
                                 env=dict(self.env, **(env or {})),
                                 stdout=subprocess.DEVNULL, stderr=stderr)
 
+    def probe_out(self, *args):
+        return self.run("wine", self.probe, *args, timeout=30).stdout
+
     def probe_window(self, title):
         """(width, height, is a tool window, owner handle or 0, owner takes
         input) of the window with this title, as Windows reports them."""
-        out = self.run(["wine", self.probe, title]).stdout.decode().split()
+        out = self.probe_out(title).split()
         check(len(out) == 5, f"no window {title!r} for the probe")
         return int(out[0]), int(out[1]), out[2] == "1", int(out[3]), out[4] == "1"
 
     def enabled(self, handle):
-        out = self.run(["wine", self.probe, "--enabled", str(handle)]).stdout
-        check(out.strip() in (b"0", b"1"), f"no window {handle} for the probe")
-        return out.strip() == b"1"
+        out = self.probe_out("--enabled", str(handle))
+        check(out.strip() in ("0", "1"), f"no window {handle} for the probe")
+        return out.strip() == "1"
 
     def children(self, handle):
         """(class, visible, (left, top, right, bottom)) of each window inside
         that one, as Windows reports them."""
-        out = self.run(["wine", self.probe, "--children", str(handle)]).stdout
-        rows = [line.split() for line in out.decode().splitlines()]
+        out = self.probe_out("--children", str(handle))
+        rows = [line.split() for line in out.splitlines()]
         return [(r[0], r[1] == "1", tuple(map(int, r[2:6]))) for r in rows]
 
     def saver_rects(self):
         """The virtual screen, and the rectangles of the saver's visible
         topmost windows, as Windows reports them."""
-        out = self.run(["wine", self.probe, "--saver-rects"]).stdout.decode()
+        out = self.probe_out("--saver-rects")
         rects = [tuple(map(int, line.split())) for line in out.splitlines()]
         check(len(rects) >= 2, f"no saver window for the probe: {out!r}")
         return rects[0], rects[1:]
 
     def icon_size(self):
         """(width, height) of the program file's icon as Windows loads it."""
-        out = self.run(["wine", self.probe, "--icon", self.scr]).stdout.decode().split()
+        out = self.probe_out("--icon", self.scr).split()
         check(len(out) == 2, "Windows cannot load the program's icon")
         return int(out[0]), int(out[1])
 
     def close_window(self, title):
         """Posts WM_CLOSE to the window, from inside the Wine session."""
-        done = self.run(["wine", self.probe, "--close", title])
+        done = self.run("wine", self.probe, "--close", title, timeout=30)
         check(done.returncode == 0, f"no window {title!r} to close")
-
-    def wait_exit(self, seconds, proc=None, what="Tarnlight.scr"):
-        proc = proc or self.proc
-        try:
-            return proc.wait(seconds)
-        except subprocess.TimeoutExpired:
-            proc.kill()
-            proc.wait(10)
-            raise Failure(f"{what} did not end within {seconds} s")
 
     def settings(self):
         """The settings key, read through reg export (reg query mangles
         non-ASCII text)."""
         out = os.path.join(self.tmp, "export.reg")
-        self.run(["wine", "reg", "export", r"HKCU\Software\Tarnlight", out, "/y"])
+        self.run("wine", "reg", "export", r"HKCU\Software\Tarnlight", out, "/y", timeout=30)
         if not os.path.exists(out):
             return {}
         text = open(out, "rb").read().decode("utf-16")
@@ -135,23 +119,7 @@ class Wine:
 
     def put(self, values):
         for key, value in values.items():
-            self.run(["wine", "reg", "add", KEY, "/v", key, "/d", value, "/f"])
-
-    def xdotool(self, *args):
-        return self.run(["xdotool", *args], 10)
-
-    def find_window(self, name, seconds=20):
-        deadline = time.time() + seconds
-        while time.time() < deadline:
-            ids = self.xdotool("search", "--onlyvisible", "--name", name).stdout.split()
-            if ids:
-                return ids[0].decode()
-            time.sleep(0.2)
-        raise Failure(f"no window named {name!r} appeared")
-
-    def screenshot(self):
-        shot = self.run(["import", "-window", "root", "-depth", "8", "ppm:-"], 20)
-        return parse_ppm(shot.stdout)
+            self.run("wine", "reg", "add", KEY, "/v", key, "/d", value, "/f", timeout=30)
 
 
 class Host:
@@ -254,8 +222,8 @@ def setup_at_144_dpi(w):
     """Laid out at the monitor's DPI: under Wine, every monitor has the
     system's, which is read at each start."""
     desktop = r"HKCU\Control Panel\Desktop"
-    w.run(["wine", "reg", "add", desktop, "/v", "LogPixels", "/t", "REG_DWORD",
-           "/d", "144", "/f"])
+    w.run("wine", "reg", "add", desktop, "/v", "LogPixels", "/t", "REG_DWORD",
+          "/d", "144", "/f", timeout=30)
     try:
         w.start("/c")
         w.find_window("Tarnlight Setup")
@@ -264,7 +232,7 @@ def setup_at_144_dpi(w):
         w.xdotool("key", "Escape")
         check(w.wait_exit(15) == 0, "non-zero exit after Escape")
     finally:
-        w.run(["wine", "reg", "delete", desktop, "/v", "LogPixels", "/f"])
+        w.run("wine", "reg", "delete", desktop, "/v", "LogPixels", "/f", timeout=30)
 
 
 def uncovered(screen, rects):
@@ -346,8 +314,8 @@ def saver_ends_on_key_while_its_share_stalls(w):
     the open is DirectShow's): each waits on a thread of its own, and a key
     takes the saver down at once. Wine's threads are the system's, so the
     process itself goes only when the share lets go of the one that waits."""
-    saver_windows = lambda: len(w.run(  # noqa: E731
-        ["wine", w.probe, "--saver-rects"]).stdout.splitlines()) - 1
+    saver_windows = lambda: len(  # noqa: E731
+        w.probe_out("--saver-rects").splitlines()) - 1
     for stall in ("list", "read"):
         share = os.path.join(w.tmp, "share-" + stall)
         with stalled_share(share, 30, stall=stall):

@@ -1,0 +1,326 @@
+"""What the end-to-end suites (tests/qt, tests/win32) and the benchmark
+share: an X server of their own, the processes started in it and their
+ending, screenshots and what is seen in them, bounded waits, settings
+files, clips made with ffmpeg and a share that stops answering."""
+
+import contextlib
+import os
+import select
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+SCREEN_W, SCREEN_H = 1024, 768
+DEFAULTS = {"timeFrom": "09:00", "timeUntil": "18:00", "vidFolder": "c:\\",
+            "intervalTime": "30"}
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def start_xvfb(width=SCREEN_W, height=SCREEN_H):
+    """An X server on a free display; returns it and its display name."""
+    read_fd, write_fd = os.pipe()
+    # -noreset: by default the server starts over when its last client
+    # leaves, and a program started at that moment cannot connect.
+    xvfb = subprocess.Popen(
+        ["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
+         f"{width}x{height}x24", "-nolisten", "tcp", "-noreset"],
+        pass_fds=[write_fd], stdout=subprocess.DEVNULL,
+        stderr=subprocess.DEVNULL)
+    os.close(write_fd)
+    with os.fdopen(read_fd) as numbers:
+        number = numbers.readline().strip()
+    check(number, "Xvfb did not start")
+    return xvfb, ":" + number
+
+
+def stop_group(process):
+    """Ends a process and, when it leads a process group, all of it."""
+    try:
+        if os.getpgid(process.pid) == process.pid:
+            os.killpg(process.pid, signal.SIGTERM)
+        else:
+            process.terminate()
+    except ProcessLookupError:
+        pass
+    try:
+        process.wait(5)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()
+
+
+def read_line(stream, seconds=30):
+    """A line a helper writes to its pipe; the case fails when none comes
+    within `seconds`."""
+    check(select.select([stream], [], [], seconds)[0], "a helper did not answer")
+    return stream.readline()
+
+
+def group_gone(pid, seconds=5):
+    """Whether every process of the group `pid` leads ends within
+    `seconds`."""
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        try:
+            os.killpg(pid, 0)
+        except ProcessLookupError:
+            return True
+        time.sleep(0.1)
+    return False
+
+
+# ---------------------------------------------------------------- screens
+
+def parse_ppm(data):
+    """(width, height, RGB bytes) of a binary PPM."""
+    check(data.startswith(b"P6"), "screenshot is not a PPM")
+    fields, pos = [], 2
+    while len(fields) < 3:
+        while data[pos:pos + 1].isspace():
+            pos += 1
+        if data[pos:pos + 1] == b"#":
+            pos = data.index(b"\n", pos)
+            continue
+        end = pos
+        while not data[end:end + 1].isspace():
+            end += 1
+        fields.append(int(data[pos:end]))
+        pos = end
+    width, height, maxval = fields
+    check(maxval == 255, "screenshot is not 8 bits deep")
+    return width, height, data[pos + 1:pos + 1 + width * height * 3]
+
+
+def bright_box(shot, threshold=40):
+    """Bounding box (x0, y0, x1, y1) of every non-black pixel, or None."""
+    width, height, pixels = shot
+    x0, y0, x1, y1 = width, height, -1, -1
+    row_bytes = width * 3
+    for y in range(height):
+        row = pixels[y * row_bytes:(y + 1) * row_bytes]
+        if max(row, default=0) < threshold:
+            continue
+        for x in range(width):
+            if max(row[x * 3:x * 3 + 3]) >= threshold:
+                x0, x1 = min(x0, x), max(x1, x)
+                y0, y1 = min(y0, y), max(y1, y)
+    return None if x1 < 0 else (x0, y0, x1 + 1, y1 + 1)
+
+
+def region(shot, x, y, w, h):
+    width, _, pixels = shot
+    return w, h, b"".join(pixels[(row * width + x) * 3:(row * width + x + w) * 3]
+                          for row in range(y, y + h))
+
+
+def only(shot, rgb):
+    return shot[2] == rgb * (shot[0] * shot[1])
+
+
+def clip_box(shot, *sizes):
+    """The bright box when it is one clip of one of `sizes` (within two
+    pixels, as scaling rounds), or None."""
+    box = bright_box(shot)
+    if box and any(abs(box[2] - box[0] - w) <= 2 and abs(box[3] - box[1] - h) <= 2
+                   for w, h in sizes):
+        return box
+    return None
+
+
+# ---------------------------------------------------------------- files
+
+def write_ini(path, values=None, raw=None):
+    """A settings file of the [settings] group, or `raw` bytes as they are."""
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(raw if raw is not None else b"[settings]\n" + b"".join(
+            f"{k}={v.replace(chr(92), chr(92) * 2)}\n".encode()
+            for k, v in values.items()))
+
+
+def read_ini(path):
+    """The [settings] values as the program stores plain strings."""
+    values, section = {}, None
+    if not os.path.exists(path):
+        return values
+    with open(path, encoding="utf-8") as f:
+        for line in f.read().splitlines():
+            if line.startswith("["):
+                section = line.strip("[]")
+            elif "=" in line and section == "settings":
+                key, value = line.split("=", 1)
+                if len(value) >= 2 and value[0] == value[-1] == '"':
+                    value = value[1:-1]
+                values[key] = value.replace("\\\\", "\\")
+    return values
+
+
+def make_clip(path, source, size, seconds, codec="mpeg4", rate=25, extra=()):
+    """A clip of an ffmpeg test source; `extra` follows its input (another
+    input, or options of the output)."""
+    subprocess.run(
+        ["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+         f"{source}=size={size}:rate={rate}", *extra, "-t", str(seconds),
+         "-c:v", codec, "-pix_fmt", "yuv420p", path], check=True, timeout=300)
+
+
+# A folder on a share that stops answering, as NFS or SMB does when the
+# server has gone: with "list" every listing of it sleeps; with "read" it
+# lists at once one clip, a.avi, whose every read sleeps. Every look at the
+# program's own folder in it sleeps too once the trigger file exists. The
+# first stalled listing or read leaves a mark beside the folder, FOLDER.list
+# or FOLDER.read.
+STALLED_SHARE = r"""
+import errno, os, stat, sys, time
+from fusepy import FUSE, FuseOSError, Operations
+folder, seconds, trigger, stall = sys.argv[1:5]
+
+class Share(Operations):
+    def getattr(self, path, fh=None):
+        if path == "/":
+            return dict(st_mode=stat.S_IFDIR | 0o755, st_nlink=2)
+        if path == "/a.avi" and stall == "read":
+            return dict(st_mode=stat.S_IFREG | 0o644, st_nlink=1,
+                        st_size=1 << 20)
+        if path.startswith("/Tarnlight") and os.path.exists(trigger):
+            time.sleep(float(seconds))
+        raise FuseOSError(errno.ENOENT)
+
+    def readdir(self, path, fh):
+        if stall == "list":
+            open(folder + ".list", "w").close()
+            time.sleep(float(seconds))
+        return [".", "..", "a.avi"]
+
+    def read(self, path, size, offset, fh):
+        open(folder + ".read", "w").close()
+        time.sleep(float(seconds))
+        return b""
+
+FUSE(Share(), folder, foreground=True)
+"""
+
+
+@contextlib.contextmanager
+def stalled_share(folder, seconds, trigger="/nonexistent", stall="list"):
+    """`folder` mounted as a share that stalls as STALLED_SHARE says; on the
+    way out the share goes, and with it whatever waited on it. Debian's
+    python3-fusepy lives in the system's Python, whichever runs this."""
+    os.makedirs(folder)
+    fuse = subprocess.Popen(["/usr/bin/python3", "-c", STALLED_SHARE, folder,
+                             str(seconds), trigger, stall],
+                            stderr=subprocess.PIPE)
+    try:
+        deadline = time.time() + 10
+        while not os.path.ismount(folder):
+            if fuse.poll() is not None:
+                raise Failure(f"the share never mounted: {fuse.stderr.read()!r}")
+            check(time.time() < deadline, "the share never mounted")
+            time.sleep(0.1)
+        yield
+    finally:
+        fuse.kill()
+        fuse.wait()
+        subprocess.run(["fusermount", "-u", "-z", folder],
+                       stderr=subprocess.DEVNULL)
+
+
+# ---------------------------------------------------------------- session
+
+class X11Session:
+    """A temporary folder, an X server, the environment of the programs a
+    case starts there, the one program it watches (`proc`) and the helpers
+    beside it, each ended on close(), by process group where it leads one."""
+
+    def __init__(self, prefix):
+        self.tmp = tempfile.mkdtemp(prefix=prefix)
+        self.xvfb, display = start_xvfb()
+        self.env = dict(os.environ, DISPLAY=display)
+        for name in ("WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS"):
+            self.env.pop(name, None)
+        self.proc = None
+        self.helpers = []
+
+    def close(self):
+        if self.proc and self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+        for helper in self.helpers:
+            stop_group(helper)
+        self.xvfb.terminate()
+        try:
+            self.xvfb.wait(5)
+        except subprocess.TimeoutExpired:
+            self.xvfb.kill()
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    def run(self, *args, timeout=10, env=None):
+        """A command run to its end in the session; its output as text."""
+        return subprocess.run(args, env=env or self.env, capture_output=True,
+                              text=True, errors="replace", timeout=timeout)
+
+    def xdotool(self, *args):
+        return self.run("xdotool", *args)
+
+    def alive(self, proc=None):
+        return (proc or self.proc).poll() is None
+
+    def wait_exit(self, seconds, proc=None, what="the program"):
+        """The exit status; a program still running after `seconds` is
+        killed and the case fails."""
+        proc = proc or self.proc
+        try:
+            return proc.wait(seconds)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+            raise Failure(f"{what} did not end within {seconds} s")
+
+    def wait_for(self, what, predicate, seconds=8, alive=None, pause=0.0):
+        """Polls `predicate` until it holds; the case fails when `seconds`
+        pass first or the program ends meanwhile (`alive` says otherwise)."""
+        deadline = time.time() + seconds
+        while time.time() < deadline:
+            check((alive or self.alive)(),
+                  f"the program ended while waiting for {what}")
+            result = predicate()
+            if result:
+                return result
+            time.sleep(pause)
+        raise Failure(f"never saw {what}")
+
+    def find_window(self, name, seconds=30):
+        return self.wait_for(
+            f"a window named {name!r}", lambda: self.xdotool(
+                "search", "--onlyvisible", "--name", name).stdout.split(),
+            seconds, alive=lambda: True, pause=0.1)[0]
+
+    def wait_focus(self, window, seconds=20):
+        """Waits until `window` has the keyboard focus, so typing reaches it
+        on a loaded machine too."""
+        self.wait_for("the window taking the keyboard focus", lambda: self.xdotool(
+            "getwindowfocus").stdout.strip() == window, seconds,
+            alive=lambda: True, pause=0.1)
+        time.sleep(0.2)
+
+    def client_size(self, window):
+        info = self.run("xwininfo", "-id", window).stdout
+        fields = dict(line.strip().split(":", 1) for line in info.splitlines()
+                      if ":" in line)
+        return int(fields["Width"]), int(fields["Height"])
+
+    def screenshot(self):
+        shot = subprocess.run(["import", "-window", "root", "-depth", "8",
+                               "ppm:-"], env=self.env, capture_output=True,
+                              timeout=20)
+        return parse_ppm(shot.stdout)
