@@ -4,7 +4,9 @@ ending, screenshots and what is seen in them, bounded waits, settings
 files, clips made with ffmpeg and a share that stops answering."""
 
 import contextlib
+import configparser
 import os
+import re
 import select
 import shutil
 import signal
@@ -26,32 +28,54 @@ def check(condition, message):
         raise Failure(message)
 
 
-def start_xvfb(width=SCREEN_W, height=SCREEN_H):
-    """An X server on a free display; returns it and its display name."""
+def start_x(*argv, env=None):
+    """An X server (Xvfb, Xephyr) on a free display; returns it and its
+    display name."""
     read_fd, write_fd = os.pipe()
     # -noreset: by default the server starts over when its last client
     # leaves, and a program started at that moment cannot connect.
-    xvfb = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
-         f"{width}x{height}x24", "-nolisten", "tcp", "-noreset"],
-        pass_fds=[write_fd], stdout=subprocess.DEVNULL,
+    server = subprocess.Popen(
+        [*argv, "-displayfd", str(write_fd), "-nolisten", "tcp", "-noreset"],
+        env=env, pass_fds=[write_fd], stdout=subprocess.DEVNULL,
         stderr=subprocess.DEVNULL)
     os.close(write_fd)
     with os.fdopen(read_fd) as numbers:
         number = numbers.readline().strip()
-    check(number, "Xvfb did not start")
-    return xvfb, ":" + number
+    check(number, f"{argv[0]} did not start")
+    return server, ":" + number
+
+
+def start_xvfb(width=SCREEN_W, height=SCREEN_H):
+    return start_x("Xvfb", "-screen", "0", f"{width}x{height}x24")
+
+
+def waited(what, predicate, seconds, pause=0.1):
+    """What `predicate` gave once it held; the case fails when `seconds`
+    pass first."""
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        result = predicate()
+        if result:
+            return result
+        time.sleep(pause)
+    raise Failure(f"never saw {what}")
+
+
+def group_alive(pid):
+    try:
+        os.killpg(pid, 0)
+        return True
+    except ProcessLookupError:
+        return False
 
 
 def stop_group(process):
     """Ends a process and, when it leads a process group, all of it."""
-    try:
+    with contextlib.suppress(ProcessLookupError):
         if os.getpgid(process.pid) == process.pid:
             os.killpg(process.pid, signal.SIGTERM)
         else:
             process.terminate()
-    except ProcessLookupError:
-        pass
     try:
         process.wait(5)
     except subprocess.TimeoutExpired:
@@ -66,39 +90,13 @@ def read_line(stream, seconds=30):
     return stream.readline()
 
 
-def group_gone(pid, seconds=5):
-    """Whether every process of the group `pid` leads ends within
-    `seconds`."""
-    deadline = time.time() + seconds
-    while time.time() < deadline:
-        try:
-            os.killpg(pid, 0)
-        except ProcessLookupError:
-            return True
-        time.sleep(0.1)
-    return False
-
-
 # ---------------------------------------------------------------- screens
 
 def parse_ppm(data):
-    """(width, height, RGB bytes) of a binary PPM."""
-    check(data.startswith(b"P6"), "screenshot is not a PPM")
-    fields, pos = [], 2
-    while len(fields) < 3:
-        while data[pos:pos + 1].isspace():
-            pos += 1
-        if data[pos:pos + 1] == b"#":
-            pos = data.index(b"\n", pos)
-            continue
-        end = pos
-        while not data[end:end + 1].isspace():
-            end += 1
-        fields.append(int(data[pos:end]))
-        pos = end
-    width, height, maxval = fields
-    check(maxval == 255, "screenshot is not 8 bits deep")
-    return width, height, data[pos + 1:pos + 1 + width * height * 3]
+    """(width, height, RGB bytes) of a binary PPM as ImageMagick writes it."""
+    head = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", data)
+    check(head, "the screenshot is no 8-bit PPM")
+    return int(head[1]), int(head[2]), data[head.end():]
 
 
 def bright_box(shot, threshold=40):
@@ -150,19 +148,11 @@ def write_ini(path, values=None, raw=None):
 
 def read_ini(path):
     """The [settings] values as the program stores plain strings."""
-    values, section = {}, None
-    if not os.path.exists(path):
-        return values
-    with open(path, encoding="utf-8") as f:
-        for line in f.read().splitlines():
-            if line.startswith("["):
-                section = line.strip("[]")
-            elif "=" in line and section == "settings":
-                key, value = line.split("=", 1)
-                if len(value) >= 2 and value[0] == value[-1] == '"':
-                    value = value[1:-1]
-                values[key] = value.replace("\\\\", "\\")
-    return values
+    ini = configparser.ConfigParser(interpolation=None)
+    ini.optionxform = str
+    ini.read(path, encoding="utf-8")
+    return {k: v.strip('"').replace("\\\\", "\\")
+            for k, v in ini["settings"].items()} if "settings" in ini else {}
 
 
 def make_clip(path, source, size, seconds, codec="mpeg4", rate=25, extra=()):
@@ -221,12 +211,11 @@ def stalled_share(folder, seconds, trigger="/nonexistent", stall="list"):
                              str(seconds), trigger, stall],
                             stderr=subprocess.PIPE)
     try:
-        deadline = time.time() + 10
-        while not os.path.ismount(folder):
+        def mounted():
             if fuse.poll() is not None:
-                raise Failure(f"the share never mounted: {fuse.stderr.read()!r}")
-            check(time.time() < deadline, "the share never mounted")
-            time.sleep(0.1)
+                raise Failure(f"the share ended: {fuse.stderr.read()!r}")
+            return os.path.ismount(folder)
+        waited("the share mounted", mounted, 10)
         yield
     finally:
         fuse.kill()
@@ -257,11 +246,7 @@ class X11Session:
             self.proc.wait()
         for helper in self.helpers:
             stop_group(helper)
-        self.xvfb.terminate()
-        try:
-            self.xvfb.wait(5)
-        except subprocess.TimeoutExpired:
-            self.xvfb.kill()
+        stop_group(self.xvfb)
         shutil.rmtree(self.tmp, ignore_errors=True)
 
     def run(self, *args, timeout=10, env=None):
@@ -286,31 +271,23 @@ class X11Session:
             proc.wait()
             raise Failure(f"{what} did not end within {seconds} s")
 
-    def wait_for(self, what, predicate, seconds=8, alive=None, pause=0.0):
-        """Polls `predicate` until it holds; the case fails when `seconds`
-        pass first or the program ends meanwhile (`alive` says otherwise)."""
-        deadline = time.time() + seconds
-        while time.time() < deadline:
-            check((alive or self.alive)(),
-                  f"the program ended while waiting for {what}")
-            result = predicate()
-            if result:
-                return result
-            time.sleep(pause)
-        raise Failure(f"never saw {what}")
+    def wait_for(self, what, predicate, seconds=8, pause=0.0):
+        """As waited(), and the case fails when the program ends meanwhile."""
+        def alive_and():
+            check(self.alive(), f"the program ended while waiting for {what}")
+            return predicate()
+        return waited(what, alive_and, seconds, pause)
 
     def find_window(self, name, seconds=30):
-        return self.wait_for(
-            f"a window named {name!r}", lambda: self.xdotool(
-                "search", "--onlyvisible", "--name", name).stdout.split(),
-            seconds, alive=lambda: True, pause=0.1)[0]
+        return waited(f"a window named {name!r}", lambda: self.xdotool(
+            "search", "--onlyvisible", "--name", name).stdout.split(),
+            seconds)[0]
 
     def wait_focus(self, window, seconds=20):
         """Waits until `window` has the keyboard focus, so typing reaches it
         on a loaded machine too."""
-        self.wait_for("the window taking the keyboard focus", lambda: self.xdotool(
-            "getwindowfocus").stdout.strip() == window, seconds,
-            alive=lambda: True, pause=0.1)
+        waited("the window taking the keyboard focus", lambda: self.xdotool(
+            "getwindowfocus").stdout.strip() == window, seconds)
         time.sleep(0.2)
 
     def client_size(self, window):
