@@ -71,11 +71,12 @@ def group_alive(pid):
 
 def stop_group(process):
     """Ends a process and, when it leads a process group, all of it."""
-    with contextlib.suppress(ProcessLookupError):
-        if os.getpgid(process.pid) == process.pid:
-            os.killpg(process.pid, signal.SIGTERM)
-        else:
-            process.terminate()
+    if process.poll() is None:  # once it is reaped, its id may be another's
+        with contextlib.suppress(ProcessLookupError):
+            if os.getpgid(process.pid) == process.pid:
+                os.killpg(process.pid, signal.SIGTERM)
+            else:
+                process.terminate()
     try:
         process.wait(5)
     except subprocess.TimeoutExpired:
@@ -228,8 +229,9 @@ def stalled_share(folder, seconds, trigger="/nonexistent", stall="list"):
 
 class X11Session:
     """A temporary folder, an X server, the environment of the programs a
-    case starts there, the one program it watches (`proc`) and the helpers
-    beside it, each ended on close(), by process group where it leads one."""
+    case starts there, the one program it watches (`proc`), the helpers
+    beside it, each ended on close() (by process group where it leads one),
+    and one log of what they said."""
 
     def __init__(self, prefix):
         self.tmp = tempfile.mkdtemp(prefix=prefix)
@@ -239,26 +241,37 @@ class X11Session:
             self.env.pop(name, None)
         self.proc = None
         self.helpers = []
+        self.log = open(os.path.join(self.tmp, "run.log"), "ab", buffering=0)
 
     def close(self):
-        if self.proc and self.proc.poll() is None:
-            self.proc.kill()
-            self.proc.wait()
-        for helper in self.helpers:
-            stop_group(helper)
+        for process in [self.proc, *self.helpers]:
+            if process:
+                stop_group(process)
         stop_group(self.xvfb)
         shutil.rmtree(self.tmp, ignore_errors=True)
 
-    def run(self, *args, timeout=10, env=None):
+    def said(self):
+        with open(self.log.name, "rb") as f:
+            return f.read().decode(errors="replace")[-6000:]
+
+    def helper(self, *argv, stdin=None, stdout=subprocess.DEVNULL):
+        """A window manager, host or window beside the program, in a process
+        group of its own."""
+        process = subprocess.Popen(argv, env=self.env, start_new_session=True,
+                                   stdin=stdin, stdout=stdout, stderr=self.log)
+        self.helpers.append(process)
+        return process
+
+    def run(self, *args, timeout=10):
         """A command run to its end in the session; its output as text."""
-        return subprocess.run(args, env=env or self.env, capture_output=True,
+        return subprocess.run(args, env=self.env, capture_output=True,
                               text=True, errors="replace", timeout=timeout)
 
     def xdotool(self, *args):
         return self.run("xdotool", *args)
 
-    def alive(self, proc=None):
-        return (proc or self.proc).poll() is None
+    def alive(self):
+        return self.proc.poll() is None
 
     def wait_exit(self, seconds, proc=None, what="the program"):
         """The exit status; a program still running after `seconds` is
@@ -278,6 +291,10 @@ class X11Session:
             return predicate()
         return waited(what, alive_and, seconds, pause)
 
+    def wait_clip(self, what, *sizes, seconds=8):
+        return self.wait_for(what, lambda: clip_box(self.screenshot(), *sizes),
+                             seconds)
+
     def find_window(self, name, seconds=30):
         return waited(f"a window named {name!r}", lambda: self.xdotool(
             "search", "--onlyvisible", "--name", name).stdout.split(),
@@ -290,14 +307,34 @@ class X11Session:
             "getwindowfocus").stdout.strip() == window, seconds)
         time.sleep(0.2)
 
-    def client_size(self, window):
-        info = self.run("xwininfo", "-id", window).stdout
-        fields = dict(line.strip().split(":", 1) for line in info.splitlines()
-                      if ":" in line)
-        return int(fields["Width"]), int(fields["Height"])
+    def size_of(self, window):
+        found = re.search(r"Geometry: (\d+)x(\d+)", self.xdotool(
+            "getwindowgeometry", window).stdout)
+        return found and (int(found[1]), int(found[2]))
 
     def screenshot(self):
         shot = subprocess.run(["import", "-window", "root", "-depth", "8",
                                "ppm:-"], env=self.env, capture_output=True,
                               timeout=20)
         return parse_ppm(shot.stdout)
+
+
+def run_cases(session, cases):
+    """Runs each (name, case) on the session, says whether it passed, and
+    closes the session; the exit status is 1 when a case failed."""
+    failed = 0
+    try:
+        for name, case in cases:
+            try:
+                case(session)
+                print(f"PASS {name}")
+            except Exception as failure:  # a case's fault ends that case
+                failed += 1
+                print(f"FAIL {name}: {failure!r} (X server "
+                      f"{'alive' if session.xvfb.poll() is None else 'gone'})")
+                print(session.said())
+                if session.proc and session.proc.poll() is None:
+                    session.proc.kill()
+    finally:
+        session.close()
+    return 1 if failed else 0

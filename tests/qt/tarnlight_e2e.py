@@ -22,12 +22,11 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from e2e_harness import (DEFAULTS, SCREEN_H, SCREEN_W, Failure,  # noqa: E402
                          X11Session, bright_box, check, clip_box, group_alive,
                          make_clip, only, read_ini, read_line, region, start_x,
-                         stalled_share, waited, write_ini)
+                         run_cases, stalled_share, waited, write_ini)
 
 
 class Session(X11Session):
-    """The program's settings and clip folders, its environment and one log
-    of what it and the helpers beside it said, shown when a case fails."""
+    """The program's settings and clip folders and its environment."""
 
     def __init__(self, binary):
         super().__init__("tarnlight-e2e-")
@@ -41,7 +40,6 @@ class Session(X11Session):
         # As under startx with an idle daemon: no session bus.
         self.env.update(XDG_CONFIG_HOME=self.config, HOME=self.tmp,
                         XDG_RUNTIME_DIR=runtime, QT_QPA_PLATFORM="xcb")
-        self.log = open(os.path.join(self.tmp, "run.log"), "ab", buffering=0)
 
     def start(self, *args, program=None, alone=False):
         """With `alone`, setsid execs the program as the leader of a new
@@ -52,26 +50,10 @@ class Session(X11Session):
                                      env=self.env, stdout=self.log,
                                      stderr=self.log)
 
-    def helper(self, *argv, stdout=subprocess.DEVNULL):
-        """A window manager or host in a process group of its own."""
-        process = subprocess.Popen(argv, env=self.env, start_new_session=True,
-                                   stdout=stdout, stderr=self.log)
-        self.helpers.append(process)
-        return process
-
-    def said(self):
-        with open(os.path.join(self.tmp, "run.log"), "rb") as f:
-            return f.read().decode(errors="replace")[-6000:]
-
-    def settings(self, folder=None, interval="1", **values):
+    def settings(self, folder=None):
         write_ini(self.ini, dict(timeFrom="00:00", timeUntil="23:59",
                                  vidFolder=(folder or self.clips) + "/",
-                                 intervalTime=interval, **values))
-
-    def wait_clip(self, what, *sizes, seconds=8, crop=None):
-        return self.wait_for(what, lambda: clip_box(
-            crop(self.screenshot()) if crop else self.screenshot(),
-            *sizes), seconds)
+                                 intervalTime="1"))
 
     def nothing_left(self):
         """After a start alone: nothing it started (a bus that D-Bus starts
@@ -82,10 +64,10 @@ class Session(X11Session):
 
 # ---------------------------------------------------------------- cases
 
+# No argument and a preview end at once with status 0, and the saver and the
+# dialog say there is no display and end with 1, with no display to connect to;
+# each writes the defaults as every start does.
 def other_command_lines_end_at_once(s):
-    """No argument and a preview end at once with status 0, and the saver
-    and the dialog say there is no display and end with 1, with no display
-    to connect to; each writes the defaults as every start does."""
     display = s.env.pop("DISPLAY")
     for args, status in (((), 0), (("/p", "123"), 0), (("/s",), 1), (("/c",), 1)):
         if os.path.exists(s.ini):
@@ -107,8 +89,8 @@ def other_command_lines_end_at_once(s):
 def open_setup(s):
     s.start("/c")
     window = s.find_window("Tarnlight Setup")
-    check(s.client_size(window) == (413, 194),
-          f"client area is {s.client_size(window)}")
+    check(s.size_of(window) == (413, 194),
+          f"client area is {s.size_of(window)}")
     s.wait_focus(window)
 
 
@@ -137,14 +119,13 @@ def setup_enter_stores_folder(s):
         check(f.read().startswith(latin1), "the Latin-1 folder changed")
 
 
+# The folder is named in Latin-1, and so is its line in the settings, below a
+# comment, as an editor in such a locale saves them. First it holds files that
+# are no clip, name the network or block: the saver lives through them without
+# connecting anywhere. Then a clip whose picture changes every 8 s over sound
+# shows and, being no stall, stays for all of its 16 s; after the black pause
+# another clip shows inside the screen. Only a character key ends the saver.
 def saver_plays_clips_from_a_hostile_folder(s):
-    """The folder is named in Latin-1, and so is its line in the settings,
-    below a comment, as an editor in such a locale saves them. First it
-    holds files that are no clip, name the network or block: the saver
-    lives through them without connecting anywhere. Then a clip whose
-    picture changes every 8 s over sound shows and, being no stall, stays
-    for all of its 16 s; after the black pause another clip shows inside
-    the screen. Only a character key ends the saver."""
     listener = socket.socket()
     listener.bind(("127.0.0.1", 0))
     listener.listen(64)
@@ -158,15 +139,15 @@ def saver_plays_clips_from_a_hostile_folder(s):
         head = f.read(1500)
     for name, text in (
             ("notes.txt", "not a clip at all\n"), ("zero.mp4", ""),
+            ("truncated.mp4", head.decode("latin-1")),
             ("list.m3u", f"#EXTM3U\n#EXTINF:1,x\n{url}/clip.mp4\n"),
             ("live.m3u8", f"#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\n"
              f"{url}/seg.ts\n#EXT-X-ENDLIST\n"),
             ("ref.edl", f"# mpv EDL v0\n{url}/e.mp4\n"),
             ("ref.pls", f"[playlist]\nFile1={url}/p.mp4\nNumberOfEntries=1\n")):
-        with open(os.path.join(folder, name.encode()), "w") as f:
+        with open(os.path.join(folder, name.encode()), "w", newline="",
+                  encoding="latin-1") as f:
             f.write(text)
-    with open(os.path.join(folder, b"truncated.mp4"), "wb") as f:
-        f.write(head)
     os.mkfifo(os.path.join(folder, b"pipe.avi"))
     make_clip(os.path.join(folder, b"picture.jpg"), "testsrc", "64x48", 0.04,
               "mjpeg")
@@ -206,9 +187,9 @@ def saver_plays_clips_from_a_hostile_folder(s):
     check(s.wait_exit(1.5) == 0, "non-zero exit after a character key")
 
 
+# A player library that cannot load is said once on stderr; the saver stays
+# black and a key still ends it.
 def saver_without_its_player_library(s):
-    """A player library that cannot load is said once on stderr; the saver
-    stays black and a key still ends it."""
     make_clip(os.path.join(s.clips, "a.mp4"), "testsrc", "320x240", 3)
     s.settings()
     broken = os.path.join(s.tmp, "lib")
@@ -260,11 +241,11 @@ def open_window(s, name, geometry):
     return s.find_window(f"^{name}$")
 
 
+# Started on its own, the saver hides an always-on-top window and a window that
+# opens while it runs, and a key still ends it: the window manager focuses the
+# new window, but the saver holds the keyboard, taken as soon as another client
+# that held it as it started let go.
 def saver_stays_on_top(s, manager):
-    """Started on its own, the saver hides an always-on-top window and a
-    window that opens while it runs, and a key still ends it: the window
-    manager focuses the new window, but the saver holds the keyboard,
-    taken as soon as another client that held it as it started let go."""
     if manager:
         # In a session of its own, with the bus its desktop would give it.
         s.helper("dbus-run-session", "--", manager)
@@ -341,7 +322,7 @@ def saver_in_host(s, program, activate, end):
     window = next((p[20:].decode() for p in env
                    if p.startswith(b"XSCREENSAVER_WINDOW=")), "")
     check(window, "the host gave the saver no window")
-    check(s.client_size(window) == (SCREEN_W, SCREEN_H),
+    check(s.size_of(window) == (SCREEN_W, SCREEN_H),
           "the host's window does not cover the screen")
     waited("a clip in the host's window", lambda: check(
         running(pid), "the saver ended") or clip_box(s.screenshot(), (320, 240)),
@@ -350,9 +331,9 @@ def saver_in_host(s, program, activate, end):
     waited("the host ending the saver", lambda: not running(pid), 10)
 
 
+# XScreenSaver runs `tarnlight /s` from the user's ~/.xscreensaver in its
+# window; deactivating it ends the saver.
 def saver_in_xscreensaver(s):
-    """XScreenSaver runs `tarnlight /s` from the user's ~/.xscreensaver in
-    its window; deactivating it ends the saver."""
     program = install_program(s)
     s.settings()
     with open(os.path.join(s.tmp, ".xscreensaver"), "w") as f:
@@ -365,11 +346,10 @@ def saver_in_xscreensaver(s):
         lambda: s.run(*user, "xscreensaver-command", "-deactivate"))
 
 
+# MATE's screen saver finds the installed program in XScreenSaver's folder of
+# hacks, where it looks, and runs it in its window; a key ends it. The folder
+# is the installed one only inside a mount namespace of the host's own.
 def saver_in_mate_screensaver(s):
-    """MATE's screen saver finds the installed program in XScreenSaver's
-    folder of hacks, where it looks, and runs it in its window; a key ends
-    it. The folder is the installed one only inside a mount namespace of
-    the host's own."""
     program = install_program(s)
     prefix = os.path.dirname(os.path.dirname(program))
     # MATE hands its programs a plain environment: the settings are where
@@ -423,9 +403,9 @@ def second_head(s, primary):
         s.run("xrandr", "--output", "default", "--primary")
 
 
+# Every monitor black, the clip on the primary; monitors that come, go and
+# change roles are followed; a key on the second head ends it.
 def saver_covers_every_head(s):
-    """Every monitor black, the clip on the primary; monitors that come, go
-    and change roles are followed; a key on the second head ends it."""
     xephyr, s.env["DISPLAY"] = start_x("Xephyr", "+xinerama", "-ac", "-screen",
                                        "640x480", "-screen", "512x384", env=s.env)
     s.helpers.append(xephyr)
@@ -464,9 +444,9 @@ def saver_covers_every_head(s):
     check(s.wait_exit(1.5) == 0, "Tab on the second head did not end it")
 
 
+# The listing runs off the GUI thread: a key and SIGTERM during a listing that
+# takes 20 s each end the saver within a second.
 def saver_ends_while_its_folder_stalls(s):
-    """The listing runs off the GUI thread: a key and SIGTERM during a
-    listing that takes 20 s each end the saver within a second."""
     share = os.path.join(s.tmp, "share")
     with stalled_share(share, 20):
         s.settings(share)
@@ -483,9 +463,9 @@ def saver_ends_while_its_folder_stalls(s):
     s.nothing_left()
 
 
+# Settings on a share that stops answering: OK says at once that they could not
+# be saved, and the dialog stays, its keys alive.
 def setup_says_when_its_share_stalls(s):
-    """Settings on a share that stops answering: OK says at once that they
-    could not be saved, and the dialog stays, its keys alive."""
     share, trigger = os.path.join(s.tmp, "share"), os.path.join(s.tmp, "stall")
     with stalled_share(share, 20, trigger):
         s.env["XDG_CONFIG_HOME"] = share
@@ -506,29 +486,10 @@ CASES = {f"saver_on_top_{name}": (lambda s, m=manager: saver_stays_on_top(s, m))
                                ("no_window_manager", None))}
 CASES |= {f.__name__: f for f in (
     other_command_lines_end_at_once, setup_enter_stores_folder,
-    saver_plays_clips_from_a_hostile_folder,
-    saver_without_its_player_library, saver_covers_every_head,
-    saver_ends_while_its_folder_stalls, setup_says_when_its_share_stalls,
-    saver_in_xscreensaver, saver_in_mate_screensaver)}
-
-
-def main():
-    binary, case = sys.argv[1], sys.argv[2]
-    session = Session(binary)
-    try:
-        CASES[case](session)
-    except Failure as failure:
-        alive = session.proc is not None and session.proc.poll() is None
-        print(f"FAIL {case}: {failure} (program "
-              f"{'still running' if alive else 'ended'}; X server "
-              f"{'alive' if session.xvfb.poll() is None else 'gone'})")
-        print(session.said())
-        return 1
-    finally:
-        session.close()
-    print(f"PASS {case}")
-    return 0
-
+    saver_plays_clips_from_a_hostile_folder, saver_without_its_player_library,
+    saver_covers_every_head, saver_ends_while_its_folder_stalls,
+    setup_says_when_its_share_stalls, saver_in_xscreensaver,
+    saver_in_mate_screensaver)}
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_cases(Session(sys.argv[1]), [(sys.argv[2], CASES[sys.argv[2]])]))
