@@ -100,20 +100,20 @@ def parse_ppm(data):
     return int(head[1]), int(head[2]), data[head.end():]
 
 
-def bright_box(shot, threshold=40):
-    """Bounding box (x0, y0, x1, y1) of every non-black pixel, or None."""
+LIT = bytes(int(value >= 40) for value in range(256))  # brighter than black
+
+
+def bright_box(shot):
+    """Bounding box (x0, y0, x1, y1) of every pixel that is not black, or
+    None."""
     width, height, pixels = shot
-    x0, y0, x1, y1 = width, height, -1, -1
-    row_bytes = width * 3
-    for y in range(height):
-        row = pixels[y * row_bytes:(y + 1) * row_bytes]
-        if max(row, default=0) < threshold:
-            continue
-        for x in range(width):
-            if max(row[x * 3:x * 3 + 3]) >= threshold:
-                x0, x1 = min(x0, x), max(x1, x)
-                y0, y1 = min(y0, y), max(y1, y)
-    return None if x1 < 0 else (x0, y0, x1 + 1, y1 + 1)
+    lit = pixels.translate(LIT)
+    rows = [(y, lit[y * width * 3:(y + 1) * width * 3]) for y in range(height)]
+    rows = [(y, row.find(1) // 3, row.rfind(1) // 3) for y, row in rows if 1 in row]
+    if not rows:
+        return None
+    return (min(r[1] for r in rows), rows[0][0], max(r[2] for r in rows) + 1,
+            rows[-1][0] + 1)
 
 
 def region(shot, x, y, w, h):

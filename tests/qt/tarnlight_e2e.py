@@ -216,12 +216,9 @@ import ctypes as c, sys
 x = c.CDLL("libX11.so.6")
 x.XOpenDisplay.restype = c.c_void_p
 x.XDefaultRootWindow.restype = c.c_ulong
-x.XDefaultRootWindow.argtypes = [c.c_void_p]
-x.XGrabKeyboard.argtypes = [c.c_void_p, c.c_ulong] + [c.c_int] * 3 + \
-    [c.c_ulong]
-x.XSync.argtypes = [c.c_void_p, c.c_int]
-d = x.XOpenDisplay(None)
-print(x.XGrabKeyboard(d, x.XDefaultRootWindow(d), 0, 1, 1, 0), flush=True)
+d = c.c_void_p(x.XOpenDisplay(None))
+root = c.c_ulong(x.XDefaultRootWindow(d))
+print(x.XGrabKeyboard(d, root, 0, 1, 1, c.c_ulong(0)), flush=True)
 x.XSync(d, 0)
 sys.stdin.read()
 """
