@@ -151,9 +151,11 @@ def saver_plays_clips_from_a_hostile_folder(s):
     os.mkfifo(os.path.join(folder, b"pipe.avi"))
     make_clip(os.path.join(folder, b"picture.jpg"), "testsrc", "64x48", 0.04,
               "mjpeg")
-    still = os.path.join(s.tmp, "clip \u00fc \u00e9.mp4")
+    # Made beside the folder and moved in whole, so no listing sees half.
+    still, other = os.path.join(s.tmp, "still.mp4"), os.path.join(s.tmp, "b.avi")
     make_clip(still, "testsrc", "320x240", 16, "libx264", rate="1/8", extra=(
         "-f", "lavfi", "-i", "sine=frequency=440:duration=16", "-c:a", "aac"))
+    make_clip(other, "smptebars", "200x150", 2)
     write_ini(s.ini, raw=b"; clips in caf\xe9\n[settings]\ntimeFrom=00:00\n"
               b"timeUntil=23:59\nvidFolder=" + folder + b"/\nintervalTime=1\n")
     s.start("/s")
@@ -164,15 +166,16 @@ def saver_plays_clips_from_a_hostile_folder(s):
         raise Failure("a connection to the listener")
     shutil.rmtree(folder)
     os.mkdir(folder)
-    shutil.copy(still, os.fsdecode(folder))
+    still_in = os.path.join(folder, "clip ü é.mp4".encode())
+    os.rename(still, still_in)
     s.wait_clip("the clip", (320, 240), seconds=10)
     shown = time.time()
     while time.time() - shown < 13:
         check(clip_box(s.screenshot(), (320, 240)),
               f"the clip went after {time.time() - shown:.1f} s of 16")
         time.sleep(0.5)
-    os.remove(os.path.join(os.fsdecode(folder), os.path.basename(still)))
-    make_clip(os.path.join(folder, b"b.avi"), "smptebars", "200x150", 2)
+    os.remove(still_in)
+    os.rename(other, os.path.join(folder, b"b.avi"))
     s.wait_for("the pause", lambda: bright_box(s.screenshot()) is None)
     box = s.wait_clip("another clip", (200, 150), seconds=8)
     check(box[2] <= SCREEN_W and box[3] <= SCREEN_H, f"clip at {box}")
