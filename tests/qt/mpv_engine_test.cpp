@@ -10,6 +10,7 @@
 #include "platform/qt/frame_buffer.h"
 #include "platform/qt/mpv_clip.h"
 #include "platform/qt/mpv_view.h"
+#include "platform/qt/render_path.h"
 #include "platform/qt/window_pixels.h"
 
 namespace tarnlight::qt {
@@ -125,6 +126,51 @@ TEST(MpvClip, ReportsEachClipOnceFromLibmpvsEvents) {
     if (clip.Progress()) news += " @" + std::to_string(clip.Progress());
     EXPECT_EQ(news, expected);
   }
+}
+
+// The OpenGL view only for a hardware renderer, or when asked for and a
+// context exists; OpenGL is loaded to ask only where it may be hardware.
+TEST(RenderPathFor, HardwareRenderersAloneGetOpenGl) {
+  using enum RenderAsked;
+  const auto gl = RenderPath::OpenGl, sw = RenderPath::Software;
+  struct Case {
+    const char* renderer;
+    RenderAsked asked;
+    RenderPath path;
+  };
+  const Case cases[] = {
+      {"AMD Radeon RX 6600 (navi23, LLVM 15.0.6, DRM 3.49, 6.1.0)", Auto, gl},
+      {"Mesa Intel(R) UHD Graphics 620 (KBL GT2)", Auto, gl},
+      {"NVIDIA GeForce GTX 1060 6GB/PCIe/SSE2", Auto, gl},
+      {"llvmpipe (LLVM 15.0.6, 256 bits)", Auto, sw},
+      {"softpipe", Auto, sw},
+      {"Software Rasterizer", Auto, sw},
+      {"SWR (LLVM 12.0.0, 256 bits)", Auto, sw},
+      {"zink (llvmpipe (LLVM 15.0.6, 256 bits))", Auto, sw},
+      {"GDI Generic", Auto, sw},
+      {"", Auto, sw},
+      {"llvmpipe (LLVM 15.0.6, 256 bits)", OpenGl, gl},
+      {"", OpenGl, sw},
+      {"NVIDIA GeForce GTX 1060 6GB/PCIe/SSE2", Software, sw},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(RenderPathFor(c.renderer, c.asked), c.path)
+        << c.renderer << " asked " << int(c.asked);
+
+  const std::pair<const char*, RenderAsked> variables[] = {
+      {nullptr, Auto},        {"", Auto},
+      {"opengl", OpenGl},     {"OpenGL", Auto},
+      {"software", Software}, {"gpu", Auto}};
+  for (auto [variable, asked] : variables)
+    EXPECT_EQ(RenderAskedFrom(variable), asked)
+        << (variable ? variable : "unset");
+
+  // Asked for OpenGL, with and without a GPU device; else only with one.
+  const bool worth[3][2] = {{false, true}, {false, false}, {true, true}};
+  for (RenderAsked asked : {Auto, Software, OpenGl})
+    for (bool device : {false, true})
+      EXPECT_EQ(RendererWorthAsking(asked, device), worth[int(asked)][device])
+          << int(asked) << device;
 }
 
 // With the real libmpv: a file it cannot open fails, named in the error,
