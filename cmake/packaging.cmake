@@ -108,13 +108,11 @@ else()
   endif()
   # The menus' 16 x 16 icon is drawn from the setup layout, like the
   # Windows one, so both show the dialog's own pixels.
-  add_executable(tarnlight_icon_png ${tarnlight_data}/make_icon_png.cpp)
-  target_link_libraries(tarnlight_icon_png PRIVATE tarnlight_core)
   set(TARNLIGHT_ICON_PNG ${CMAKE_BINARY_DIR}/data/${tarnlight_id}.png)
   add_custom_command(OUTPUT ${TARNLIGHT_ICON_PNG}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/data
-    COMMAND tarnlight_icon_png ${TARNLIGHT_ICON_PNG}
-    DEPENDS tarnlight_icon_png
+    COMMAND ${TARNLIGHT_MAKE_ICON} ${TARNLIGHT_ICON_PNG}
+    DEPENDS ${TARNLIGHT_MAKE_ICON_DEPENDS}
     COMMENT "Drawing the 16 x 16 PNG icon"
     VERBATIM)
 
