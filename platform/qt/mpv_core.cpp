@@ -119,15 +119,14 @@ void MpvCore::Started(Handles started) {
   core_ = std::move(started);
   if (core_.mpv) {
     int rc = canvas_.CreateRender(*core_.api, core_.mpv, &core_.render);
+    // libmpv stays up until the core goes: ending it here would wait.
     if (rc < 0) {
       core_.render = nullptr;
       core_.error =
           std::string("The player cannot draw: ") + core_.api->error_string(rc);
-      core_.api->terminate_destroy(core_.mpv);
-      core_.mpv = nullptr;
     }
   }
-  state_ = core_.mpv ? State::Ready : State::Unavailable;
+  state_ = core_.render ? State::Ready : State::Unavailable;
   if (state_ == State::Unavailable) {
     std::fprintf(stderr, "tarnlight: %s\n", core_.error.c_str());
   } else {

@@ -5,6 +5,7 @@
 #include <QPicture>
 #include <optional>
 #include <sstream>
+#include <tuple>
 #include <utility>
 
 #include "platform/qt/frame_buffer.h"
@@ -173,9 +174,23 @@ TEST(RenderPathFor, HardwareRenderersAloneGetOpenGl) {
           << int(asked) << device;
 }
 
-// With the real libmpv: a file it cannot open fails, named in the error,
-// and cannot play.
-TEST(MpvPlayer, AFileThatCannotBeOpenedFails) {
+// A view on which libmpv cannot make its render context (an OpenGL driver
+// it cannot use): every clip fails, saying so.
+struct CannotDraw : PlayerScreen {
+  void Show(PixelRect) override {}
+  void Hide() override {}
+  void Repaint() override {}
+  void DrawUnseen() override {}
+  const char* Hwdec() const override { return "no"; }
+  int CreateRender(const MpvApi&, mpv_handle*, mpv_render_context**) override {
+    return MPV_ERROR_UNSUPPORTED;
+  }
+  bool MakeCurrent() override { return true; }
+};
+
+// With the real libmpv: a file it cannot open, or any file where it cannot
+// draw, fails, named in the error, and cannot play.
+TEST(MpvPlayer, AClipThatCannotBeOpenedFails) {
   App();
   struct : EngineEvents {
     void Opened(std::uint64_t, PixelSize) override { news = "opened"; }
@@ -186,15 +201,23 @@ TEST(MpvPlayer, AFileThatCannotBeOpenedFails) {
     std::string news;
   } events;
   MpvView view(nullptr, {});
-  view.player().SetEvents(&events);
-  view.player().Open(7, "/no such folder\\clip.mp4");
-  QElapsedTimer clock;
-  clock.start();
-  while (events.news.empty() && clock.elapsed() < 10000)
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-  EXPECT_TRUE(events.news.starts_with("7 failed: ")) << events.news;
-  EXPECT_TRUE(events.news.ends_with("clip.mp4")) << events.news;
-  EXPECT_THROW(view.player().Play(), PlatformError);
+  CannotDraw cannotDraw;
+  MpvPlayer blind(cannotDraw);
+  const std::tuple<MpvPlayer*, const char*, const char*> cases[] = {
+      {&view.player(), "/no such folder\\clip.mp4", "7 failed: "},
+      {&blind, "/clips/a.mp4", "7 failed: The player cannot draw: "}};
+  for (auto [player, path, failure] : cases) {
+    events.news.clear();
+    player->SetEvents(&events);
+    player->Open(7, path);
+    QElapsedTimer clock;
+    clock.start();
+    while (events.news.empty() && clock.elapsed() < 10000)
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_TRUE(events.news.starts_with(failure)) << events.news;
+    EXPECT_TRUE(events.news.ends_with(path)) << events.news;
+    EXPECT_THROW(player->Play(), PlatformError);
+  }
 }
 
 }  // namespace
