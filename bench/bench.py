@@ -63,6 +63,8 @@ MPV = ["mpv", "--no-config", "--vo=x11", "--ao=null",
        "--autofit-larger=100%x100%"]
 DECODE = ["mpv", "--no-config", "--vo=null", "--ao=null"]
 REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(REPO, "tests"))
+from e2e_harness import make_clip as make_test_clip, start_xvfb  # noqa: E402
 
 WATCH_C = r"""
 #include <X11/Xlib.h>
@@ -309,10 +311,8 @@ def build_helpers(work):
 
 
 def make_clip(path, size):
-    subprocess.run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                    f"testsrc2=size={size}:rate=30", "-t", "10", "-c:v",
-                    "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p",
-                    path], check=True)
+    make_test_clip(path, "testsrc2", size, 10, codec="libx264", rate=30,
+                   extra=("-preset", "veryfast"))
 
 
 def make_still(path, size):
@@ -343,25 +343,6 @@ def psnr(a, b):
         if word.startswith("average:"):
             return float(word.split(":")[1])
     return None
-
-
-def start_xvfb():
-    read_fd, write_fd = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen",
-                             "0", f"{W}x{H}x24", "-nolisten", "tcp"],
-                            pass_fds=[write_fd], stdout=subprocess.DEVNULL,
-                            stderr=subprocess.DEVNULL)
-    os.close(write_fd)
-    number = b""
-    while not number.endswith(b"\n"):
-        chunk = os.read(read_fd, 16)
-        if not chunk:
-            break
-        number += chunk
-    os.close(read_fd)
-    if not number.strip():
-        sys.exit("Xvfb did not start")
-    return xvfb, ":" + number.decode().strip()
 
 
 # ------------------------------------------------------------ the watcher
@@ -885,7 +866,7 @@ def main():
         log(f"the machine is busy (load {load()}): the figures will be high")
 
     work = tempfile.mkdtemp(prefix="tarnlight-bench-")
-    xvfb, display = start_xvfb()
+    xvfb, display = start_xvfb(W, H)
     table = Table()
     notes = []
     bench = None

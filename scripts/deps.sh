@@ -15,8 +15,9 @@ install_missing() {
 
 # To build the Linux program and its unit tests.
 BUILD_PACKAGES=(cmake g++ make pkg-config libgtest-dev qt6-base-dev libmpv-dev libxcb-dpms0-dev libpng-dev clang-format)
-# To run it without a desktop and to test it end to end.
-RUN_PACKAGES=(xvfb xauth xdotool x11-utils x11-xserver-utils xserver-xephyr ffmpeg imagemagick python3 fonts-dejavu-core fuse3 python3-fusepy)
+# To run it without a desktop and to test it end to end (Mesa's GLX, whose
+# llvmpipe draws the OpenGL view's case under Xvfb).
+RUN_PACKAGES=(xvfb xauth xdotool libgl1-mesa-dri libglx-mesa0 x11-utils x11-xserver-utils xserver-xephyr ffmpeg imagemagick python3 fonts-dejavu-core fuse3 python3-fusepy)
 # To test it end to end on desktops as people have them: window managers,
 # screen-saver hosts, and the D-Bus launcher that starts a bus where a
 # session has none.

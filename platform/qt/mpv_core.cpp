@@ -42,20 +42,14 @@ constexpr const char* kCheapConversion[][2] = {
     {"zimg-dither", "no"},
     {"zimg-scaler", "bilinear"},
     {"zimg-threads", "1"},
-    // A decoder that copies its frames back to memory, where libmpv finds
-    // a working device; each clip whose codec or device it cannot take is
-    // decoded in software, and the picture is converted as before.
-    {"hwdec", "auto-copy-safe"},
 };
 
 }  // namespace
 
-MpvCore::Handles MpvCore::StartMpv() {
+MpvCore::Handles MpvCore::StartMpv(const char* hwdec) {
   Handles s;
   auto refuse = [&s](std::string why) {
-    if (s.render) s.api->render_context_free(s.render);
     if (s.mpv) s.api->terminate_destroy(s.mpv);
-    s.render = nullptr;
     s.mpv = nullptr;
     s.error = std::move(why);
     return s;
@@ -82,22 +76,19 @@ MpvCore::Handles MpvCore::StartMpv() {
   // in all, and a saver should cost little.
   for (const auto& option : kCheapConversion)
     api.set_option_string(s.mpv, option[0], option[1]);
+  // Where libmpv finds a working device; each clip whose codec or device it
+  // cannot take is decoded in software, and looks the same.
+  api.set_option_string(s.mpv, "hwdec", hwdec);
   if (int rc = api.initialize(s.mpv); rc < 0)
     return refuse(std::string("The player could not start: ") +
                   api.error_string(rc));
-  char type[] = MPV_RENDER_API_TYPE_SW;
-  mpv_render_param params[] = {{MPV_RENDER_PARAM_API_TYPE, type},
-                               {MPV_RENDER_PARAM_INVALID, nullptr}};
-  if (int rc = api.render_context_create(&s.render, s.mpv, params); rc < 0) {
-    s.render = nullptr;
-    return refuse(std::string("The player cannot draw: ") +
-                  api.error_string(rc));
-  }
   return s;
 }
 
 MpvCore::~MpvCore() {
-  if (core_.render) core_.api->render_context_free(core_.render);
+  // An OpenGL render context goes with its own context current, or leaks.
+  if (core_.render && canvas_.MakeCurrent())
+    core_.api->render_context_free(core_.render);
   if (core_.mpv) core_.api->terminate_destroy(core_.mpv);
 }
 
@@ -108,9 +99,10 @@ void MpvCore::Start() {
   // worker must not set the process's locale while other threads run.
   std::setlocale(LC_NUMERIC, "C");
   std::weak_ptr<int> alive = alive_;
+  const char* hwdec = canvas_.Hwdec();
   // Detached: the end of the program does not wait for it.
-  std::thread([this, alive] {
-    auto started = std::make_shared<Handles>(StartMpv());
+  std::thread([this, alive, hwdec] {
+    auto started = std::make_shared<Handles>(StartMpv(hwdec));
     QMetaObject::invokeMethod(
         QCoreApplication::instance(),
         [this, alive, started] {
@@ -121,10 +113,20 @@ void MpvCore::Start() {
 }
 
 // Whatever went wrong goes wrong for every clip, and is said once on
-// stderr.
+// stderr. The render context is made here, on the GUI thread, where an
+// OpenGL context is current.
 void MpvCore::Started(Handles started) {
   core_ = std::move(started);
-  state_ = core_.mpv ? State::Ready : State::Unavailable;
+  if (core_.mpv) {
+    int rc = canvas_.CreateRender(*core_.api, core_.mpv, &core_.render);
+    // libmpv stays up until the core goes: ending it here would wait.
+    if (rc < 0) {
+      core_.render = nullptr;
+      core_.error =
+          std::string("The player cannot draw: ") + core_.api->error_string(rc);
+    }
+  }
+  state_ = core_.render ? State::Ready : State::Unavailable;
   if (state_ == State::Unavailable) {
     std::fprintf(stderr, "tarnlight: %s\n", core_.error.c_str());
   } else {
@@ -159,8 +161,9 @@ void MpvCore::OnFrame(void* data) {
 }
 
 bool MpvCore::NewFrame() {
-  return core_.render && (core_.api->render_context_update(core_.render) &
-                          MPV_RENDER_UPDATE_FRAME);
+  return core_.render && canvas_.MakeCurrent() &&
+         (core_.api->render_context_update(core_.render) &
+          MPV_RENDER_UPDATE_FRAME);
 }
 
 bool MpvCore::Draw(const PixelTarget& to) {
@@ -172,7 +175,12 @@ bool MpvCore::Draw(const PixelTarget& to) {
       {MPV_RENDER_PARAM_SW_STRIDE, &stride},
       {MPV_RENDER_PARAM_SW_POINTER, to.pixels},
       {MPV_RENDER_PARAM_INVALID, nullptr}};
-  return core_.api->render_context_render(core_.render, params) >= 0;
+  return Render(params);
+}
+
+bool MpvCore::Render(mpv_render_param* params) {
+  return core_.render && canvas_.MakeCurrent() &&
+         core_.api->render_context_render(core_.render, params) >= 0;
 }
 
 }  // namespace tarnlight::qt

@@ -11,8 +11,26 @@
 
 namespace tarnlight::qt {
 
-// libmpv's core, with every safety option in force, and its software
-// renderer, for one player; the only part of the player that meets other
+// What a view has libmpv draw with: the software renderer, or OpenGL in a
+// context of the view's own. GUI thread.
+class MpvCanvas {
+ public:
+  // The hardware decoding the view can take ("auto-copy-safe" copies frames
+  // back to memory; "auto-safe" keeps them on the GPU for OpenGL).
+  virtual const char* Hwdec() const = 0;
+  // Makes libmpv's render context for the view; libmpv's error code.
+  virtual int CreateRender(const MpvApi& api, mpv_handle* mpv,
+                           mpv_render_context** render) = 0;
+  // Makes what libmpv draws with current for the render calls that follow;
+  // false when it cannot be.
+  virtual bool MakeCurrent() = 0;
+
+ protected:
+  ~MpvCanvas() = default;
+};
+
+// libmpv's core, with every safety option in force, and its renderer on the
+// view's canvas, for one player; the only part of the player that meets other
 // threads. libmpv is loaded and started on a thread of its own, as that
 // takes a good part of a second on a slow machine; libmpv calls OnWakeup and
 // OnFrame on its own threads, and they only post. Everything else, every member
@@ -26,7 +44,8 @@ class MpvCore {
     std::function<void()> started, events, frame;
   };
 
-  explicit MpvCore(Calls calls) : calls_(std::move(calls)) {}
+  MpvCore(Calls calls, MpvCanvas& canvas)
+      : calls_(std::move(calls)), canvas_(canvas) {}
   ~MpvCore();
   MpvCore(const MpvCore&) = delete;
   MpvCore& operator=(const MpvCore&) = delete;
@@ -44,6 +63,9 @@ class MpvCore {
   // Draws the current frame into `to`; false when libmpv cannot draw in
   // its format.
   bool Draw(const PixelTarget& to);
+  // Draws the current frame as `params` say, with the canvas current; false
+  // when libmpv cannot.
+  bool Render(mpv_render_param* params);
 
  private:
   static void OnWakeup(void* self);
@@ -57,10 +79,11 @@ class MpvCore {
     std::string error;
   };
   // On the starting thread.
-  static Handles StartMpv();
+  static Handles StartMpv(const char* hwdec);
   void Started(Handles started);
 
   const Calls calls_;
+  MpvCanvas& canvas_;
   State state_ = State::NotStarted;
   Handles core_;
   // The starting thread's answer checks it, should the core be gone.

@@ -48,7 +48,8 @@ std::optional<T> ValueOf(const mpv_event_property& property, mpv_format as) {
 MpvPlayer::MpvPlayer(PlayerScreen& screen)
     : screen_(screen),
       core_({[this] { Ready(); }, [this] { DrainEvents(); },
-             [this] { RenderFrame(); }}) {
+             [this] { RenderFrame(); }},
+            screen) {
   positions_.setInterval(kAskPositionsMs);
   QObject::connect(&positions_, &QTimer::timeout, &posts_,
                    [this] { AskPositions(); });
@@ -231,9 +232,7 @@ void MpvPlayer::OnPropertyChange(const mpv_event& event) {
 void MpvPlayer::RenderFrame() {
   if (!core_.NewFrame()) return;
   if (Playing()) return screen_.Repaint();
-  // libmpv holds an open clip back until its first frame is drawn, for up
-  // to 200 ms: drawn into one pixel nobody sees, the open goes on.
-  core_.Draw({scratch_.data(), {1, 1}, scratch_.size(), "bgr0"});
+  screen_.DrawUnseen();
 }
 
 }  // namespace tarnlight::qt

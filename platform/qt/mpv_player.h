@@ -2,7 +2,6 @@
 
 #include <QObject>
 #include <QTimer>
-#include <array>
 #include <cstdint>
 #include <string>
 
@@ -14,12 +13,15 @@
 namespace tarnlight::qt {
 
 // Where the player's picture goes: its view.
-class PlayerScreen {
+class PlayerScreen : public MpvCanvas {
  public:
   virtual void Show(PixelRect where) = 0;
   virtual void Hide() = 0;
   // There is a new frame, or none any more: paint again.
   virtual void Repaint() = 0;
+  // libmpv holds an open clip back until its first frame is drawn, for up
+  // to 200 ms: the screen has it drawn where nobody sees it.
+  virtual void DrawUnseen() = 0;
 
  protected:
   ~PlayerScreen() = default;
@@ -57,8 +59,10 @@ class MpvPlayer final : public Engine {
   // Whether a clip plays, and so has frames to draw.
   bool Playing() const { return clip_.state() == MpvClip::State::Playing; }
   // Draws the current frame into `to`; false when libmpv cannot draw in
-  // its format. The screen asks only while a clip plays.
+  // its format. The screen asks only while a clip plays, or unseen.
   bool Draw(const PixelTarget& to) { return core_.Draw(to); }
+  // Draws the current frame as `params` say, with the canvas current.
+  bool Render(mpv_render_param* params) { return core_.Render(params); }
 
  private:
   const MpvApi& api() const { return core_.api(); }
@@ -83,7 +87,6 @@ class MpvPlayer final : public Engine {
   EngineEvents* events_ = nullptr;
   MpvClip clip_;
   std::uint64_t loadRequest_ = 0;  // reply id of the latest loadfile
-  alignas(64) std::array<uchar, 64> scratch_{};
   // What posts failures, and drops those still posted when the player goes.
   QObject posts_;
   QTimer positions_;  // asks where the clip plays, while it plays

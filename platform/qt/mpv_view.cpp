@@ -30,6 +30,18 @@ void MpvView::Hide() {
   hide();
 }
 
+int MpvView::CreateRender(const MpvApi& api, mpv_handle* mpv,
+                          mpv_render_context** render) {
+  char type[] = MPV_RENDER_API_TYPE_SW;
+  mpv_render_param params[] = {{MPV_RENDER_PARAM_API_TYPE, type},
+                               {MPV_RENDER_PARAM_INVALID, nullptr}};
+  return api.render_context_create(render, mpv, params);
+}
+
+void MpvView::DrawUnseen() {
+  player_.Draw({scratch_.data(), {1, 1}, scratch_.size(), "bgr0"});
+}
+
 void MpvView::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   if (!painter.isActive()) return;  // nothing to paint on, no player to ask

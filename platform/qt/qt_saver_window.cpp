@@ -37,13 +37,13 @@ QtSaverWindow::QtSaverWindow(const SaverLayout& layout)
     grab_ = X11Grab::ForSession();
     top_ = X11Top::ForSession();
   }
-  view_ = new MpvView(this, [this](int character) {
+  view_ = MakePlayerView(this, [this](int character) {
     if (events_) events_->KeyPress(layout_.playerName, character);
   });
-  view_->setGeometry(int(layout.playerLeft / kTwipsPerPixel),
-                     int(layout.playerTop / kTwipsPerPixel),
-                     int(layout.playerWidth / kTwipsPerPixel),
-                     int(layout.playerHeight / kTwipsPerPixel));
+  view_.widget->setGeometry(int(layout.playerLeft / kTwipsPerPixel),
+                            int(layout.playerTop / kTwipsPerPixel),
+                            int(layout.playerWidth / kTwipsPerPixel),
+                            int(layout.playerHeight / kTwipsPerPixel));
   QObject::connect(&timer_.timer(), &QTimer::timeout, this, [this] {
     if (events_) events_->Tick();
   });
@@ -67,7 +67,7 @@ void QtSaverWindow::Show(WindowEvents& events) {
   events.Load();
   // The player starts once the window is on its way to the screen, so that
   // the first clip does not wait for libmpv and neither does the window.
-  QTimer::singleShot(0, view_, [this] { view_->player().Prepare(); });
+  QTimer::singleShot(0, view_.widget, [this] { view_.player->Prepare(); });
   power_ = std::make_unique<DisplayPowerWatch>([this](bool on) {
     if (events_) events_->DisplayPower(on);
   });

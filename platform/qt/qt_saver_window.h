@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "platform/qt/display_power.h"
-#include "platform/qt/mpv_view.h"
+#include "platform/qt/player_view.h"
 #include "platform/qt/qt_host_window.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_screen_covers.h"
@@ -41,7 +41,7 @@ class QtSaverWindow final : public QWidget, public SaverWindow {
   int Height() const override;
   double TwipsPerPixel() const override { return kTwipsPerPixel; }
   Timer& timer() override { return timer_; }
-  Engine& engine() override { return view_->player(); }
+  Engine& engine() override { return *view_.player; }
   void Show(WindowEvents& events) override;
   void Close() override;
 
@@ -59,7 +59,7 @@ class QtSaverWindow final : public QWidget, public SaverWindow {
   void ReportClosed();
 
   const SaverLayout layout_;
-  MpvView* view_;
+  PlayerView view_;
   QtTimer timer_;
   WindowEvents* events_ = nullptr;
   std::unique_ptr<HostWindow> host_;

@@ -5,11 +5,13 @@
 #include <QPicture>
 #include <optional>
 #include <sstream>
+#include <tuple>
 #include <utility>
 
 #include "platform/qt/frame_buffer.h"
 #include "platform/qt/mpv_clip.h"
 #include "platform/qt/mpv_view.h"
+#include "platform/qt/render_path.h"
 #include "platform/qt/window_pixels.h"
 
 namespace tarnlight::qt {
@@ -127,9 +129,68 @@ TEST(MpvClip, ReportsEachClipOnceFromLibmpvsEvents) {
   }
 }
 
-// With the real libmpv: a file it cannot open fails, named in the error,
-// and cannot play.
-TEST(MpvPlayer, AFileThatCannotBeOpenedFails) {
+// The OpenGL view only for a hardware renderer, or when asked for and a
+// context exists; OpenGL is loaded to ask only where it may be hardware.
+TEST(RenderPathFor, HardwareRenderersAloneGetOpenGl) {
+  using enum RenderAsked;
+  const auto gl = RenderPath::OpenGl, sw = RenderPath::Software;
+  struct Case {
+    const char* renderer;
+    RenderAsked asked;
+    RenderPath path;
+  };
+  const Case cases[] = {
+      {"AMD Radeon RX 6600 (navi23, LLVM 15.0.6, DRM 3.49, 6.1.0)", Auto, gl},
+      {"Mesa Intel(R) UHD Graphics 620 (KBL GT2)", Auto, gl},
+      {"NVIDIA GeForce GTX 1060 6GB/PCIe/SSE2", Auto, gl},
+      {"llvmpipe (LLVM 15.0.6, 256 bits)", Auto, sw},
+      {"softpipe", Auto, sw},
+      {"Software Rasterizer", Auto, sw},
+      {"SWR (LLVM 12.0.0, 256 bits)", Auto, sw},
+      {"zink (llvmpipe (LLVM 15.0.6, 256 bits))", Auto, sw},
+      {"GDI Generic", Auto, sw},
+      {"", Auto, sw},
+      {"llvmpipe (LLVM 15.0.6, 256 bits)", OpenGl, gl},
+      {"", OpenGl, sw},
+      {"NVIDIA GeForce GTX 1060 6GB/PCIe/SSE2", Software, sw},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(RenderPathFor(c.renderer, c.asked), c.path)
+        << c.renderer << " asked " << int(c.asked);
+
+  const std::pair<const char*, RenderAsked> variables[] = {
+      {nullptr, Auto},        {"", Auto},
+      {"opengl", OpenGl},     {"OpenGL", Auto},
+      {"software", Software}, {"gpu", Auto}};
+  for (auto [variable, asked] : variables)
+    EXPECT_EQ(RenderAskedFrom(variable), asked)
+        << (variable ? variable : "unset");
+
+  // Asked for OpenGL, with and without a GPU device; else only with one.
+  const bool worth[3][2] = {{false, true}, {false, false}, {true, true}};
+  for (RenderAsked asked : {Auto, Software, OpenGl})
+    for (bool device : {false, true})
+      EXPECT_EQ(RendererWorthAsking(asked, device), worth[int(asked)][device])
+          << int(asked) << device;
+}
+
+// A view on which libmpv cannot make its render context (an OpenGL driver
+// it cannot use): every clip fails, saying so.
+struct CannotDraw : PlayerScreen {
+  void Show(PixelRect) override {}
+  void Hide() override {}
+  void Repaint() override {}
+  void DrawUnseen() override {}
+  const char* Hwdec() const override { return "no"; }
+  int CreateRender(const MpvApi&, mpv_handle*, mpv_render_context**) override {
+    return MPV_ERROR_UNSUPPORTED;
+  }
+  bool MakeCurrent() override { return true; }
+};
+
+// With the real libmpv: a file it cannot open, or any file where it cannot
+// draw, fails, named in the error, and cannot play.
+TEST(MpvPlayer, AClipThatCannotBeOpenedFails) {
   App();
   struct : EngineEvents {
     void Opened(std::uint64_t, PixelSize) override { news = "opened"; }
@@ -140,15 +201,23 @@ TEST(MpvPlayer, AFileThatCannotBeOpenedFails) {
     std::string news;
   } events;
   MpvView view(nullptr, {});
-  view.player().SetEvents(&events);
-  view.player().Open(7, "/no such folder\\clip.mp4");
-  QElapsedTimer clock;
-  clock.start();
-  while (events.news.empty() && clock.elapsed() < 10000)
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-  EXPECT_TRUE(events.news.starts_with("7 failed: ")) << events.news;
-  EXPECT_TRUE(events.news.ends_with("clip.mp4")) << events.news;
-  EXPECT_THROW(view.player().Play(), PlatformError);
+  CannotDraw cannotDraw;
+  MpvPlayer blind(cannotDraw);
+  const std::tuple<MpvPlayer*, const char*, const char*> cases[] = {
+      {&view.player(), "/no such folder\\clip.mp4", "7 failed: "},
+      {&blind, "/clips/a.mp4", "7 failed: The player cannot draw: "}};
+  for (auto [player, path, failure] : cases) {
+    events.news.clear();
+    player->SetEvents(&events);
+    player->Open(7, path);
+    QElapsedTimer clock;
+    clock.start();
+    while (events.news.empty() && clock.elapsed() < 10000)
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_TRUE(events.news.starts_with(failure)) << events.news;
+    EXPECT_TRUE(events.news.ends_with(path)) << events.news;
+    EXPECT_THROW(player->Play(), PlatformError);
+  }
 }
 
 }  // namespace
