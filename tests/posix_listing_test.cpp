@@ -16,47 +16,43 @@
 namespace tarnlight {
 namespace {
 
-std::set<std::string> Names(DirListing& listing, const std::string& pattern,
-                            int mask = attr::kNormal) {
-  std::vector<std::string> names = ListAll(listing, pattern, mask);
-  return {names.begin(), names.end()};
-}
-
-TEST(PosixDirListing, OnlyRegularVisibleFilesAndLinksToThem) {
+// Ordinary files are regular, visible files and links to them; the mask
+// adds the rest. The pattern's last part names the files, with either
+// separator, and a folder text without its separator names the folder.
+TEST(PosixDirListing, TheMaskAndThePatternChooseTheNames) {
   test::ClipFolder dir;
-  dir.File("a.avi");
-  dir.File(".hidden.avi");
+  for (const char* name : {"a.avi", ".hidden.avi", "c.mpg"}) dir.File(name);
   dir.Folder("x.avi");
   ASSERT_EQ(mkfifo((dir.path() / "pipe.avi").c_str(), 0600), 0);
-  std::filesystem::create_symlink(dir.path() / "a.avi",
-                                  dir.path() / "link.avi");
-  std::filesystem::create_symlink(dir.path() / "gone.avi",
-                                  dir.path() / "dangling.avi");
+  std::filesystem::create_symlink(dir.path() / "a.avi", dir.path() / "l.avi");
+  std::filesystem::create_symlink(dir.path() / "gone", dir.path() / "d.avi");
   std::filesystem::create_directory_symlink(dir.path() / "x.avi",
-                                            dir.path() / "dirlink.avi");
+                                            dir.path() / "dl.avi");
+  const std::string folder = dir.path().string();
+  struct Case {
+    std::string pattern;
+    int mask;
+    std::set<std::string> names;
+  };
+  const Case cases[] = {
+      {folder + "\\", attr::kNormal, {"a.avi", "c.mpg", "l.avi"}},
+      {folder + "/",
+       attr::kHidden | attr::kDirectory,
+       {".hidden.avi", "a.avi", "c.mpg", "dl.avi", "l.avi", "x.avi"}},
+      {folder + "\\*.avi", attr::kNormal, {"a.avi", "l.avi"}},
+      {folder + "/?.mpg", attr::kNormal, {"c.mpg"}},
+      {folder, attr::kNormal, {}},
+      {folder + "/missing/", attr::kNormal, {}},
+  };
   posix::PosixDirListing listing;
-  EXPECT_EQ(Names(listing, dir.text()),
-            (std::set<std::string>{"a.avi", "link.avi"}));
-  EXPECT_EQ(Names(listing, dir.text(), attr::kHidden | attr::kDirectory),
-            (std::set<std::string>{".hidden.avi", "a.avi", "dirlink.avi",
-                                   "link.avi", "x.avi"}));
-}
-
-TEST(PosixDirListing, PatternNamesTheFilesAndForwardSlashesWorkToo) {
-  test::ClipFolder dir;
-  for (const char* name : {"a.avi", "b.avi", "c.mpg", "clips"}) dir.File(name);
-  posix::PosixDirListing listing;
-  std::string folder = dir.path().string();
-  EXPECT_EQ(Names(listing, folder + "\\*.avi"),
-            (std::set<std::string>{"a.avi", "b.avi"}));
-  EXPECT_EQ(Names(listing, folder + "/?.mpg"),
-            (std::set<std::string>{"c.mpg"}));
-  EXPECT_EQ(Names(listing, folder + "/"),
-            (std::set<std::string>{"a.avi", "b.avi", "c.mpg", "clips"}));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.pattern);
+    std::vector<std::string> names = ListAll(listing, c.pattern, c.mask);
+    EXPECT_EQ(std::set<std::string>(names.begin(), names.end()), c.names);
+  }
   // Next after the end, and without First, stays empty.
   EXPECT_EQ(listing.Next(), "");
-  posix::PosixDirListing fresh;
-  EXPECT_EQ(fresh.Next(), "");
+  EXPECT_EQ(posix::PosixDirListing().Next(), "");
 }
 
 TEST(FolderText, MapsStoredSyntaxOntoPosixPaths) {
