@@ -141,146 +141,81 @@ TEST(IniText, SettingAValueKeepsEveryOtherByte) {
   }
 }
 
+// The store over a throw-away XDG_CONFIG_HOME.
 class QtSettingsStoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(dir.isValid());
-    UseConfigHome(dir.path());
+    qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
   }
   void TearDown() override { qunsetenv("XDG_CONFIG_HOME"); }
 
-  static void UseConfigHome(const QString& path) {
-    qputenv("XDG_CONFIG_HOME", path.toUtf8());
-  }
-  QString Ini() const { return dir.path() + "/Tarnlight/Tarnlight.ini"; }
   void WriteIni(const QByteArray& text) const {
-    ASSERT_TRUE(QDir().mkpath(dir.path() + "/Tarnlight"));
-    QFile file(Ini());
+    QDir().mkpath(folder);
+    QFile file(ini);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(text);
   }
   QByteArray ReadIni() const {
-    QFile file(Ini());
+    QFile file(ini);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
   }
-  std::string Get(const std::string& key) {
+  QStringList Entries() const {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::System |
+                                  QDir::Hidden | QDir::NoDotAndDotDot);
+  }
+  std::string Get(const std::string& key = "vidFolder") {
     return store.GetSetting("Tarnlight", "settings", key);
+  }
+  void Save(const std::string& value, const std::string& key = "vidFolder") {
+    store.SaveSetting("Tarnlight", "settings", key, value);
+  }
+  // Expects the save of `value` to raise 75 naming `file` and `reason`.
+  void ExpectSaveFails(const std::string& value, const std::string& reason,
+                       const QString& file) {
+    try {
+      Save(value);
+      ADD_FAILURE() << "the save did not fail";
+    } catch (const PlatformError& error) {
+      EXPECT_EQ(error.number(), err::kPathAccess);
+      EXPECT_EQ(
+          error.description().rfind(
+              "Unable to save the settings to " + file.toStdString() + ": ", 0),
+          0u)
+          << error.what();
+      EXPECT_NE(error.description().find(reason), std::string::npos)
+          << error.what();
+    }
   }
 
   QTemporaryDir dir;
+  const QString folder = dir.path() + "/Tarnlight";
+  const QString ini = folder + "/Tarnlight.ini";
   QtSettingsStore store;
 };
 
+// Saved through a folder the store makes, each value is read back as it
+// was; a hand-edited file keeps every other byte.
 TEST_F(QtSettingsStoreTest, EverySaveIsInTheFileWhenItReturns) {
-  const std::string values[] = {"c:\\",
-                                "d:\\clips, old\\",
-                                " 45 ",
-                                "@Variant(x)",
-                                "k=v; #",
-                                "\"quoted\"",
-                                "caf\xe9",
-                                "a\tb\n\x01"
-                                "f",
-                                "@Invalid()",
-                                "d:\\x41\\"};
-  for (const std::string& value : values) {
+  for (const std::string value :
+       {"c:\\", "d:\\clips, old\\", " 45 ", "@Variant(x)", "k=v; #",
+        "\"quoted\"", "caf\xe9", "a\tb\n\x01", "@Invalid()", "d:\\x41\\"}) {
     SCOPED_TRACE(value);
-    store.SaveSetting("Tarnlight", "settings", "vidFolder", value);
-    EXPECT_EQ(Get("vidFolder"), value);
+    Save(value);
+    EXPECT_EQ(Get(), value);
   }
-  EXPECT_EQ(QDir(dir.path() + "/Tarnlight").entryList(QDir::Files),
-            QStringList{"Tarnlight.ini"});
-}
-
-TEST_F(QtSettingsStoreTest, ADefaultWriteKeepsAHandEditedFile) {
-  struct Case {
-    const char* name;
-    QByteArray file;
-    std::string folder;
-  };
-  const Case cases[] = {
-      {"single backslashes, as the old manual showed",
-       "[settings]\nvidFolder=d:\\clips\\\nintervalTime=5\n", "d:\\clips\\"},
-      {"a Latin-1 folder and comment",
-       "; caf\xe9 clips\n[settings]\nvidFolder=/v/caf\xe9/\nintervalTime=5\n",
-       "/v/caf\xe9/"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    WriteIni(c.file);
-    store.SaveSetting("Tarnlight", "settings", "timeFrom", "09:00");
-    EXPECT_EQ(ReadIni(), c.file + "timeFrom=09:00\n");
-    EXPECT_EQ(Get("vidFolder"), c.folder);
+  EXPECT_EQ(Entries(), QStringList{"Tarnlight.ini"});
+  const QByteArray files[] = {
+      // Single backslashes, as the old manual showed.
+      "[settings]\nvidFolder=d:\\clips\\\nintervalTime=5\n",
+      "; caf\xe9 clips\n[settings]\nvidFolder=/v/caf\xe9/\nintervalTime=5\n"};
+  for (const QByteArray& file : files) {
+    WriteIni(file);
+    Save("09:00", "timeFrom");
+    EXPECT_EQ(ReadIni(), file + "timeFrom=09:00\n");
+    EXPECT_EQ(Get(), file.split('=')[1].split('\n')[0].toStdString());
     EXPECT_EQ(Get("intervalTime"), "5");
   }
-}
-
-// Expects SaveSetting to raise 75 naming the file and `reason`.
-void ExpectSaveFails(QtSettingsStore& store, const QString& ini,
-                     const std::string& value, const std::string& reason) {
-  try {
-    store.SaveSetting("Tarnlight", "settings", "vidFolder", value);
-    ADD_FAILURE() << "the save did not fail";
-  } catch (const PlatformError& error) {
-    EXPECT_EQ(error.number(), err::kPathAccess);
-    const std::string prefix =
-        "Unable to save the settings to " + ini.toStdString() + ": ";
-    EXPECT_EQ(error.description().rfind(prefix, 0), 0u) << error.what();
-    EXPECT_NE(error.description().find(reason), std::string::npos)
-        << error.what();
-  }
-}
-
-TEST_F(QtSettingsStoreTest, APathThatIsNoRegularFileIsAnUnreadableStore) {
-  // Each replaces a file the store has read, as while the saver runs. None
-  // may be opened: a FIFO without a writer would block for ever.
-  const std::filesystem::path ini = Ini().toStdString();
-  struct Case {
-    const char* name;
-    std::function<void()> make;
-  };
-  const Case cases[] = {
-      {"a folder", [&] { std::filesystem::create_directory(ini); }},
-      {"a FIFO", [&] { ASSERT_EQ(mkfifo(ini.c_str(), 0600), 0); }},
-      {"a device", [&] { std::filesystem::create_symlink("/dev/zero", ini); }},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    WriteIni("[settings]\nvidFolder=d:\\\\old\\\\\n");
-    ASSERT_EQ(Get("vidFolder"), "d:\\old\\");
-    std::filesystem::remove(ini);
-    c.make();
-    EXPECT_EQ(Get("vidFolder"), "");
-    ExpectSaveFails(store, Ini(), "d:\\x\\", "the file is not a regular file");
-    EXPECT_FALSE(std::filesystem::is_regular_file(ini));
-    std::filesystem::remove(ini);
-  }
-  EXPECT_EQ(QDir(dir.path() + "/Tarnlight").entryList(QDir::Files),
-            QStringList{});
-}
-
-TEST_F(QtSettingsStoreTest, AFolderThatCannotBeMadeFailsTheSave) {
-  // Nobody, root included, can make a folder below a regular file.
-  QFile blocker(dir.path() + "/config");
-  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-  UseConfigHome(blocker.fileName());
-  ExpectSaveFails(store, blocker.fileName() + "/Tarnlight/Tarnlight.ini",
-                  "d:\\x\\", "the folder cannot be created (Not a directory)");
-  EXPECT_EQ(Get("vidFolder"), "");
-}
-
-TEST_F(QtSettingsStoreTest, AReadOnlyFolderOrFileFailsTheSave) {
-  if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
-  const QString folder = dir.path() + "/Tarnlight";
-  QDir().mkpath(folder);
-  QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
-  ExpectSaveFails(store, Ini(), "d:\\x\\", "Permission denied");
-  QFile::setPermissions(folder,
-                        QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-  WriteIni("[settings]\n");
-  QFile::setPermissions(Ini(), QFile::ReadOwner);
-  ExpectSaveFails(store, Ini(), "d:\\x\\", "Permission denied");
-  EXPECT_EQ(ReadIni(), "[settings]\n");
 }
 
 // Lets files grow to `bytes` only, for a write that fails midway.
@@ -302,27 +237,84 @@ class FileSizeLimit {
   rlimit saved_;
 };
 
-TEST_F(QtSettingsStoreTest, AWriteThatFailsMidwayKeepsTheOldFileAndValue) {
-  // The second file has a line that is no entry, which must not hide the
-  // failure nor fail a write that works.
-  const QByteArray files[] = {
-      "[settings]\nvidFolder=d:\\\\old\\\\\n",
-      "[settings]\nvidFolder=d:\\\\old\\\\\n[other]\nno equals sign\n"};
-  for (const QByteArray& text : files) {
-    SCOPED_TRACE(text.toStdString());
-    WriteIni(text);
-    EXPECT_EQ(Get("vidFolder"), "d:\\old\\");
-    {
-      FileSizeLimit limit(512);
-      ExpectSaveFails(store, Ini(), std::string(4096, 'x'),
-                      "the file could not be written");
+// A save that cannot be completed says why, leaves the file and its folder
+// as they were, and holds up no later save. A path that is no regular file
+// reads as empty and is never opened: a FIFO without a writer would block
+// for ever. The old file has a line that is no entry, which must not hide
+// a failure.
+TEST_F(QtSettingsStoreTest, ASaveThatCannotBeCompletedSaysWhyAndKeepsTheFile) {
+  const QByteArray old =
+      "[settings]\nvidFolder=d:\\\\old\\\\\n[other]\nno equals sign\n";
+  const std::filesystem::path path = ini.toStdString();
+  QLockFile lock(ini + ".lock");
+  std::optional<FileSizeLimit> limit;
+  const auto replace = [&](auto make) {
+    std::filesystem::remove(path);
+    make();
+  };
+  struct Case {
+    const char* name;
+    std::function<void()> make;
+    const char* reason;
+    bool regular = true, asUser = false;
+  };
+  const Case cases[] = {
+      {"a folder",
+       [&] { replace([&] { std::filesystem::create_directory(path); }); },
+       "the file is not a regular file", false},
+      {"a FIFO", [&] { replace([&] { mkfifo(path.c_str(), 0600); }); },
+       "the file is not a regular file", false},
+      {"a device",
+       [&] {
+         replace([&] { std::filesystem::create_symlink("/dev/zero", path); });
+       },
+       "the file is not a regular file", false},
+      {"a write that fails midway", [&] { limit.emplace(512); },
+       "the file could not be written"},
+      // A quarter of a second, where QSettings waited without end.
+      {"a lock held by a live owner", [&] { ASSERT_TRUE(lock.tryLock()); },
+       "another program holds the lock"},
+      {"a read-only file",
+       [&] { QFile::setPermissions(ini, QFile::ReadOwner); },
+       "Permission denied", true, true},
+      {"a read-only folder",
+       [&] {
+         QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
+       },
+       "Permission denied", true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    // Root writes into read-only folders.
+    if (c.asUser && geteuid() == 0) continue;
+    WriteIni(old);
+    ASSERT_EQ(Get(), "d:\\old\\");
+    c.make();
+    ExpectSaveFails(std::string(4096, 'x'), c.reason, ini);
+    limit.reset();
+    lock.unlock();
+    QFile::setPermissions(
+        folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(std::filesystem::is_regular_file(path), c.regular);
+    EXPECT_EQ(Get(), c.regular ? "d:\\old\\" : "");
+    if (c.regular) {
+      EXPECT_EQ(ReadIni(), old);
     }
-    EXPECT_EQ(ReadIni(), text);
-    EXPECT_EQ(QDir(dir.path() + "/Tarnlight").entryList(QDir::Files),
-              QStringList{"Tarnlight.ini"});
-    store.SaveSetting("Tarnlight", "settings", "vidFolder", "e:\\new\\");
-    EXPECT_EQ(Get("vidFolder"), "e:\\new\\");
+    EXPECT_EQ(Entries(), QStringList{"Tarnlight.ini"});
+    std::filesystem::remove(path);
+    Save("e:\\new\\");
+    EXPECT_EQ(Get(), "e:\\new\\");
   }
+}
+
+TEST_F(QtSettingsStoreTest, AFolderThatCannotBeMadeFailsTheSave) {
+  // Nobody, root included, can make a folder below a regular file.
+  QFile blocker(dir.path() + "/config");
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  qputenv("XDG_CONFIG_HOME", blocker.fileName().toUtf8());
+  ExpectSaveFails("d:\\x\\", "the folder cannot be created (Not a directory)",
+                  blocker.fileName() + "/Tarnlight/Tarnlight.ini");
+  EXPECT_EQ(Get(), "");
 }
 
 TEST_F(QtSettingsStoreTest, ALockFileLeftByAKilledProgramHoldsNobodyUp) {
@@ -331,26 +323,14 @@ TEST_F(QtSettingsStoreTest, ALockFileLeftByAKilledProgramHoldsNobodyUp) {
   for (const QByteArray& left :
        {QByteArray(), QByteArray("12345\ntarnlight\nhost\n")}) {
     WriteIni("[settings]\nvidFolder=d:\\\\old\\\\\n");
-    QFile lock(Ini() + ".lock");
+    QFile lock(ini + ".lock");
     ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
     lock.write(left);
     lock.close();
-    store.SaveSetting("Tarnlight", "settings", "vidFolder", "e:\\new\\");
-    EXPECT_EQ(Get("vidFolder"), "e:\\new\\");
-    EXPECT_EQ(QDir(dir.path() + "/Tarnlight").entryList(QDir::Files),
-              QStringList{"Tarnlight.ini"});
+    Save("e:\\new\\");
+    EXPECT_EQ(Get(), "e:\\new\\");
+    EXPECT_EQ(Entries(), QStringList{"Tarnlight.ini"});
   }
-}
-
-TEST_F(QtSettingsStoreTest, ALockHeldByALiveOwnerIsWaitedForBriefly) {
-  WriteIni("[settings]\nvidFolder=d:\\\\old\\\\\n");
-  QLockFile held(Ini() + ".lock");
-  ASSERT_TRUE(held.tryLock());
-  // A quarter of a second, where QSettings waited without end (which the
-  // test's time limit would end).
-  ExpectSaveFails(store, Ini(), "e:\\new\\", "another program holds the lock");
-  EXPECT_TRUE(QFile::exists(Ini() + ".lock"));
-  EXPECT_EQ(Get("vidFolder"), "d:\\old\\");
 }
 
 }  // namespace
