@@ -30,9 +30,9 @@ struct SetupRun {
     fake.store.log.clear();
   }
   fake::FakeControl& operator[](std::string_view name) {
-    return (*fake.windows.setup)[name];
+    return (*fake.setup)[name];
   }
-  WindowEvents& events() { return *fake.windows.setup->events; }
+  WindowEvents& events() { return *fake.setup->events; }
   void Ok() { EXPECT_THROW(events().Click("Command1"), ProgramEnded); }
 
   FakeBackend fake;
@@ -123,8 +123,8 @@ TEST(frmSetup, LoadWritesDefaultsForEmptyKeysButLeavesTheBoxesEmpty) {
   EXPECT_EQ(fake.store.log,
             (Lines{"get vidFolder", "save vidFolder=c:\\", "get intervalTime",
                    "save intervalTime=30"}));
-  EXPECT_EQ((*fake.windows.setup)["txtSource"].text, "");
-  EXPECT_EQ((*fake.windows.setup)["txtInterval"].text, "");
+  EXPECT_EQ((*fake.setup)["txtSource"].text, "");
+  EXPECT_EQ((*fake.setup)["txtInterval"].text, "");
   // Cancel afterwards writes nothing more, and the defaults stay.
   fake.store.log.clear();
   EXPECT_THROW(setup.Click("cmdClose"), ProgramEnded);

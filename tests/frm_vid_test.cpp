@@ -29,13 +29,13 @@ struct SaverRun {
   void Start(bool preview = false) {
     fake.system.command = preview ? "/p 4660" : "/s";
     if (preview) {
-      fake.windows.saverWidth = kPreviewWidth;
-      fake.windows.saverHeight = kPreviewHeight;
+      fake.saverWidth = kPreviewWidth;
+      fake.saverHeight = kPreviewHeight;
     }
     ASSERT_TRUE(
         app.Main(preview ? Convention::WindowsShell : Convention::Substrings));
   }
-  fake::FakeSaverWindow& window() { return *fake.windows.saver; }
+  fake::FakeSaverWindow& window() { return *fake.saver; }
   fake::FakeEngine& engine() { return window().vid; }
   void Advance(int seconds) { fake.loop.Advance(seconds); }
   void Key(std::string_view control = "") {
@@ -45,22 +45,6 @@ struct SaverRun {
   FakeBackend fake;
   Tarnlight app{fake.services};
 };
-
-TEST(frmVid, PausesTheIntervalBeforeEachClipAndAfterItsEnd) {
-  for (bool preview : {false, true}) {
-    SCOPED_TRACE(preview ? "preview" : "saver");
-    SaverRun run(30);
-    run.Start(preview);
-    run.Advance(30);
-    EXPECT_EQ(run.engine().plays, (std::vector<std::int64_t>{30}));
-    EXPECT_EQ(run.engine().opens, std::vector<std::string>{"d:\\clips\\a.avi"});
-    EXPECT_TRUE(run.engine().shown.has_value());
-    run.Advance(10);  // the 10 s clip ends at 40 s
-    EXPECT_FALSE(run.engine().shown.has_value());
-    run.Advance(60);
-    EXPECT_EQ(run.engine().plays, (std::vector<std::int64_t>{30, 70}));
-  }
-}
 
 TEST(frmVid, IntervalOfZeroOrBelowNeverPlays) {
   // -32768 is what a 16-bit tick count would reach after 32,767 ticks.
@@ -107,24 +91,30 @@ TEST(frmVid, PlaysOnlyInsideTheDailyWindowBothEndsIncluded) {
     run.Advance(0);
     EXPECT_EQ(run.engine().plays.size(), c.plays ? 1u : 0u);
     // Outside the window the pause simply starts again.
-    EXPECT_EQ(run.window().timTimer.enabled, !c.plays);
+    EXPECT_EQ(run.window().timerOn, !c.plays);
   }
 }
 
-// Every way a clip can fail to start, or stop playing, gives a full new
-// pause, counted from the moment the failure is known. The folder is listed
-// off the GUI thread, as long as it takes, with the timer off; only one
+// The interval passes before each clip and again after its end. Every way
+// a clip can fail to start, or stop playing, gives a full new pause,
+// counted from the moment the failure is known. The folder is listed off
+// the GUI thread, as long as it takes, with the timer off; only one
 // question is ever with the file system, and a key never waits for it.
-TEST(frmVid, EveryWayToNoClipGivesANewPauseAndNeverHoldsAKey) {
+TEST(frmVid, PausesBeforeEachClipAndAfterEveryEndOrFailure) {
+  using Seconds = std::vector<std::int64_t>;
   struct Case {
     const char* what;
     fake::EngineScript engine;
     fake::FilesScript files;
-    std::vector<std::int64_t> lists, plays;
+    Seconds lists, plays;
+    bool preview = false;
   };
-  const std::vector<std::int64_t> every30{30, 60, 90, 120};
+  const Seconds every30{30, 60, 90, 120}, every40{30, 70, 110};
+  const Seconds every35{30, 65, 100}, every33{30, 63, 96};
   const PlatformError error(53, "no");
   const Case cases[] = {
+      {"played to its end", {}, {}, every40, every40},
+      {"a preview played to its end", {}, {}, every40, every40, true},
       {"refused by the engine", {.openFailure = error}, {}, every30, {}},
       {"failed start", {.failPlay = true}, {}, every30, {}},
       {"standard library error", {.failPlayStd = true}, {}, every30, {}},
@@ -135,37 +125,27 @@ TEST(frmVid, EveryWayToNoClipGivesANewPauseAndNeverHoldsAKey) {
       {"engine never answers", {.answerAfterMs = -1}, {}, {30, 62, 94}, {}},
       {"engine answers late", {.answerAfterMs = 2500}, {}, {30, 62, 94}, {}},
       {"listing never answers", {}, {.listAfterMs = -1}, {30}, {}},
-      {"listing answers after many ticks",
-       {},
-       {.listAfterMs = 45000},
-       {30, 115},
-       {75}},
+      {"listing answers late", {}, {.listAfterMs = 45000}, {30, 115}, {75}},
       // The probe is given up at the deadline; the next listing waits for
       // it instead of joining it on the stalled share.
       {"probe never answers", {}, {.probeAfterMs = -1}, {30}, {}},
       // Ended when its clock has stood still 5 s.
-      {"stalls",
-       {.clipSeconds = -1, .stalls = true},
-       {},
-       {30, 65, 100},
-       {30, 65, 100}},
-      {"fails while playing",
-       {.clipSeconds = 3, .failsAtEnd = true},
-       {},
-       {30, 63, 96},
-       {30, 63, 96}},
+      {"stalls", {.clipSeconds = -1, .stalls = true}, {}, every35, every35},
+      {"fails", {.clipSeconds = 3, .failsAtEnd = true}, {}, every33, every33},
       {"plays on without an end", {.clipSeconds = -1}, {}, {30}, {30}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     SaverRun run(30);
-    run.Start();
+    run.Start(c.preview);
     run.engine().script = c.engine;
     run.fake.files.script = c.files;
     run.Advance(120);
     EXPECT_EQ(run.fake.files.lists, c.lists);
     EXPECT_EQ(run.engine().plays, c.plays);
-    EXPECT_FALSE(c.plays.empty() && run.engine().shown);
+    for (const std::string& path : run.engine().opens)
+      EXPECT_EQ(path, "d:\\clips\\a.avi");
+    EXPECT_EQ(run.engine().shown.has_value(), c.plays == Seconds{30});
     EXPECT_EQ(run.fake.files.mostOut, 1);
     run.Key();
   }
@@ -194,7 +174,7 @@ TEST(frmVid, NothingPlaysWhileTheDisplayIsDark) {
     if (c.darkAt == 71) run.engine().script.answerAfterMs = -1;
     run.Advance(c.darkAt - 30);
     run.window().events->DisplayPower(false);
-    EXPECT_FALSE(run.window().timTimer.enabled);
+    EXPECT_FALSE(run.window().timerOn);
     EXPECT_EQ(run.engine().current, 0u);
     EXPECT_FALSE(run.engine().shown.has_value());
     run.engine().script.answerAfterMs = 0;
@@ -242,7 +222,7 @@ TEST(frmVid, CharacterKeyEndsAtEveryMomentAfterRestoringTheCursor) {
     // Taken down in order: the engine stops before its window goes.
     EXPECT_TRUE(run.window().closed);
     EXPECT_FALSE(run.window().engineBusyAtClose);
-    EXPECT_FALSE(run.window().timTimer.enabled);
+    EXPECT_FALSE(run.window().timerOn);
     // Nothing still queued brings the saver back.
     run.Advance(60);
     EXPECT_TRUE(run.engine().plays.size() <= 1u && !run.engine().shown);
@@ -274,8 +254,8 @@ TEST(frmVid, ShowsTheClipAtItsSizeScaledToFitAndPlacedInsideTheWindow) {
     SCOPED_TRACE(testing::Message() << c.clip.width << "x" << c.clip.height);
     for (float r : {0.0f, kTop}) {
       SaverRun run(1);
-      run.fake.windows.saverWidth = c.windowW;
-      run.fake.windows.saverHeight = c.windowH;
+      run.fake.saverWidth = c.windowW;
+      run.fake.saverHeight = c.windowH;
       run.Start(c.preview);
       run.engine().script.clipSize = c.clip;
       // Left and Top take draws of their own, one at each end.

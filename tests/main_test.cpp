@@ -62,66 +62,43 @@ TEST(TarnlightMain, EmptyValuesActAsMissingAndOthersStayAsStored) {
 // leaves a window for the event loop.
 TEST(TarnlightMain, TheCommandLineChoosesTheWindowUnderEachConvention) {
   const auto S = Convention::Substrings, W = Convention::WindowsShell;
+  using enum Mode;
   struct Case {
-    const char* command;
     Convention convention;
-    Choice choice;
+    Mode mode;
+    std::uintptr_t window;
+    std::vector<const char*> commands;
   };
   const Case cases[] = {
-      {"/c:123", S, {Mode::Setup}},
-      {"/s", S, {Mode::Saver}},
-      {"/s /c", S, {Mode::Setup}},
-      {"/c /s", S, {Mode::Setup}},
-      {"x/sy", S, {Mode::Saver}},
-      {"/S", S, {}},
-      {"/C", S, {}},
-      {"", S, {}},
-      {"/p 123", S, {}},
-      {"c s", S, {}},
-      {"", W, {Mode::Setup}},
-      {" \t", W, {Mode::Setup}},
-      {"/s", W, {Mode::Saver}},
-      {"/S", W, {Mode::Saver}},
-      {"/c", W, {Mode::Setup}},
-      {"/C ", W, {Mode::Setup}},
-      {"/c:4660", W, {Mode::Setup, 4660}},
-      {"/C 4660", W, {Mode::Setup, 4660}},
-      {"/c \t 4660", W, {Mode::Setup, 4660}},
-      {"/p 4660", W, {Mode::Preview, 4660}},
-      {"/P 4660", W, {Mode::Preview, 4660}},
-      {"/p:4660", W, {Mode::Preview, 4660}},
-      {"/p 0", W, {Mode::Preview, 0}},
-      {"/p", W, {Mode::Preview, 0}},
-      {"/p 4294967295", W, {Mode::Preview, 4294967295u}},
-      {"/a", W, {}},
-      {"/p 18446744073709551616", W, {}},
-      {"/p 12x", W, {}},
-      {"/p -1", W, {}},
-      {"/p:", W, {}},
-      {"/pc", W, {}},
-      {"/c:12x", W, {Mode::Setup}},
-      {"/p 5 /s", W, {Mode::Saver}},
-      {"/S /x", W, {}},
-      {"/s /c", W, {Mode::Setup}},
-      {"/A", W, {}},
+      {S, Setup, 0, {"/c:123", "/s /c", "/c /s"}},
+      {S, Saver, 0, {"/s", "x/sy"}},
+      {S, None, 0, {"/S", "/C", "", "/p 123", "c s"}},
+      {W, Setup, 0, {"", " \t", "/c", "/C ", "/c:12x", "/s /c"}},
+      {W, Setup, 4660, {"/c:4660", "/C 4660", "/c \t 4660"}},
+      {W, Saver, 0, {"/s", "/S", "/p 5 /s"}},
+      {W, Preview, 4660, {"/p 4660", "/P 4660", "/p:4660"}},
+      {W, Preview, 0, {"/p 0", "/p"}},
+      {W, Preview, 4294967295u, {"/p 4294967295"}},
+      {W, None, 0, {"/a", "/A", "/p 18446744073709551616", "/S /x"}},
+      {W, None, 0, {"/p 12x", "/p -1", "/p:", "/pc"}},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message()
-                 << c.command << (c.convention == W ? " W" : ""));
-    Choice choice = ChooseMode(c.command, c.convention);
-    EXPECT_EQ(choice.mode, c.choice.mode);
-    EXPECT_EQ(choice.window, c.choice.window);
-    FakeBackend fake;
-    fake.system.command = c.command;
-    Tarnlight app(fake.services);
-    bool saver = c.choice.mode == Mode::Saver || c.choice.mode == Mode::Preview;
-    EXPECT_EQ(app.Main(c.convention), saver);
-    auto& windows = fake.windows;
-    EXPECT_EQ(windows.setup && windows.setup->shownModal,
-              c.choice.mode == Mode::Setup);
-    EXPECT_EQ(windows.saver && windows.saver->shown, saver);
-    EXPECT_EQ(windows.created, c.choice.mode == Mode::None ? 0 : 1);
-    EXPECT_FALSE(fake.system.ended);
+    for (const char* command : c.commands) {
+      SCOPED_TRACE(testing::Message()
+                   << command << (c.convention == W ? " W" : ""));
+      Choice choice = ChooseMode(command, c.convention);
+      EXPECT_EQ(choice.mode, c.mode);
+      EXPECT_EQ(choice.window, c.window);
+      FakeBackend fake;
+      fake.system.command = command;
+      Tarnlight app(fake.services);
+      bool saver = c.mode == Saver || c.mode == Preview;
+      EXPECT_EQ(app.Main(c.convention), saver);
+      EXPECT_EQ(fake.setup && fake.setup->shownModal, c.mode == Setup);
+      EXPECT_EQ(fake.saver && fake.saver->shown, saver);
+      EXPECT_EQ(fake.created, c.mode == None ? 0 : 1);
+      EXPECT_FALSE(fake.system.ended);
+    }
   }
 }
 

@@ -153,7 +153,6 @@ class FakeFiles final : public Files {
   explicit FakeFiles(FakeLoop& loop) : loop_(loop) {}
   void Probe(const std::string& path,
              std::function<void(FileKind)> answer) override {
-    probes.push_back(loop_.Second());
     const auto& [folder, names, listed, probeMs, listMs, failure] = script;
     bool known =
         path.starts_with(folder) &&
@@ -172,7 +171,7 @@ class FakeFiles final : public Files {
   }
 
   FilesScript script;
-  std::vector<std::int64_t> probes, lists;  // seconds at which each was asked
+  std::vector<std::int64_t> lists;  // seconds at which each was asked
   int out = 0, mostOut = 0;  // questions not yet answered, now and at most
 
  private:
@@ -184,31 +183,6 @@ class FakeFiles final : public Files {
     });
   }
   FakeLoop& loop_;
-};
-
-class FakeTimer final : public Timer {
- public:
-  FakeTimer(FakeLoop& loop, int intervalMs) : loop_(loop), ms_(intervalMs) {}
-  bool Enabled() const override { return enabled; }
-  void SetEnabled(bool on) override {
-    if (on != enabled) ++generation_;
-    if (on && !enabled) Schedule(generation_);
-    enabled = on;
-  }
-  bool enabled = false;
-  WindowEvents* events = nullptr;
-
- private:
-  void Schedule(std::uint64_t generation) {
-    loop_.After(ms_, [this, generation] {
-      if (generation != generation_) return;
-      Schedule(generation);
-      if (events) events->Tick();
-    });
-  }
-  FakeLoop& loop_;
-  int ms_;
-  std::uint64_t generation_ = 0;
 };
 
 // How the engine answers every open from now on, how long a clip plays,
@@ -279,31 +253,50 @@ class FakeEngine final : public Engine {
   std::int64_t playingSince_ = -1;
 };
 
-class FakeSaverWindow final : public SaverWindow {
+// The saver window, with its timer: while on, it ticks every interval from
+// the moment it was turned on.
+class FakeSaverWindow final : public SaverWindow, public Timer {
  public:
   FakeSaverWindow(int width, int height, FakeLoop& loop, int timerMs)
-      : width(width), height(height), timTimer(loop, timerMs), vid(loop) {}
+      : width(width), height(height), vid(loop), loop_(loop), ms_(timerMs) {}
   int Width() const override { return width; }
   int Height() const override { return height; }
   double TwipsPerPixel() const override { return 15.0; }
-  Timer& timer() override { return timTimer; }
+  Timer& timer() override { return *this; }
   Engine& engine() override { return vid; }
   void Show(WindowEvents& sink) override {
-    events = timTimer.events = &sink;
+    events = &sink;
     sink.Load();
     shown = true;
   }
   void Close() override {
     closed = true;
     engineBusyAtClose = vid.current != 0;
-    events = timTimer.events = nullptr;
+    events = nullptr;
+  }
+  bool Enabled() const override { return timerOn; }
+  void SetEnabled(bool on) override {
+    if (on != timerOn) Tick(++generation_);
+    timerOn = on;
   }
 
   int width, height;
-  FakeTimer timTimer;
   FakeEngine vid;
   WindowEvents* events = nullptr;
   bool shown = false, closed = false, engineBusyAtClose = false;
+  bool timerOn = false;
+
+ private:
+  void Tick(std::uint64_t generation) {
+    loop_.After(ms_, [this, generation] {
+      if (generation != generation_ || !timerOn) return;
+      Tick(generation);
+      if (events) events->Tick();
+    });
+  }
+  FakeLoop& loop_;
+  int ms_;
+  std::uint64_t generation_ = 0;
 };
 
 // Any control of the dialog; the window hands it out only as the kind its
@@ -372,14 +365,13 @@ class FakeSetupWindow final : public SetupWindow {
   }
 };
 
-class FakeWindows final : public WindowFactory {
- public:
-  explicit FakeWindows(FakeLoop& loop) : loop_(loop) {}
+// All of it, wired together; it makes the windows itself.
+struct FakeBackend final : WindowFactory {
   std::unique_ptr<SaverWindow> CreateSaverWindow(
       const SaverLayout& layout) override {
     ++created;
     auto window = std::make_unique<FakeSaverWindow>(
-        saverWidth, saverHeight, loop_, layout.timerIntervalMs);
+        saverWidth, saverHeight, loop, layout.timerIntervalMs);
     saver = window.get();
     return window;
   }
@@ -391,25 +383,16 @@ class FakeWindows final : public WindowFactory {
     return window;
   }
 
-  // Size of the next saver window, in twips (1,024 x 768 pixels).
-  int saverWidth = 15360, saverHeight = 11520;
-  FakeSaverWindow* saver = nullptr;
-  FakeSetupWindow* setup = nullptr;
-  int created = 0;
-
- private:
-  FakeLoop& loop_;
-};
-
-// All of it, wired together.
-struct FakeBackend {
   FakeStore store;
   FakeSystem system;
   FakeLoop loop;
   FakeFiles files{loop};
-  FakeWindows windows{loop};
-  Services services{store,  system, system,  system, system, system,
-                    system, system, windows, loop,   files};
+  int saverWidth = 15360, saverHeight = 11520;  // twips: 1,024 x 768 pixels
+  FakeSaverWindow* saver = nullptr;
+  FakeSetupWindow* setup = nullptr;
+  int created = 0;
+  Services services{store,  system, system, system, system, system,
+                    system, system, *this,  loop,   files};
 };
 
 }  // namespace tarnlight::fake
