@@ -45,7 +45,7 @@ TEST(frmSetup, LoadShowsStoredValuesAndOkSavesAllFourInOrder) {
   EXPECT_EQ(run["txtInterval"].text, "45");
   Lines halfHours;
   for (int k = 0; k < 48; ++k)
-    halfHours.push_back((k < 20 ? "0" : "") + std::to_string(k / 2) +
+    halfHours.push_back(std::to_string(100 + k / 2).substr(1) +
                         (k % 2 ? ":30" : ":00"));
   EXPECT_EQ(run["lstFrom"].items, halfHours);
   EXPECT_EQ(run["lstUntil"].items, halfHours);

@@ -56,11 +56,7 @@ TEST(PosixDirListing, TheMaskAndThePatternChooseTheNames) {
 }
 
 TEST(FolderText, MapsStoredSyntaxOntoPosixPaths) {
-  struct Case {
-    const char* stored;
-    const char* path;
-  };
-  const Case cases[] = {
+  const std::pair<const char*, const char*> cases[] = {
       {"c:\\", "/"},
       {"d:\\clips\\", "/clips/"},
       {"C:\\My Clips\\a.avi", "/My Clips/a.avi"},
@@ -69,30 +65,21 @@ TEST(FolderText, MapsStoredSyntaxOntoPosixPaths) {
       {"/home/u/clips/", "/home/u/clips/"},
       {"c:/clips/\\", "/clips//"},
       {"clips\\", "clips/"},
-      {"1:\\x", "1:/x"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.stored);
-    EXPECT_EQ(posix::MapFolderText(c.stored), c.path);
-  }
+      {"1:\\x", "1:/x"}};
+  for (auto [stored, path] : cases)
+    EXPECT_EQ(posix::MapFolderText(stored), path) << stored;
 }
 
 TEST(FolderText, WildcardMatch) {
-  struct Case {
-    const char* pattern;
-    const char* name;
-    bool match;
-  };
-  const Case cases[] = {
+  // Pattern, name, whether they match.
+  const std::tuple<const char*, const char*, bool> cases[] = {
       // The wildcard fuzz target checks the rest against its own oracle.
       {"", "a.avi", true},        {"*.avi", "a.mpg", false},
       {"?.avi", "ab.avi", false}, {"a*b*c", "axxbyyc", true},
       {"a*", "*", false},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.pattern) + " ~ " + c.name);
-    EXPECT_EQ(posix::WildcardMatch(c.pattern, c.name), c.match);
-  }
+  for (auto [pattern, name, match] : cases)
+    EXPECT_EQ(posix::WildcardMatch(pattern, name), match) << pattern << name;
   // Many stars against a long miss must still finish at once.
   EXPECT_FALSE(
       posix::WildcardMatch(std::string(30, '*') + "x", std::string(5000, 'a')));
@@ -102,8 +89,7 @@ TEST(FolderText, WildcardMatch) {
 // caller's loop rather than given inside the call.
 TEST(HelperFiles, AnswersThroughThePostWithAndWithoutAHelper) {
   test::ClipFolder dir;
-  dir.File("b.avi");
-  dir.File("a.avi");
+  for (const char* name : {"b.avi", "a.avi"}) dir.File(name);
   dir.Folder("sub");
   for (bool fork : {true, false}) {
     SCOPED_TRACE(fork);

@@ -37,37 +37,33 @@ TEST(ParseWindowId, DecimalOrHexAndNothingElse) {
   for (auto [text, id] : cases) EXPECT_EQ(ParseWindowId(text), id) << text;
 }
 
+// Without text, only the keys Windows gives a character code of their own
+// end the saver; Windows never hands Alt combinations to the form's key
+// handler.
 TEST(IsCharacterKey, CharacterKeysOnly) {
+  for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape,
+                  Qt::Key_Backspace, Qt::Key_Tab, Qt::Key_Backtab})
+    EXPECT_TRUE(IsCharacterKey(key, "", Qt::NoModifier)) << key;
+  for (int key : {Qt::Key_Left, Qt::Key_Shift})
+    EXPECT_FALSE(IsCharacterKey(key, "", Qt::NoModifier)) << key;
   struct Case {
     int key;
     const char* text;
+    Qt::KeyboardModifiers modifiers;
     bool ends;
-    Qt::KeyboardModifiers modifiers = Qt::NoModifier;
   };
-  // Without text, only the keys Windows gives a character code of their
-  // own end the saver.
   const Case cases[] = {
-      {Qt::Key_A, "a", true},
-      {Qt::Key_Space, " ", true},
-      {Qt::Key_A, "\x01", true, Qt::ControlModifier},
-      {Qt::Key_Return, "", true},
-      {Qt::Key_Enter, "", true},
-      {Qt::Key_Escape, "", true},
-      {Qt::Key_Backspace, "", true},
-      {Qt::Key_Tab, "", true},
-      {Qt::Key_Backtab, "", true},
-      {Qt::Key_Left, "", false},
-      {Qt::Key_Delete, "\x7f", false},
-      {Qt::Key_Shift, "", false},
-      // Windows never hands Alt combinations to the form's key handler.
-      {Qt::Key_A, "a", false, Qt::AltModifier},
-      {Qt::Key_Return, "\r", false, Qt::AltModifier},
+      {Qt::Key_A, "a", Qt::NoModifier, true},
+      {Qt::Key_Space, " ", Qt::NoModifier, true},
+      {Qt::Key_A, "\x01", Qt::ControlModifier, true},
+      {Qt::Key_Delete, "\x7f", Qt::NoModifier, false},
+      {Qt::Key_A, "a", Qt::AltModifier, false},
+      {Qt::Key_Return, "\r", Qt::AltModifier, false},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.key);
+  for (const Case& c : cases)
     EXPECT_EQ(IsCharacterKey(c.key, QString::fromLatin1(c.text), c.modifiers),
-              c.ends);
-  }
+              c.ends)
+        << c.key;
 }
 
 TEST(QtShell, AnAddressNoProgramOpensGoesUnnoticed) {
