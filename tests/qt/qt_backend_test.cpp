@@ -73,68 +73,42 @@ TEST(QtShell, AnAddressNoProgramOpensGoesUnnoticed) {
   EXPECT_NO_THROW(shell.Open("https://tarnlight.example.org/", 0));
 }
 
-// The hand-edited files of older versions are read through the store, below.
+// Lines of the [settings] group as the program writes them, or as they were
+// written by hand; whole files of older versions are read by the store.
 TEST(IniText, ValuesReadAsTheyWereMeant) {
-  struct Case {
-    const char* name;
-    std::string_view file;
-    const char* key;
-    std::optional<std::string> value;
+  const std::pair<std::string, std::optional<std::string>> cases[] = {
+      {"k=d:\\\\clips\\\\\n", "d:\\clips\\"},
+      {"k=d:\\temp\n", "d:\\temp"},  // an escape this program never writes
+      {"k=\"d:\\\\a, b\\\\\"\n", "d:\\a, b\\"},
+      {"k=\"  x \"  \n", "  x "},
+      {" k = a, b ; note\n", "a, b"},
+      {"k=d:\\\\\\xfc\\x9\n", "d:\\\xc3\xbc\t"},  // hex codes of old
+      {"k=@@x\n", "@x"},
+      {"k=@Invalid()\n", ""},
+      {"k=5\n[settings]\nk=6", "6"},  // the last of two
+      {"#k=5\n", std::nullopt},
+      {"\n[other]\nk=5\n", std::nullopt},
   };
-  const Case cases[] = {
-      {"as the program writes it", "[settings]\nvidFolder=d:\\\\clips\\\\\n",
-       "vidFolder", "d:\\clips\\"},
-      {"an escape this program never writes",
-       "[settings]\nvidFolder=d:\\temp\n", "vidFolder", "d:\\temp"},
-      {"quoted, with a comma", "[settings]\nvidFolder=\"d:\\\\a, b\\\\\"\n",
-       "vidFolder", "d:\\a, b\\"},
-      {"quoted blanks kept", "[settings]\ntimeFrom=\"  x \"  \n", "timeFrom",
-       "  x "},
-      {"blanks and a comment around", "[settings]\n timeFrom = a, b ; note\n",
-       "timeFrom", "a, b"},
-      {"hex codes of older versions", "[settings]\nvidFolder=d:\\\\\\xfc\\x9\n",
-       "vidFolder", "d:\\\xc3\xbc\t"},
-      {"a doubled @", "[settings]\ntimeFrom=@@x\n", "timeFrom", "@x"},
-      {"an invalid value", "[settings]\ntimeFrom=@Invalid()\n", "timeFrom", ""},
-      {"line ends of Windows", "\xEF\xBB\xBF[settings]\r\nintervalTime=5\r\n",
-       "intervalTime", "5"},
-      {"the last of two",
-       "[settings]\nintervalTime=5\n[settings]\nintervalTime=6", "intervalTime",
-       "6"},
-      {"a comment is no entry", "[settings]\n#intervalTime=5\n", "intervalTime",
-       std::nullopt},
-      {"another group", "[other]\nintervalTime=5\n[settings]\n", "intervalTime",
-       std::nullopt},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(ini::Find(c.file, "settings", c.key), c.value);
-  }
+  for (const auto& [lines, value] : cases)
+    EXPECT_EQ(ini::Find("[settings]\n" + lines, "settings", "k"), value)
+        << lines;
+  // A byte-order mark and the line ends of Windows.
+  EXPECT_EQ(ini::Find("\xEF\xBB\xBF[settings]\r\nk=5\r\n", "settings", "k"),
+            "5");
 }
 
+// A key replaced, a key added after the group's last entry, a group added.
 TEST(IniText, SettingAValueKeepsEveryOtherByte) {
-  struct Case {
-    const char* name;
-    std::string_view before;
-    const char* key;
-    std::string_view after;
+  const std::pair<std::string_view, std::string_view> cases[] = {
+      {"", "[settings]\nk=c:\\\\\n"},
+      {"; x\xe9\n[settings]\r\nk=d:\\x\\\r\n# y\n",
+       "; x\xe9\n[settings]\r\nk=c:\\\\\r\n# y\n"},
+      {"[settings]\nn=5\n\n; about others\n[other]\na=1",
+       "[settings]\nn=5\nk=c:\\\\\n\n; about others\n[other]\na=1"},
+      {"[other]\na=1", "[other]\na=1\n\n[settings]\nk=c:\\\\\n"},
   };
-  const Case cases[] = {
-      {"a new file", "", "vidFolder", "[settings]\nvidFolder=c:\\\\\n"},
-      {"a key replaced", "; x\xe9\n[settings]\r\nvidFolder=d:\\x\\\r\n# y\n",
-       "vidFolder", "; x\xe9\n[settings]\r\nvidFolder=c:\\\\\r\n# y\n"},
-      {"a key added after the group's last entry",
-       "[settings]\nintervalTime=5\n\n; about others\n[other]\na=1",
-       "vidFolder",
-       "[settings]\nintervalTime=5\nvidFolder=c:\\\\\n\n; about others\n"
-       "[other]\na=1"},
-      {"a group added", "[other]\na=1", "vidFolder",
-       "[other]\na=1\n\n[settings]\nvidFolder=c:\\\\\n"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(ini::Set(c.before, "settings", c.key, "c:\\"), c.after);
-  }
+  for (auto [before, after] : cases)
+    EXPECT_EQ(ini::Set(before, "settings", "k", "c:\\"), after) << before;
 }
 
 // The store over a throw-away XDG_CONFIG_HOME.
@@ -214,40 +188,21 @@ TEST_F(QtSettingsStoreTest, EverySaveIsInTheFileWhenItReturns) {
   }
 }
 
-// Lets files grow to `bytes` only, for a write that fails midway.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    rlimit limit = saved_;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-    signal(SIGXFSZ, SIG_IGN);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &saved_);
-    signal(SIGXFSZ, SIG_DFL);
-  }
-
- private:
-  rlimit saved_;
-};
-
 // A save that cannot be completed says why, leaves the file and its folder
-// as they were, and holds up no later save. A path that is no regular file
-// reads as empty and is never opened: a FIFO without a writer would block
-// for ever. The old file has a line that is no entry, which must not hide
-// a failure.
+// as they were, and holds up no later save, nor does a lock file that a
+// killed program left, empty or with its owner's details. A path that is no
+// regular file reads as empty and is never opened: a FIFO without a writer
+// would block for ever. The old file has a line that is no entry, which
+// must not hide a failure.
 TEST_F(QtSettingsStoreTest, ASaveThatCannotBeCompletedSaysWhyAndKeepsTheFile) {
   const QByteArray old =
       "[settings]\nvidFolder=d:\\\\old\\\\\n[other]\nno equals sign\n";
   const std::filesystem::path path = ini.toStdString();
   QLockFile lock(ini + ".lock");
-  std::optional<FileSizeLimit> limit;
-  const auto replace = [&](auto make) {
-    std::filesystem::remove(path);
-    make();
-  };
+  rlimit unlimited{}, small{};
+  getrlimit(RLIMIT_FSIZE, &unlimited);
+  small = {512, unlimited.rlim_max};
+  signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead
   struct Case {
     const char* name;
     std::function<void()> make;
@@ -255,17 +210,13 @@ TEST_F(QtSettingsStoreTest, ASaveThatCannotBeCompletedSaysWhyAndKeepsTheFile) {
     bool regular = true, asUser = false;
   };
   const Case cases[] = {
-      {"a folder",
-       [&] { replace([&] { std::filesystem::create_directory(path); }); },
+      {"a folder", [&] { std::filesystem::create_directory(path); },
        "the file is not a regular file", false},
-      {"a FIFO", [&] { replace([&] { mkfifo(path.c_str(), 0600); }); },
+      {"a FIFO", [&] { mkfifo(path.c_str(), 0600); },
        "the file is not a regular file", false},
-      {"a device",
-       [&] {
-         replace([&] { std::filesystem::create_symlink("/dev/zero", path); });
-       },
+      {"a device", [&] { std::filesystem::create_symlink("/dev/zero", path); },
        "the file is not a regular file", false},
-      {"a write that fails midway", [&] { limit.emplace(512); },
+      {"a write that fails midway", [&] { setrlimit(RLIMIT_FSIZE, &small); },
        "the file could not be written"},
       // A quarter of a second, where QSettings waited without end.
       {"a lock held by a live owner", [&] { ASSERT_TRUE(lock.tryLock()); },
@@ -285,9 +236,10 @@ TEST_F(QtSettingsStoreTest, ASaveThatCannotBeCompletedSaysWhyAndKeepsTheFile) {
     if (c.asUser && geteuid() == 0) continue;
     WriteIni(old);
     ASSERT_EQ(Get(), "d:\\old\\");
+    if (!c.regular) std::filesystem::remove(path);
     c.make();
     ExpectSaveFails(std::string(4096, 'x'), c.reason, ini);
-    limit.reset();
+    setrlimit(RLIMIT_FSIZE, &unlimited);
     lock.unlock();
     QFile::setPermissions(
         folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -298,9 +250,15 @@ TEST_F(QtSettingsStoreTest, ASaveThatCannotBeCompletedSaysWhyAndKeepsTheFile) {
     }
     EXPECT_EQ(Entries(), QStringList{"Tarnlight.ini"});
     std::filesystem::remove(path);
+    QFile stale(ini + ".lock");
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    stale.write((&c - cases) % 2 ? "12345\ntarnlight\nhost\n" : "");
+    stale.close();
     Save("e:\\new\\");
     EXPECT_EQ(Get(), "e:\\new\\");
+    EXPECT_EQ(Entries(), QStringList{"Tarnlight.ini"});
   }
+  signal(SIGXFSZ, SIG_DFL);
 }
 
 TEST_F(QtSettingsStoreTest, AFolderThatCannotBeMadeFailsTheSave) {
@@ -311,22 +269,6 @@ TEST_F(QtSettingsStoreTest, AFolderThatCannotBeMadeFailsTheSave) {
   ExpectSaveFails("d:\\x\\", "the folder cannot be created (Not a directory)",
                   blocker.fileName() + "/Tarnlight/Tarnlight.ini");
   EXPECT_EQ(Get(), "");
-}
-
-TEST_F(QtSettingsStoreTest, ALockFileLeftByAKilledProgramHoldsNobodyUp) {
-  // A lock as QLockFile leaves it, with its owner's details or, killed
-  // before it wrote them, empty; no live program holds an flock on either.
-  for (const QByteArray& left :
-       {QByteArray(), QByteArray("12345\ntarnlight\nhost\n")}) {
-    WriteIni("[settings]\nvidFolder=d:\\\\old\\\\\n");
-    QFile lock(ini + ".lock");
-    ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
-    lock.write(left);
-    lock.close();
-    Save("e:\\new\\");
-    EXPECT_EQ(Get(), "e:\\new\\");
-    EXPECT_EQ(Entries(), QStringList{"Tarnlight.ini"});
-  }
 }
 
 }  // namespace
