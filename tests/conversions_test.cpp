@@ -64,8 +64,7 @@ TEST(SeededRandom, StaysBelowOneAndReseedWithOneClockReadingStillVaries) {
   SeededRandom random(7, 1000);
   for (int i = 0; i < 100000; ++i) {
     float r = random.Draw();
-    ASSERT_GE(r, 0.0f);
-    ASSERT_LT(r, 1.0f);
+    ASSERT_TRUE(r >= 0.0f && r < 1.0f) << r;
   }
   std::set<float> draws;
   for (int i = 0; i < 3; ++i) {

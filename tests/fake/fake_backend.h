@@ -113,18 +113,21 @@ class FakeLoop final : public EventLoop {
   void After(int ms, std::function<void()> work) override {
     queue_.emplace(nowMs + ms, std::move(work));  // after others due then
   }
-  // Runs everything due up to `untilMs`, moving the time forward.
-  void RunUntil(std::int64_t untilMs) {
-    while (!queue_.empty() && queue_.begin()->first <= untilMs) {
-      nowMs = std::max(queue_.begin()->first, nowMs);
+  // Runs `work` after `ms`, or never when `ms` is -1.
+  void Later(int ms, std::function<void()> work) {
+    if (ms >= 0) After(ms, std::move(work));
+  }
+  // Runs whatever falls due in the next `seconds`, moving the time on.
+  void Advance(int seconds) {
+    const std::int64_t until = nowMs + seconds * 1000LL;
+    while (!queue_.empty() && queue_.begin()->first <= until) {
+      nowMs = queue_.begin()->first;
       auto work = std::move(queue_.begin()->second);
       queue_.erase(queue_.begin());
       work();
     }
-    nowMs = untilMs;
+    nowMs = until;
   }
-  // Runs whatever falls due in the next `seconds`.
-  void Advance(int seconds) { RunUntil(nowMs + seconds * 1000LL); }
   std::int64_t Second() const { return nowMs / 1000; }
 
   std::int64_t nowMs = 0;
@@ -133,16 +136,11 @@ class FakeLoop final : public EventLoop {
   std::multimap<std::int64_t, std::function<void()>> queue_;  // by due time
 };
 
-// Runs `answer` after `ms` on `loop`, or never when `ms` is -1.
-inline void Later(FakeLoop& loop, int ms, std::function<void()> answer) {
-  if (ms >= 0) loop.After(ms, std::move(answer));
-}
-
 // A folder as scripted: what its listing finds and what each name is.
 struct FilesScript {
   std::string folder = "d:\\clips\\";
   std::vector<std::string> names{"a.avi"};  // listed with attr::kNormal
-  FileKind kind = FileKind::Regular;        // of each name; others missing
+  FileKind kind = FileKind::Regular;        // of any name in it; others missing
   int probeAfterMs = 0, listAfterMs = 0;    // -1: never answers
   std::optional<PlatformError> listFailure = std::nullopt;
 };
@@ -153,13 +151,11 @@ class FakeFiles final : public Files {
   explicit FakeFiles(FakeLoop& loop) : loop_(loop) {}
   void Probe(const std::string& path,
              std::function<void(FileKind)> answer) override {
-    const auto& [folder, names, listed, probeMs, listMs, failure] = script;
-    bool known =
-        path.starts_with(folder) &&
-        std::count(names.begin(), names.end(), path.substr(folder.size())) > 0;
-    Answer(probeMs, [answer, kind = known ? listed : FileKind::Missing] {
-      answer(kind);
-    });
+    bool named = path.starts_with(script.folder) && path != script.folder;
+    Answer(script.probeAfterMs,
+           [answer, kind = named ? script.kind : FileKind::Missing] {
+             answer(kind);
+           });
   }
   void List(const std::string& pattern, int mask,
             std::function<void(FolderListing)> answer) override {
@@ -177,7 +173,7 @@ class FakeFiles final : public Files {
  private:
   void Answer(int ms, std::function<void()> answer) {
     mostOut = std::max(mostOut, ++out);
-    Later(loop_, ms, [this, answer] {
+    loop_.Later(ms, [this, answer] {
       --out;
       answer();
     });
@@ -206,7 +202,7 @@ class FakeEngine final : public Engine {
     Stop();
     current = clip;
     opens.push_back(path);
-    Later(loop_, script.answerAfterMs, [this, clip, s = script] {
+    loop_.Later(script.answerAfterMs, [this, clip, s = script] {
       if (!events) return;
       if (s.openFailure)
         events->Failed(clip, *s.openFailure);
@@ -219,15 +215,15 @@ class FakeEngine final : public Engine {
     if (script.failPlayStd) throw std::length_error("vector");
     plays.push_back(loop_.Second());
     playingSince_ = loop_.nowMs;
-    Later(loop_, script.clipSeconds * 1000,
-          [this, clip = current, fails = script.failsAtEnd] {
-            if (clip != current || playingSince_ < 0 || !events) return;
-            playingSince_ = -1;
-            if (fails)
-              events->Failed(clip, PlatformError(5, "decoder"));
-            else
-              events->Ended(clip);
-          });
+    loop_.Later(script.clipSeconds * 1000,
+                [this, clip = current, fails = script.failsAtEnd] {
+                  if (clip != current || playingSince_ < 0 || !events) return;
+                  playingSince_ = -1;
+                  if (fails)
+                    events->Failed(clip, PlatformError(5, "decoder"));
+                  else
+                    events->Ended(clip);
+                });
   }
   void Stop() override {
     current = 0;
@@ -369,17 +365,17 @@ class FakeSetupWindow final : public SetupWindow {
 struct FakeBackend final : WindowFactory {
   std::unique_ptr<SaverWindow> CreateSaverWindow(
       const SaverLayout& layout) override {
-    ++created;
-    auto window = std::make_unique<FakeSaverWindow>(
-        saverWidth, saverHeight, loop, layout.timerIntervalMs);
-    saver = window.get();
-    return window;
+    return Made(saver, saverWidth, saverHeight, loop, layout.timerIntervalMs);
   }
   std::unique_ptr<SetupWindow> CreateSetupWindow(
       const FormLayout& layout) override {
+    return Made(setup, layout);
+  }
+  template <typename Window, typename... Args>
+  std::unique_ptr<Window> Made(Window*& made, Args&&... args) {
     ++created;
-    auto window = std::make_unique<FakeSetupWindow>(layout);
-    setup = window.get();
+    auto window = std::make_unique<Window>(std::forward<Args>(args)...);
+    made = window.get();
     return window;
   }
 
