@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <set>
 
 #include "platform/error.h"
@@ -158,22 +159,22 @@ TEST(frmSetup, LeftPressOnTheLinkOpensItUnderTheHourglass) {
       "shell32 (Error 53) | Tarnlight";
   struct Case {
     int button;
-    bool shellFails;
+    std::optional<PlatformError> shellFailure;
     Lines said;
   };
   const Case cases[] = {
-      {1, false, {"pointer 11", open, "pointer 0"}},
-      {3, false, {"pointer 11", open, "pointer 0"}},
-      {6, false, {"pointer 0"}},
-      {0, false, {"pointer 0"}},
-      {3, true, {"pointer 11", box, "pointer 0"}},
+      {1, {}, {"pointer 11", open, "pointer 0"}},
+      {3, {}, {"pointer 11", open, "pointer 0"}},
+      {6, {}, {"pointer 0"}},
+      {0, {}, {"pointer 0"}},
+      {3,
+       PlatformError(53, "File not found: shell32"),
+       {"pointer 11", box, "pointer 0"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.button);
     SetupRun run;
-    if (c.shellFails)
-      run.fake.system.shellFailure =
-          PlatformError(53, "File not found: shell32");
+    run.fake.system.shellFailure = c.shellFailure;
     run.events().MouseDown("Label4", {c.button, 0, 10, 10});
     EXPECT_EQ(run.fake.system.said, c.said);
     EXPECT_FALSE(run.fake.system.ended);

@@ -81,9 +81,7 @@ TEST(frmVid, PlaysOnlyInsideTheDailyWindowBothEndsIncluded) {
       {"09:00", "", 12, 0, 0, true},  // empty runs as the default 18:00
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message()
-                 << c.from << "-" << c.until << " at " << c.hour << ":"
-                 << c.minute << ":" << c.second);
+    SCOPED_TRACE(&c - cases);
     SaverRun run(1, c.from, c.until);
     run.Start();
     run.fake.system.now = {c.hour, c.minute, c.second};
