@@ -26,8 +26,7 @@ namespace tarnlight::fake {
 struct ProgramEnded {};
 
 // Keys are "app/section/key"; `log` holds "get key" and "save key=value".
-class FakeStore final : public SettingsStore {
- public:
+struct FakeStore final : SettingsStore {
   std::string GetSetting(const std::string& app, const std::string& section,
                          const std::string& key) override {
     log.push_back("get " + key);
@@ -52,16 +51,15 @@ class FakeStore final : public SettingsStore {
 // The services with no state worth a class of their own. `said` records the
 // pointer, the shell and the message box in order: "pointer 11",
 // "open <address> <owner>", "box <text> | <title>".
-class FakeSystem final : public Clock,
-                         public Random,
-                         public Cursor,
-                         public Shell,
-                         public MessageBox,
-                         public Pointer,
-                         public Program {
- public:
+struct FakeSystem final : Clock,
+                          Random,
+                          Cursor,
+                          Shell,
+                          MessageBox,
+                          Pointer,
+                          Program {
   LocalTime Now() override { return now; }
-  std::uint64_t Ticks() override { return ++ticks_; }
+  std::uint64_t Ticks() override { return ++ticks; }
   void Reseed(std::uint64_t clockTicks) override {
     ++reseeds;
     generator.Reseed(clockTicks);
@@ -101,15 +99,12 @@ class FakeSystem final : public Clock,
   std::vector<std::string> said;
   std::string command;
   bool ended = false;
-
- private:
-  std::uint64_t ticks_ = 0;
+  std::uint64_t ticks = 0;
 };
 
 // The GUI thread's queue on a simulated clock: work runs in the order of
 // its due time, and time moves only when a test runs the loop on.
-class FakeLoop final : public EventLoop {
- public:
+struct FakeLoop final : EventLoop {
   void After(int ms, std::function<void()> work) override {
     queue_.emplace(nowMs + ms, std::move(work));  // after others due then
   }
@@ -146,8 +141,7 @@ struct FilesScript {
 };
 
 // Answers as scripted, as the next work of the loop, late or never.
-class FakeFiles final : public Files {
- public:
+struct FakeFiles final : Files {
   explicit FakeFiles(FakeLoop& loop) : loop_(loop) {}
   void Probe(const std::string& path,
              std::function<void(FileKind)> answer) override {
@@ -194,8 +188,7 @@ struct EngineScript {
   bool stalls = false;       // plays, but its clock stands still
 };
 
-class FakeEngine final : public Engine {
- public:
+struct FakeEngine final : Engine {
   explicit FakeEngine(FakeLoop& loop) : loop_(loop) {}
   void SetEvents(EngineEvents* sink) override { events = sink; }
   void Open(std::uint64_t clip, const std::string& path) override {
@@ -251,8 +244,7 @@ class FakeEngine final : public Engine {
 
 // The saver window, with its timer: while on, it ticks every interval from
 // the moment it was turned on.
-class FakeSaverWindow final : public SaverWindow, public Timer {
- public:
+struct FakeSaverWindow final : SaverWindow, Timer {
   FakeSaverWindow(int width, int height, FakeLoop& loop, int timerMs)
       : width(width), height(height), vid(loop), loop_(loop), ms_(timerMs) {}
   int Width() const override { return width; }
@@ -322,8 +314,7 @@ struct FakeControl final : TextBox, ListBox, Label {
   int index = -1, pointer = 0;
 };
 
-class FakeSetupWindow final : public SetupWindow {
- public:
+struct FakeSetupWindow final : SetupWindow {
   static constexpr std::uintptr_t kHandle = 0x5e7;
   explicit FakeSetupWindow(const FormLayout& layout) {
     for (const ControlLayout& c : layout.controls)
