@@ -46,49 +46,43 @@ struct SaverRun {
   Tarnlight app{fake.services};
 };
 
-TEST(frmVid, IntervalOfZeroOrBelowNeverPlays) {
-  // -32768 is what a 16-bit tick count would reach after 32,767 ticks.
-  for (int interval : {0, -5, -32768}) {
-    SCOPED_TRACE(interval);
-    SaverRun run(interval);
-    run.Start();
-    run.Advance(interval == -32768 ? 40000 : 400);
-    EXPECT_TRUE(run.fake.files.lists.empty());
-    EXPECT_FALSE(run.app.saver()->vid().Visible());
-  }
-}
-
-TEST(frmVid, PlaysOnlyInsideTheDailyWindowBothEndsIncluded) {
+// A clip starts only inside the daily window, both ends included, and
+// never with an interval of 0 or below; otherwise the pause starts again.
+TEST(frmVid, PlaysOnlyInsideTheDailyWindowAndAfterAPositiveInterval) {
   struct Case {
     const char* from;
     const char* until;
-    int hour, minute, second;  // the clock when the pause has elapsed
+    LocalTime at;  // the clock when the pause has elapsed
     bool plays;
+    int interval = 1;
   };
   const Case cases[] = {
-      {"09:00", "18:00", 8, 59, 59, false},
-      {"09:00", "18:00", 9, 0, 0, true},
-      {"09:00", "18:00", 18, 0, 59, true},
-      {"09:00", "18:00", 18, 1, 0, false},
-      {"9:00", "18:00", 12, 0, 0, true},
-      {"12:00", "12:00", 12, 0, 30, true},
-      {"12:00", "12:00", 12, 1, 0, false},
-      {"22:00", "06:00", 23, 0, 0, false},
-      {"00:00", "23:59", 23, 59, 59, true},
+      {"09:00", "18:00", {8, 59, 59}, false},
+      {"09:00", "18:00", {9, 0, 0}, true},
+      {"09:00", "18:00", {18, 0, 59}, true},
+      {"09:00", "18:00", {18, 1, 0}, false},
+      {"9:00", "18:00", {12, 0, 0}, true},
+      {"12:00", "12:00", {12, 0, 30}, true},
+      {"12:00", "12:00", {12, 1, 0}, false},
+      {"22:00", "06:00", {23, 0, 0}, false},
+      {"00:00", "23:59", {23, 59, 59}, true},
       // Unreadable times start no clip.
-      {"abc", "18:00", 12, 0, 0, false},
-      {"09:00", "25:00", 12, 0, 0, false},
-      {"09:00", "", 12, 0, 0, true},  // empty runs as the default 18:00
+      {"abc", "18:00", {12, 0, 0}, false},
+      {"09:00", "25:00", {12, 0, 0}, false},
+      {"09:00", "", {12, 0, 0}, true},  // empty runs as the default 18:00
+      {"00:00", "23:59", {12, 0, 0}, false, 0},
+      {"00:00", "23:59", {12, 0, 0}, false, -5},
+      // What a 16-bit tick count would reach after 32,767 ticks.
+      {"00:00", "23:59", {12, 0, 0}, false, -32768},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(&c - cases);
-    SaverRun run(1, c.from, c.until);
+    SaverRun run(c.interval, c.from, c.until);
     run.Start();
-    run.fake.system.now = {c.hour, c.minute, c.second};
-    run.window().events->Tick();
-    run.Advance(0);
+    run.fake.system.now = c.at;
+    run.Advance(c.interval > 0 ? 1 : 40000);
     EXPECT_EQ(run.engine().plays.size(), c.plays ? 1u : 0u);
-    // Outside the window the pause simply starts again.
+    EXPECT_EQ(run.fake.files.lists.size(), c.plays ? 1u : 0u);
     EXPECT_EQ(run.window().timerOn, !c.plays);
   }
 }
