@@ -26,7 +26,7 @@ namespace tarnlight::fake {
 struct ProgramEnded {};
 
 // Keys are "app/section/key"; `log` holds "get key" and "save key=value".
-struct FakeStore final : SettingsStore {
+struct FakeStore : SettingsStore {
   std::string GetSetting(const std::string& app, const std::string& section,
                          const std::string& key) override {
     log.push_back("get " + key);
@@ -51,13 +51,7 @@ struct FakeStore final : SettingsStore {
 // The services with no state worth a class of their own. `said` records the
 // pointer, the shell and the message box in order: "pointer 11",
 // "open <address> <owner>", "box <text> | <title>".
-struct FakeSystem final : Clock,
-                          Random,
-                          Cursor,
-                          Shell,
-                          MessageBox,
-                          Pointer,
-                          Program {
+struct FakeSystem : Clock, Random, Cursor, Shell, MessageBox, Pointer, Program {
   LocalTime Now() override { return now; }
   std::uint64_t Ticks() override { return ++ticks; }
   void Reseed(std::uint64_t clockTicks) override {
@@ -104,7 +98,7 @@ struct FakeSystem final : Clock,
 
 // The GUI thread's queue on a simulated clock: work runs in the order of
 // its due time, and time moves only when a test runs the loop on.
-struct FakeLoop final : EventLoop {
+struct FakeLoop : EventLoop {
   void After(int ms, std::function<void()> work) override {
     queue_.emplace(nowMs + ms, std::move(work));  // after others due then
   }
@@ -141,7 +135,7 @@ struct FilesScript {
 };
 
 // Answers as scripted, as the next work of the loop, late or never.
-struct FakeFiles final : Files {
+struct FakeFiles : Files {
   explicit FakeFiles(FakeLoop& loop) : loop_(loop) {}
   void Probe(const std::string& path,
              std::function<void(FileKind)> answer) override {
@@ -188,7 +182,7 @@ struct EngineScript {
   bool stalls = false;       // plays, but its clock stands still
 };
 
-struct FakeEngine final : Engine {
+struct FakeEngine : Engine {
   explicit FakeEngine(FakeLoop& loop) : loop_(loop) {}
   void SetEvents(EngineEvents* sink) override { events = sink; }
   void Open(std::uint64_t clip, const std::string& path) override {
@@ -244,7 +238,7 @@ struct FakeEngine final : Engine {
 
 // The saver window, with its timer: while on, it ticks every interval from
 // the moment it was turned on.
-struct FakeSaverWindow final : SaverWindow, Timer {
+struct FakeSaverWindow : SaverWindow, Timer {
   FakeSaverWindow(int width, int height, FakeLoop& loop, int timerMs)
       : width(width), height(height), vid(loop), loop_(loop), ms_(timerMs) {}
   int Width() const override { return width; }
@@ -289,7 +283,7 @@ struct FakeSaverWindow final : SaverWindow, Timer {
 
 // Any control of the dialog; the window hands it out only as the kind its
 // layout gives it.
-struct FakeControl final : TextBox, ListBox, Label {
+struct FakeControl : TextBox, ListBox, Label {
   std::string Text() const override { return text; }
   void SetText(const std::string& t) override { text = t; }
   int AddItem(const std::string& item) override {
@@ -314,7 +308,7 @@ struct FakeControl final : TextBox, ListBox, Label {
   int index = -1, pointer = 0;
 };
 
-struct FakeSetupWindow final : SetupWindow {
+struct FakeSetupWindow : SetupWindow {
   static constexpr std::uintptr_t kHandle = 0x5e7;
   explicit FakeSetupWindow(const FormLayout& layout) {
     for (const ControlLayout& c : layout.controls)
@@ -353,7 +347,7 @@ struct FakeSetupWindow final : SetupWindow {
 };
 
 // All of it, wired together; it makes the windows itself.
-struct FakeBackend final : WindowFactory {
+struct FakeBackend : WindowFactory {
   std::unique_ptr<SaverWindow> CreateSaverWindow(
       const SaverLayout& layout) override {
     return Made(saver, saverWidth, saverHeight, loop, layout.timerIntervalMs);
