@@ -2,83 +2,49 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <set>
 
-#include "platform/system_listing.h"
 #include "saver/random_integer.h"
-#include "tests/clip_folder.h"
 #include "tests/fake/fake_backend.h"
 
 namespace tarnlight {
 namespace {
 
-using fake::FakeBackend;
-
-class PickRandomClipTest : public ::testing::Test {
- protected:
-  std::string PickFrom(const std::string& folder) {
-    std::unique_ptr<DirListing> listing = CreateSystemListing();
-    return PickRandomClip(m, fake.random, fake.clock, folder,
-                          ListAll(*listing, folder, attr::kNormal));
+struct Picker {
+  std::string Pick(const std::vector<std::string>& names) {
+    return PickRandomClip(m, fake.system, fake.system, "d:\\", names);
   }
-  // Picks `n` times and returns the names picked, folder text removed.
-  std::multiset<std::string> Pick(const std::string& folder, int n) {
-    std::multiset<std::string> picked;
-    for (int i = 0; i < n; ++i) {
-      std::string path = PickFrom(folder);
-      EXPECT_EQ(path.substr(0, folder.size()), folder);
-      picked.insert(path.substr(folder.size()));
-    }
-    return picked;
-  }
-
-  test::ClipFolder dir;
-  FakeBackend fake;
+  fake::FakeBackend fake;
   Module1 m;
 };
 
-TEST_F(PickRandomClipTest, EveryFileWithADotIsACandidateAndNothingElse) {
-  dir.File("a.avi");
-  dir.File("b.mpg");
-  dir.File("notes");
-  dir.File("readme.txt");
-  dir.Folder("x.avi");
-  auto picked = Pick(dir.text(), 200);
-  EXPECT_EQ(std::set<std::string>(picked.begin(), picked.end()),
-            (std::set<std::string>{"a.avi", "b.mpg", "readme.txt"}));
-  EXPECT_EQ(m.clipCount, 3);
+// With no candidate, the folder text comes back with whatever slot 0 of
+// the table still holds.
+TEST(PickRandomClip, EveryNameWithADotIsACandidateAndNothingElse) {
+  Picker picker;
+  std::set<std::string> picked;
+  for (int i = 0; i < 200; ++i)
+    picked.insert(picker.Pick({"a.avi", ".", "notes", "b.mpg", "..", "c.txt"}));
+  EXPECT_EQ(picked,
+            (std::set<std::string>{"d:\\a.avi", "d:\\b.mpg", "d:\\c.txt"}));
+  EXPECT_EQ(picker.m.clipCount, 3);
+  EXPECT_EQ(picker.Pick({"notes"}), "d:\\a.avi");
+  EXPECT_EQ(picker.m.clipCount, 0);
+  EXPECT_EQ(Picker().Pick({}), "d:\\");
 }
 
-TEST_F(PickRandomClipTest, FolderTextWithoutTrailingSeparatorListsNothing) {
-  dir.File("a.avi");
-  std::string noSeparator = dir.text();
-  noSeparator.pop_back();
-  EXPECT_EQ(PickFrom(noSeparator), noSeparator);
-  EXPECT_EQ(m.clipCount, 0);
-  std::string missing = dir.text() + "nowhere\\";
-  EXPECT_EQ(PickFrom(missing), missing);
-}
-
-TEST_F(PickRandomClipTest, EmptiedFolderReturnsTheStaleFirstSlot) {
-  dir.File("only.avi");
-  EXPECT_EQ(PickFrom(dir.text()), dir.text() + "only.avi");
-  dir.Remove("only.avi");
-  EXPECT_EQ(PickFrom(dir.text()), dir.text() + "only.avi");
-  EXPECT_EQ(m.clipCount, 0);
-}
-
-TEST_F(PickRandomClipTest, BeyondTheTableEveryNameKeepsItsChance) {
+TEST(PickRandomClip, BeyondTheTableEveryNameKeepsItsChance) {
+  Picker picker;
+  std::vector<std::string> names;
   for (int i = 0; i < 300; ++i)
-    dir.File("clip" + std::to_string(1000 + i) + ".avi");
-  auto picked = Pick(dir.text(), 4000);
-  EXPECT_EQ(m.clipCount, 101);
-  std::set<std::string> distinct(picked.begin(), picked.end());
-  EXPECT_EQ(distinct.size(), 300u);
+    names.push_back(std::to_string(1000 + i) + ".avi");
+  std::multiset<std::string> picked;
+  for (int i = 0; i < 4000; ++i) picked.insert(picker.Pick(names));
+  EXPECT_EQ(picker.m.clipCount, 101);
+  EXPECT_EQ(std::set<std::string>(picked.begin(), picked.end()).size(), 300u);
   // The last names of the listing are as likely as the first ones.
   std::size_t late = 0;
-  for (const std::string& name : picked) late += name >= "clip1200.avi";
+  for (const std::string& name : picked) late += name >= "d:\\1200.avi";
   EXPECT_GT(late, 4000u / 3 - 200);
   EXPECT_LT(late, 4000u / 3 + 200);
 }
@@ -103,13 +69,13 @@ TEST(RandomInteger, StaysInsideItsSpanAtBothEndsOfTheDraw) {
       {0, 5, 1.0f, 4},
       {0, 5, -0.5f, 0},
   };
+  fake::FakeSystem system;
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.low << "+" << c.span << " r=" << c.r);
-    FakeBackend fake;
-    fake.random.script = {c.r};
-    EXPECT_EQ(RandomInteger(fake.random, fake.clock, c.low, c.span),
-              c.expected);
-    EXPECT_EQ(fake.random.reseeds, 1);
+    system.draws = {c.r};
+    int reseeds = system.reseeds;
+    EXPECT_EQ(RandomInteger(system, system, c.low, c.span), c.expected);
+    EXPECT_EQ(system.reseeds, reseeds + 1);
   }
 }
 

@@ -22,11 +22,8 @@ int ValueOrError(const std::function<int()>& convert) {
 }
 
 TEST(TextToInt16, RoundsHalvesToEvenAndRaisesTypeMismatchOrOverflow) {
-  struct Case {
-    const char* text;
-    int expected;  // -13: type mismatch, -6: overflow
-  };
-  const Case cases[] = {
+  // The value, or -13 for a type mismatch and -6 for an overflow.
+  const std::pair<const char*, int> cases[] = {
       {"45", 45},         {" \t45 ", 45},
       {"12.5", 12},       {"13.5", 14},
       {"12.6", 13},       {"12.4", 12},
@@ -41,28 +38,23 @@ TEST(TextToInt16, RoundsHalvesToEvenAndRaisesTypeMismatchOrOverflow) {
       {"32768", -6},      {"-32769", -6},
       {"32767.5", -6},    {"18446744073709551617", -6},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    EXPECT_EQ(ValueOrError([&] { return TextToInt16(c.text); }), c.expected);
-  }
+  for (auto [text, expected] : cases)
+    EXPECT_EQ(ValueOrError([&] { return TextToInt16(text); }), expected)
+        << text;
 }
 
 TEST(TimeOfDay, ReadsHourMinuteAndOptionalSecondsAndFormatsHhNn) {
-  struct Case {
-    const char* text;
-    int minutes;  // -13: type mismatch
-  };
-  const Case cases[] = {
+  // Minutes after midnight, or -13 for a type mismatch.
+  const std::pair<const char*, int> cases[] = {
       {"00:00", 0},      {"9:00", 540},   {"23:59", 1439}, {"18:00:59", 1080},
       {"12:30:00", 750}, {"", -13},       {"12", -13},     {"24:00", -13},
       {"12:60", -13},    {"12:5", -13},   {"123:00", -13}, {"12:00:", -13},
       {"12:00:60", -13}, {" 12:00", -13}, {"12:00 ", -13}, {"12:00:00:00", -13},
       {"009:00", -13},   {"1:2:03", -13},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    EXPECT_EQ(ValueOrError([&] { return ParseTimeOfDay(c.text); }), c.minutes);
-  }
+  for (auto [text, minutes] : cases)
+    EXPECT_EQ(ValueOrError([&] { return ParseTimeOfDay(text); }), minutes)
+        << text;
   EXPECT_EQ(MinutesFromTo("18:00", "09:00"), -540);
   EXPECT_EQ(FormatHhNn({8, 5, 59}), "08:05");
   EXPECT_EQ(FormatHhNn({23, 59, 0}), "23:59");
@@ -72,8 +64,7 @@ TEST(SeededRandom, StaysBelowOneAndReseedWithOneClockReadingStillVaries) {
   SeededRandom random(7, 1000);
   for (int i = 0; i < 100000; ++i) {
     float r = random.Draw();
-    ASSERT_GE(r, 0.0f);
-    ASSERT_LT(r, 1.0f);
+    ASSERT_TRUE(r >= 0.0f && r < 1.0f) << r;
   }
   std::set<float> draws;
   for (int i = 0; i < 3; ++i) {

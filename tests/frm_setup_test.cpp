@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <optional>
 #include <set>
 
 #include "platform/error.h"
@@ -15,49 +15,43 @@ namespace {
 
 using fake::FakeBackend;
 using fake::ProgramEnded;
+using Lines = std::vector<std::string>;
 
-// The dialog as "/c" opens it, over the given stored settings.
-class SetupRun {
- public:
-  SetupRun(const char* folder, const char* interval, const char* from,
-           const char* until) {
-    fake.store.Put("vidFolder", folder);
-    fake.store.Put("intervalTime", interval);
-    fake.store.Put("timeFrom", from);
-    fake.store.Put("timeUntil", until);
-    fake.program.command = "/c:4711";
+// The dialog as "/c" opens it, over the given stored settings; `log` holds
+// only what the dialog does after it was shown.
+struct SetupRun {
+  SetupRun(const char* from = "09:00", const char* until = "18:00",
+           const char* folder = "c:\\", const char* interval = "30") {
+    fake.store["vidFolder"] = folder;
+    fake.store["intervalTime"] = interval;
+    fake.store["timeFrom"] = from;
+    fake.store["timeUntil"] = until;
+    fake.system.command = "/c:4711";
     app.Main();
-    fake.store.writes.clear();
+    fake.store.log.clear();
   }
-  fake::FakeSetupWindow& window() { return *fake.windows.setup; }
-  WindowEvents& events() { return *window().events; }
+  fake::FakeControl& operator[](std::string_view name) {
+    return (*fake.setup)[name];
+  }
+  WindowEvents& events() { return *fake.setup->events; }
+  void Ok() { EXPECT_THROW(events().Click("Command1"), ProgramEnded); }
 
   FakeBackend fake;
   Tarnlight app{fake.services};
 };
 
-TEST(frmSetup, LoadShowsStoredValuesAndOkSavesAllFourInOrder) {
-  SetupRun run("d:\\clips", "45", "09:00", "18:00");
-  EXPECT_EQ(run.window().text("txtSource").text, "d:\\clips");
-  EXPECT_EQ(run.window().text("txtInterval").text, "45");
-  fake::FakeListBox& from = run.window().list("lstFrom");
-  fake::FakeListBox& until = run.window().list("lstUntil");
-  ASSERT_EQ(from.items.size(), 48u);
-  for (int k = 0; k < 48; ++k) {
-    char entry[16];
-    std::snprintf(entry, sizeof entry, "%02d:%s", k / 2, k % 2 ? "30" : "00");
-    EXPECT_EQ(from.items[k], entry);
-  }
-  EXPECT_EQ(until.items, from.items);
-  EXPECT_EQ(from.index, 18);
-  EXPECT_EQ(until.index, 36);
-
-  EXPECT_THROW(run.events().Click("Command1"), ProgramEnded);
-  EXPECT_EQ(
-      run.fake.store.writes,
-      (std::vector<std::string>{"vidFolder=d:\\clips\\", "intervalTime=45",
-                                "timeFrom=09:00", "timeUntil=18:00"}));
-  EXPECT_EQ(run.window().text("txtSource").text, "d:\\clips\\");
+TEST(frmSetup, LoadShowsTheStoredValuesAmongTheHalfHours) {
+  SetupRun run("09:00", "18:00", "d:\\clips", "45");
+  EXPECT_EQ(run["txtSource"].text, "d:\\clips");
+  EXPECT_EQ(run["txtInterval"].text, "45");
+  Lines halfHours;
+  for (int k = 0; k < 48; ++k)
+    halfHours.push_back(std::to_string(100 + k / 2).substr(1) +
+                        (k % 2 ? ":30" : ":00"));
+  EXPECT_EQ(run["lstFrom"].items, halfHours);
+  EXPECT_EQ(run["lstUntil"].items, halfHours);
+  EXPECT_EQ(run["lstFrom"].index, 18);
+  EXPECT_EQ(run["lstUntil"].index, 36);
 }
 
 TEST(frmSetup, TimesNotInTheListAreOfferedAndKeptByOk) {
@@ -73,43 +67,47 @@ TEST(frmSetup, TimesNotInTheListAreOfferedAndKeptByOk) {
                         {"09:00 ", "18:00:00", 48, 48}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.from) + " " + c.until);
-    SetupRun run("c:\\", "30", c.from, c.until);
-    fake::FakeListBox& from = run.window().list("lstFrom");
-    fake::FakeListBox& until = run.window().list("lstUntil");
-    EXPECT_EQ(from.index, c.fromIndex);
-    EXPECT_EQ(until.index, c.untilIndex);
-    EXPECT_EQ(from.items.size(), c.fromIndex == 48 ? 49u : 48u);
-    EXPECT_THROW(run.events().Click("Command1"), ProgramEnded);
-    EXPECT_EQ(run.fake.store.Value("timeFrom"), c.from);
-    EXPECT_EQ(run.fake.store.Value("timeUntil"), c.until);
-  }
-  // Picking another entry, or none, replaces the hand-set time.
-  for (auto [index, stored] : {std::pair{20, "10:00"}, {-1, ""}}) {
-    SetupRun run("c:\\", "30", "10:15", "18:00");
-    run.window().list("lstFrom").index = index;
-    EXPECT_THROW(run.events().Click("Command1"), ProgramEnded);
-    EXPECT_EQ(run.fake.store.Value("timeFrom"), stored);
+    SetupRun run(c.from, c.until);
+    EXPECT_EQ(run["lstFrom"].index, c.fromIndex);
+    EXPECT_EQ(run["lstUntil"].index, c.untilIndex);
+    EXPECT_EQ(run["lstFrom"].items.size(), c.fromIndex == 48 ? 49u : 48u);
+    run.Ok();
+    EXPECT_EQ(run.fake.store["timeFrom"], c.from);
+    EXPECT_EQ(run.fake.store["timeUntil"], c.until);
   }
 }
 
-TEST(frmSetup, OkWritesWhatWasTypedAddingOnlyTheBackslash) {
+// OK saves all four in order: what was typed as it stands but for the
+// folder's backslash, which the box shows too; picking another time, or
+// none, replaces a hand-set one.
+TEST(frmSetup, OkWritesWhatWasTypedAndPicked) {
   struct Case {
-    const char* typedFolder;
-    const char* typedInterval;
-    const char* storedFolder;
+    const char* folder;
+    const char* interval;
+    int fromIndex;
+    Lines saved;
   };
-  const Case cases[] = {{"", "", "\\"},
-                        {"c:/clips/", "abc", "c:/clips/\\"},
-                        {"e:\\v\\", "-4", "e:\\v\\"},
-                        {"\\\\server\\share", "12.6", "\\\\server\\share\\"}};
+  const Case cases[] = {
+      {"", "", 20, {"\\", "", "10:00"}},
+      {"c:/clips/", "abc", -1, {"c:/clips/\\", "abc", ""}},
+      {"e:\\v\\", "-4", 48, {"e:\\v\\", "-4", "10:15"}},
+      {"\\\\server\\share",
+       "12.6",
+       48,
+       {"\\\\server\\share\\", "12.6", "10:15"}},
+  };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.typedFolder);
-    SetupRun run("c:\\", "30", "09:00", "18:00");
-    run.window().text("txtSource").text = c.typedFolder;
-    run.window().text("txtInterval").text = c.typedInterval;
-    EXPECT_THROW(run.events().Click("Command1"), ProgramEnded);
-    EXPECT_EQ(run.fake.store.Value("vidFolder"), c.storedFolder);
-    EXPECT_EQ(run.fake.store.Value("intervalTime"), c.typedInterval);
+    SCOPED_TRACE(c.folder);
+    SetupRun run("10:15");
+    run["txtSource"].text = c.folder;
+    run["txtInterval"].text = c.interval;
+    run["lstFrom"].index = c.fromIndex;
+    run.Ok();
+    EXPECT_EQ(run.fake.store.log,
+              (Lines{"save vidFolder=" + c.saved[0],
+                     "save intervalTime=" + c.saved[1],
+                     "save timeFrom=" + c.saved[2], "save timeUntil=18:00"}));
+    EXPECT_EQ(run["txtSource"].text, c.saved[0]);
   }
 }
 
@@ -117,84 +115,73 @@ TEST(frmSetup, LoadWritesDefaultsForEmptyKeysButLeavesTheBoxesEmpty) {
   FakeBackend fake;
   Module1 m;
   m.timeFrom = "09:00";
-  m.timeUntil = "18:00";
-  Lifecycle lifecycle(fake.program);
+  Lifecycle lifecycle(fake.system);
   frmSetup setup(m, fake.services, lifecycle);
   setup.ShowModal();
-  EXPECT_EQ(fake.store.writes,
-            (std::vector<std::string>{"vidFolder=c:\\", "intervalTime=30"}));
-  EXPECT_EQ(fake.windows.setup->text("txtSource").text, "");
-  EXPECT_EQ(fake.windows.setup->text("txtInterval").text, "");
+  EXPECT_EQ(fake.store.log,
+            (Lines{"get vidFolder", "save vidFolder=c:\\", "get intervalTime",
+                   "save intervalTime=30"}));
+  EXPECT_EQ((*fake.setup)["txtSource"].text, "");
+  EXPECT_EQ((*fake.setup)["txtInterval"].text, "");
   // Cancel afterwards writes nothing more, and the defaults stay.
+  fake.store.log.clear();
   EXPECT_THROW(setup.Click("cmdClose"), ProgramEnded);
-  EXPECT_EQ(fake.store.writes.size(), 2u);
+  EXPECT_TRUE(fake.store.log.empty());
 }
 
 TEST(frmSetup, AFailedSaveIsShownAndTheDialogStaysOpen) {
-  SetupRun run("d:\\clips\\", "45", "09:00", "18:00");
+  SetupRun run;
   run.fake.store.writeFailure =
-      PlatformError(75,
-                    "Unable to save the settings to /x/Tarnlight.ini: "
-                    "Permission denied");
+      PlatformError(75, "Unable to save the settings to /x: Permission denied");
   run.events().Click("Command1");
-  EXPECT_FALSE(run.fake.program.ended);
-  ASSERT_EQ(run.fake.messageBox.shown.size(), 1u);
-  EXPECT_EQ(run.fake.messageBox.shown[0].first,
-            "Unable to save the settings to /x/Tarnlight.ini: Permission "
-            "denied (Error 75)");
-  EXPECT_EQ(run.fake.messageBox.shown[0].second, "Tarnlight");
+  EXPECT_FALSE(run.fake.system.ended);
+  EXPECT_EQ(run.fake.system.said,
+            Lines{"box Unable to save the settings to /x: Permission denied "
+                  "(Error 75) | Tarnlight"});
   // Once the store works again, OK saves and ends.
   run.fake.store.writeFailure.reset();
-  EXPECT_THROW(run.events().Click("Command1"), ProgramEnded);
-  EXPECT_EQ(run.fake.store.Value("intervalTime"), "45");
+  run["txtInterval"].text = "45";
+  run.Ok();
+  EXPECT_EQ(run.fake.store["intervalTime"], "45");
 }
 
-// Any press that holds the left button opens the link under the
-// hourglass; the others only hand the pointer back.
+// Any press that holds the left button opens the link under the hourglass,
+// on behalf of the dialog; a shell that cannot be reached is reported and
+// the dialog goes on. The mouse over the link shows the question arrow.
 TEST(frmSetup, LeftPressOnTheLinkOpensItUnderTheHourglass) {
-  for (int button : {1, 3, 2, 4, 6, 0}) {
-    SCOPED_TRACE(button);
-    SetupRun run("c:\\", "30", "09:00", "18:00");
-    run.events().MouseDown("Label4", {button, 0, 10, 10});
-    EXPECT_TRUE(run.fake.messageBox.shown.empty());
-    if (!(button & 1)) {
-      EXPECT_TRUE(run.fake.shell.calls.empty());
-      EXPECT_EQ(run.fake.pointer.codes, (std::vector<int>{0}));
-      continue;
-    }
-    ASSERT_EQ(run.fake.shell.calls.size(), 1u);
-    const auto& call = run.fake.shell.calls[0];
-    EXPECT_EQ(call.owner, run.window().hWnd());
-    EXPECT_EQ(call.address, "http://tarnlight.example.org/");
-    EXPECT_EQ(run.fake.shell.pointerAtCall, (std::vector<int>{11}));
-    EXPECT_EQ(run.fake.pointer.codes, (std::vector<int>{11, 0}));
+  const std::string open = "open http://tarnlight.example.org/ " +
+                           std::to_string(fake::FakeSetupWindow::kHandle);
+  const std::string box =
+      "box Unable to load 'http://tarnlight.example.org/' : File not found: "
+      "shell32 (Error 53) | Tarnlight";
+  struct Case {
+    int button;
+    std::optional<PlatformError> shellFailure;
+    Lines said;
+  };
+  const Case cases[] = {
+      {1, {}, {"pointer 11", open, "pointer 0"}},
+      {3, {}, {"pointer 11", open, "pointer 0"}},
+      {6, {}, {"pointer 0"}},
+      {0, {}, {"pointer 0"}},
+      {3,
+       PlatformError(53, "File not found: shell32"),
+       {"pointer 11", box, "pointer 0"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.button);
+    SetupRun run;
+    run.fake.system.shellFailure = c.shellFailure;
+    run.events().MouseDown("Label4", {c.button, 0, 10, 10});
+    EXPECT_EQ(run.fake.system.said, c.said);
+    EXPECT_FALSE(run.fake.system.ended);
   }
-}
-
-TEST(frmSetup, ShellFailureShowsTheExactMessageAndTheDialogGoesOn) {
-  SetupRun run("c:\\", "30", "09:00", "18:00");
-  run.fake.shell.failure = PlatformError(53, "File not found: shell32");
-  run.events().MouseDown("Label4", {3, 0, 0, 0});
-  ASSERT_EQ(run.fake.messageBox.shown.size(), 1u);
-  EXPECT_EQ(run.fake.messageBox.shown[0].first,
-            "Unable to load 'http://tarnlight.example.org/' : File not found: "
-            "shell32 (Error 53)");
-  EXPECT_EQ(run.fake.messageBox.shown[0].second, "Tarnlight");
-  EXPECT_EQ(run.fake.pointer.codes, (std::vector<int>{11, 0}));
-  EXPECT_FALSE(run.fake.program.ended);
-  // Still usable: a second press with a working shell opens the link.
-  run.fake.shell.failure.reset();
-  run.events().MouseDown("Label4", {1, 0, 0, 0});
-  EXPECT_EQ(run.fake.shell.calls.size(), 1u);
-}
-
-TEST(frmSetup, MouseOverTheLinkShowsTheQuestionArrowThere) {
-  SetupRun run("c:\\", "30", "09:00", "18:00");
+  SetupRun run;
   run.events().MouseMove("Label4", {0, 0, 5, 5});
-  EXPECT_EQ(run.window().label("Label4").pointer, 14);
+  EXPECT_EQ(run["Label4"].pointer, 14);
   for (const char* other : {"Label3", "lblFolder", "Label1"})
-    EXPECT_EQ(run.window().label(other).pointer, 0) << other;
-  EXPECT_TRUE(run.fake.pointer.codes.empty());
+    EXPECT_EQ(run[other].pointer, 0) << other;
+  EXPECT_TRUE(run.fake.system.said.empty());
 }
 
 // What a back end relies on when it builds the dialog from the table; the

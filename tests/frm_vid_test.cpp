@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "startup/main.h"
-#include "tests/clip_folder.h"
 #include "tests/fake/fake_backend.h"
 
 namespace tarnlight {
@@ -17,189 +16,130 @@ const float kTop = 0x1.fffffep-1f;  // the largest float below 1
 const int kPreviewWidth = 2280, kPreviewHeight = 1680;
 
 // A saver run on the fake back end, started through Main as the system
-// would start it.
-class SaverRun {
- public:
+// would start it; a preview as the Windows shell starts it in its settings
+// dialog's small monitor.
+struct SaverRun {
   explicit SaverRun(int interval, const char* from = "00:00",
                     const char* until = "23:59") {
-    folder.File("a.avi");
-    fake.store.Put("vidFolder", folder.text());
-    fake.store.Put("intervalTime", std::to_string(interval));
-    fake.store.Put("timeFrom", from);
-    fake.store.Put("timeUntil", until);
-    fake.program.command = "/s";
+    fake.store["vidFolder"] = "d:\\clips\\";
+    fake.store["intervalTime"] = std::to_string(interval);
+    fake.store["timeFrom"] = from;
+    fake.store["timeUntil"] = until;
   }
-  void Start() { ASSERT_TRUE(app.Main()); }
-  // As the Windows shell starts it in its settings dialog's small monitor:
-  // a saver window of that monitor's size.
-  void StartPreview() {
-    fake.windows.saverWidth = kPreviewWidth;
-    fake.windows.saverHeight = kPreviewHeight;
-    fake.program.command = "/p 4660";
-    ASSERT_TRUE(app.Main(Convention::WindowsShell));
+  void Start(bool preview = false) {
+    fake.system.command = preview ? "/p 4660" : "/s";
+    if (preview) {
+      fake.saverWidth = kPreviewWidth;
+      fake.saverHeight = kPreviewHeight;
+    }
+    ASSERT_TRUE(
+        app.Main(preview ? Convention::WindowsShell : Convention::Substrings));
   }
-  fake::FakeSaverWindow& window() { return *fake.windows.saver; }
+  fake::FakeSaverWindow& window() { return *fake.saver; }
   fake::FakeEngine& engine() { return window().vid; }
-  const VidPlayer& vid() { return app.saver()->vid(); }
-  // Seconds at which a clip was picked and handed to the player.
-  std::vector<std::int64_t> attempts() {
-    std::vector<std::int64_t> seconds;
-    for (const auto& p : fake.files.probes) seconds.push_back(p.second);
-    return seconds;
-  }
-  void Key(std::string_view control) {
+  void Advance(int seconds) { fake.loop.Advance(seconds); }
+  void Key(std::string_view control = "") {
     EXPECT_THROW(window().events->KeyPress(control, 'q'), ProgramEnded);
   }
 
-  test::ClipFolder folder;
   FakeBackend fake;
   Tarnlight app{fake.services};
 };
 
-TEST(frmVid, PausesTheIntervalBeforeEachClipAndAfterItsEnd) {
-  for (bool preview : {false, true}) {
-    SCOPED_TRACE(preview ? "preview" : "saver");
-    SaverRun run(30);
-    if (preview)
-      run.StartPreview();
-    else
-      run.Start();
-    run.fake.Advance(30);
-    EXPECT_EQ(run.engine().plays, (std::vector<std::int64_t>{30}));
-    ASSERT_EQ(run.engine().opens.size(), 1u);
-    EXPECT_EQ(run.engine().opens[0].path, run.folder.text() + "a.avi");
-    EXPECT_TRUE(run.engine().shown.has_value());
-    run.fake.Advance(10);  // the 10 s clip ends at 40 s
-    EXPECT_FALSE(run.engine().shown.has_value());
-    run.fake.Advance(60);
-    EXPECT_EQ(run.engine().plays, (std::vector<std::int64_t>{30, 70}));
-  }
-}
-
-TEST(frmVid, IntervalOfZeroOrBelowNeverPlays) {
-  // -32768 is what a 16-bit tick count would reach after 32,767 ticks.
-  for (int interval : {0, -5, -32768}) {
-    SCOPED_TRACE(interval);
-    SaverRun run(interval);
-    run.Start();
-    run.fake.Advance(interval == -32768 ? 40000 : 400);
-    EXPECT_TRUE(run.attempts().empty());
-    EXPECT_FALSE(run.vid().Visible());
-  }
-}
-
-TEST(frmVid, PlaysOnlyInsideTheDailyWindowBothEndsIncluded) {
+// A clip starts only inside the daily window, both ends included, and
+// never with an interval of 0 or below; otherwise the pause starts again.
+TEST(frmVid, PlaysOnlyInsideTheDailyWindowAndAfterAPositiveInterval) {
   struct Case {
     const char* from;
     const char* until;
-    int hour, minute, second;  // the clock when the pause has elapsed
+    LocalTime at;  // the clock when the pause has elapsed
     bool plays;
+    int interval = 1;
   };
   const Case cases[] = {
-      {"09:00", "18:00", 8, 59, 59, false},
-      {"09:00", "18:00", 9, 0, 0, true},
-      {"09:00", "18:00", 18, 0, 59, true},
-      {"09:00", "18:00", 18, 1, 0, false},
-      {"9:00", "18:00", 12, 0, 0, true},
-      {"12:00", "12:00", 12, 0, 30, true},
-      {"12:00", "12:00", 12, 1, 0, false},
-      {"22:00", "06:00", 23, 0, 0, false},
-      {"00:00", "23:59", 23, 59, 59, true},
+      {"09:00", "18:00", {8, 59, 59}, false},
+      {"09:00", "18:00", {9, 0, 0}, true},
+      {"09:00", "18:00", {18, 0, 59}, true},
+      {"09:00", "18:00", {18, 1, 0}, false},
+      {"9:00", "18:00", {12, 0, 0}, true},
+      {"12:00", "12:00", {12, 0, 30}, true},
+      {"12:00", "12:00", {12, 1, 0}, false},
+      {"22:00", "06:00", {23, 0, 0}, false},
+      {"00:00", "23:59", {23, 59, 59}, true},
       // Unreadable times start no clip.
-      {"abc", "18:00", 12, 0, 0, false},
-      {"09:00", "25:00", 12, 0, 0, false},
-      {"09:00", "", 12, 0, 0, true},  // empty runs as the default 18:00
+      {"abc", "18:00", {12, 0, 0}, false},
+      {"09:00", "25:00", {12, 0, 0}, false},
+      {"09:00", "", {12, 0, 0}, true},  // empty runs as the default 18:00
+      {"00:00", "23:59", {12, 0, 0}, false, 0},
+      {"00:00", "23:59", {12, 0, 0}, false, -5},
+      // What a 16-bit tick count would reach after 32,767 ticks.
+      {"00:00", "23:59", {12, 0, 0}, false, -32768},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message()
-                 << c.from << "-" << c.until << " at " << c.hour << ":"
-                 << c.minute << ":" << c.second);
-    SaverRun run(1, c.from, c.until);
+    SCOPED_TRACE(&c - cases);
+    SaverRun run(c.interval, c.from, c.until);
     run.Start();
-    run.fake.clock.Set(c.hour, c.minute, c.second);
-    run.window().events->Tick();
-    run.fake.loop.RunDue();
+    run.fake.system.now = c.at;
+    run.Advance(c.interval > 0 ? 1 : 40000);
     EXPECT_EQ(run.engine().plays.size(), c.plays ? 1u : 0u);
-    // Outside the window the pause simply starts again.
-    EXPECT_EQ(run.window().timTimer.enabled, !c.plays);
+    EXPECT_EQ(run.fake.files.lists.size(), c.plays ? 1u : 0u);
+    EXPECT_EQ(run.window().timerOn, !c.plays);
   }
 }
 
-// Every way a clip can fail to start gives a full new pause, counted from
-// the moment the failure is known. The folder is listed off the GUI thread,
-// as long as it takes, with the timer off; only one question is ever with
-// the file system, and a key never waits for it.
-TEST(frmVid, EveryWayToNoClipGivesANewPauseAndNeverHoldsAKey) {
+// The interval passes before each clip and again after its end. Every way
+// a clip can fail to start, or stop playing, gives a full new pause,
+// counted from the moment the failure is known. The folder is listed off
+// the GUI thread, as long as it takes, with the timer off; only one
+// question is ever with the file system, and a key never waits for it.
+TEST(frmVid, PausesBeforeEachClipAndAfterEveryEndOrFailure) {
+  using Seconds = std::vector<std::int64_t>;
   struct Case {
     const char* what;
-    void (*script)(SaverRun&);
-    std::vector<std::int64_t> lists, plays;
+    fake::EngineScript engine;
+    fake::FilesScript files;
+    Seconds lists, plays;
+    bool preview = false;
   };
+  const Seconds every30{30, 60, 90, 120}, every40{30, 70, 110};
+  const Seconds every35{30, 65, 100}, every33{30, 63, 96};
+  const PlatformError error(53, "no");
   const Case cases[] = {
-      {"refused by the engine",
-       [](SaverRun& r) { r.engine().openFailure = PlatformError(53, "no"); },
-       {30, 60, 90, 120},
-       {}},
-      {"failed start",
-       [](SaverRun& r) { r.engine().failPlay = true; },
-       {30, 60, 90, 120},
-       {}},
-      {"standard library error on start",
-       [](SaverRun& r) { r.engine().failPlayStd = true; },
-       {30, 60, 90, 120},
-       {}},
-      {"empty folder: the folder itself is no clip",
-       [](SaverRun& r) { r.folder.Remove("a.avi"); },
-       {30, 60, 90, 120},
-       {}},
-      {"not a regular file",
-       [](SaverRun& r) {
-         r.folder.Remove("a.avi");
-         r.folder.Folder("a.avi");
-       },
-       {30, 60, 90, 120},
-       {}},
+      {"played to its end", {}, {}, every40, every40},
+      {"a preview played to its end", {}, {}, every40, every40, true},
+      {"refused by the engine", {.openFailure = error}, {}, every30, {}},
+      {"failed start", {.failPlay = true}, {}, every30, {}},
+      {"standard library error", {.failPlayStd = true}, {}, every30, {}},
+      {"empty folder", {}, {.names = {}}, every30, {}},
+      {"not a regular file", {}, {.kind = FileKind::Other}, every30, {}},
+      {"failing listing", {}, {.listFailure = error}, every30, {}},
       // The open is given up at the deadline, 2 s after the tick.
-      {"engine never answers",
-       [](SaverRun& r) { r.engine().answerAfterMs = -1; },
-       {30, 62, 94},
-       {}},
-      {"engine answers after the deadline",
-       [](SaverRun& r) { r.engine().answerAfterMs = 2500; },
-       {30, 62, 94},
-       {}},
-      {"listing that never answers",
-       [](SaverRun& r) { r.fake.files.listAfterMs = -1; },
-       {30},
-       {}},
-      {"listing that answers after many ticks",
-       [](SaverRun& r) { r.fake.files.listAfterMs = 45000; },
-       {30, 115},
-       {75}},
-      {"listing that fails",
-       [](SaverRun& r) { r.fake.files.listFailure = PlatformError(75, "no"); },
-       {30, 60, 90, 120},
-       {}},
+      {"engine never answers", {.answerAfterMs = -1}, {}, {30, 62, 94}, {}},
+      {"engine answers late", {.answerAfterMs = 2500}, {}, {30, 62, 94}, {}},
+      {"listing never answers", {}, {.listAfterMs = -1}, {30}, {}},
+      {"listing answers late", {}, {.listAfterMs = 45000}, {30, 115}, {75}},
       // The probe is given up at the deadline; the next listing waits for
       // it instead of joining it on the stalled share.
-      {"probe that never answers",
-       [](SaverRun& r) { r.fake.files.neverAnswer = true; },
-       {30},
-       {}},
+      {"probe never answers", {}, {.probeAfterMs = -1}, {30}, {}},
+      // Ended when its clock has stood still 5 s.
+      {"stalls", {.clipSeconds = -1, .stalls = true}, {}, every35, every35},
+      {"fails", {.clipSeconds = 3, .failsAtEnd = true}, {}, every33, every33},
+      {"plays on without an end", {.clipSeconds = -1}, {}, {30}, {30}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     SaverRun run(30);
-    run.Start();
-    c.script(run);
-    run.fake.Advance(120);
-    std::vector<std::int64_t> lists;
-    for (const auto& l : run.fake.files.lists) lists.push_back(l.second);
-    EXPECT_EQ(lists, c.lists);
+    run.Start(c.preview);
+    run.engine().script = c.engine;
+    run.fake.files.script = c.files;
+    run.Advance(120);
+    EXPECT_EQ(run.fake.files.lists, c.lists);
     EXPECT_EQ(run.engine().plays, c.plays);
-    EXPECT_FALSE(run.engine().shown.has_value());
+    for (const std::string& path : run.engine().opens)
+      EXPECT_EQ(path, "d:\\clips\\a.avi");
+    EXPECT_EQ(run.engine().shown.has_value(), c.plays == Seconds{30});
     EXPECT_EQ(run.fake.files.mostOut, 1);
-    run.Key("");
+    run.Key();
   }
 }
 
@@ -220,50 +160,21 @@ TEST(frmVid, NothingPlaysWhileTheDisplayIsDark) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     SaverRun run(30);
-    run.fake.files.listAfterMs = c.darkAt == 31 ? 1500 : 0;
+    run.fake.files.script.listAfterMs = c.darkAt == 31 ? 1500 : 0;
     run.Start();
-    run.fake.Advance(30);
-    if (c.darkAt == 71) run.engine().answerAfterMs = -1;
-    run.fake.Advance(c.darkAt - 30);
+    run.Advance(30);
+    if (c.darkAt == 71) run.engine().script.answerAfterMs = -1;
+    run.Advance(c.darkAt - 30);
     run.window().events->DisplayPower(false);
-    EXPECT_FALSE(run.window().timTimer.enabled);
-    EXPECT_FALSE(run.engine().busy);
+    EXPECT_FALSE(run.window().timerOn);
+    EXPECT_EQ(run.engine().current, 0u);
     EXPECT_FALSE(run.engine().shown.has_value());
-    run.engine().answerAfterMs = 0;
-    run.fake.Advance(100 - c.darkAt);
+    run.engine().script.answerAfterMs = 0;
+    run.Advance(100 - c.darkAt);
     run.window().events->DisplayPower(true);
-    run.fake.Advance(35);
+    run.Advance(35);
     EXPECT_EQ(run.engine().plays, c.plays);
-    run.Key("");
-  }
-}
-
-TEST(frmVid, AClipThatStandsStillOrFailsWhilePlayingEndsAndTheCycleGoesOn) {
-  struct Case {
-    const char* what;
-    bool stalls;
-    bool failsAt33;
-    std::vector<std::int64_t> plays;
-  };
-  const Case cases[] = {
-      {"stalls", true, false, {30, 65}},  // ended 5 s after it began
-      {"error while playing", false, true, {30, 63}},
-      {"plays on without an end", false, false, {30}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    SaverRun run(30);
-    run.Start();
-    run.engine().clipSeconds = -1;
-    run.engine().stalls = c.stalls;
-    run.fake.Advance(33);
-    if (c.failsAt33) {
-      fake::FakeEngine& engine = run.engine();
-      engine.events->Failed(engine.opens.back().clip,
-                            PlatformError(5, "decoder"));
-    }
-    run.fake.Advance(37);
-    EXPECT_EQ(run.engine().plays, c.plays);
+    run.Key();
   }
 }
 
@@ -286,10 +197,10 @@ TEST(frmVid, CharacterKeyEndsAtEveryMomentAfterRestoringTheCursor) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.moment);
     SaverRun run(30);
-    run.fake.cursor.count = c.cursorCount;
+    run.fake.system.cursorCount = c.cursorCount;
     run.Start();
-    run.engine().answerAfterMs = c.answerAfterMs;
-    run.fake.Advance(c.seconds);
+    run.engine().script.answerAfterMs = c.answerAfterMs;
+    run.Advance(c.seconds);
     if (c.answerAfterMs != 0) {
       // The file went to the engine, which has not answered yet.
       EXPECT_EQ(run.engine().opens.size(), 1u);
@@ -299,13 +210,13 @@ TEST(frmVid, CharacterKeyEndsAtEveryMomentAfterRestoringTheCursor) {
       run.Key(c.control);
     else
       EXPECT_THROW(run.window().events->Closed(), ProgramEnded);
-    EXPECT_EQ(run.fake.cursor.calls, c.showCursorCalls);
+    EXPECT_EQ(run.fake.system.cursorCalls, c.showCursorCalls);
     // Taken down in order: the engine stops before its window goes.
     EXPECT_TRUE(run.window().closed);
     EXPECT_FALSE(run.window().engineBusyAtClose);
-    EXPECT_FALSE(run.window().timTimer.enabled);
+    EXPECT_FALSE(run.window().timerOn);
     // Nothing still queued brings the saver back.
-    run.fake.Advance(60);
+    run.Advance(60);
     EXPECT_TRUE(run.engine().plays.size() <= 1u && !run.engine().shown);
   }
 }
@@ -335,19 +246,17 @@ TEST(frmVid, ShowsTheClipAtItsSizeScaledToFitAndPlacedInsideTheWindow) {
     SCOPED_TRACE(testing::Message() << c.clip.width << "x" << c.clip.height);
     for (float r : {0.0f, kTop}) {
       SaverRun run(1);
-      run.fake.windows.saverWidth = c.windowW;
-      run.fake.windows.saverHeight = c.windowH;
-      if (c.preview)
-        run.StartPreview();
-      else
-        run.Start();
-      run.engine().clipSize = c.clip;
+      run.fake.saverWidth = c.windowW;
+      run.fake.saverHeight = c.windowH;
+      run.Start(c.preview);
+      run.engine().script.clipSize = c.clip;
       // Left and Top take draws of their own, one at each end.
-      run.fake.random.script = {0.0f, r, kTop - r};  // clip, Left, Top
-      run.fake.Advance(1);
+      run.fake.system.draws = {0.0f, r, kTop - r};  // clip, Left, Top
+      run.Advance(1);
       ASSERT_EQ(run.engine().plays.size(), 1u);
-      EXPECT_EQ(run.vid().Left(), r == 0.0f ? 0 : c.leftAtTop);
-      EXPECT_EQ(run.vid().Top(), r == 0.0f ? c.topAtTop : 0);
+      const VidPlayer& vid = run.app.saver()->vid();
+      EXPECT_EQ(vid.Left(), r == 0.0f ? 0 : c.leftAtTop);
+      EXPECT_EQ(vid.Top(), r == 0.0f ? c.topAtTop : 0);
       ASSERT_TRUE(run.engine().shown.has_value());
       PixelRect shown = *run.engine().shown;
       EXPECT_EQ((PixelSize{shown.width, shown.height}), c.shown);

@@ -10,23 +10,29 @@ namespace {
 
 using fake::FakeBackend;
 
-TEST(TarnlightMain, FreshStoreGetsEachDefaultRightAfterItsReadWhateverTheMode) {
+// Each default is written right after its read, whatever the mode, and a
+// store that cannot keep them still runs on them, without a word.
+TEST(TarnlightMain, FreshStoreGetsEachDefaultRightAfterItsRead) {
   const std::vector<std::string> defaultsLog{
       "get timeFrom",         "save timeFrom=09:00", "get timeUntil",
       "save timeUntil=18:00", "get vidFolder",       "save vidFolder=c:\\",
       "get intervalTime",     "save intervalTime=30"};
-  for (const char* command : {"", "/s", "/c", "/p 1234"}) {
-    SCOPED_TRACE(command);
-    FakeBackend fake;
-    fake.program.command = command;
-    Tarnlight app(fake.services);
-    app.Main();
-    fake.store.log.resize(std::min(fake.store.log.size(), defaultsLog.size()));
-    EXPECT_EQ(fake.store.log, defaultsLog);
-    EXPECT_EQ(app.module1().timeFrom, "09:00");
-    EXPECT_EQ(app.module1().timeUntil, "18:00");
-    EXPECT_EQ(app.module1().vidFolder, "c:\\");
-    EXPECT_EQ(app.module1().intervalTime, 30);
+  for (bool fails : {false, true}) {
+    for (const char* command : {"", "/s", "/c", "/p 1234"}) {
+      SCOPED_TRACE(testing::Message()
+                   << command << (fails ? " read-only" : ""));
+      FakeBackend fake;
+      fake.system.command = command;
+      if (fails) fake.store.writeFailure = PlatformError(75, "read-only");
+      Tarnlight app(fake.services);
+      EXPECT_EQ(app.Main(), std::string(command) == "/s");
+      fake.store.log.resize(defaultsLog.size());
+      EXPECT_EQ(fake.store.log, defaultsLog);
+      const Module1& m = app.module1();
+      EXPECT_EQ(m.timeFrom + m.timeUntil + m.vidFolder, "09:0018:00c:\\");
+      EXPECT_EQ(m.intervalTime, 30);
+      EXPECT_TRUE(fake.system.said.empty());
+    }
   }
 }
 
@@ -37,102 +43,62 @@ TEST(TarnlightMain, EmptyValuesActAsMissingAndOthersStayAsStored) {
        {std::pair{"13.5", 14}, {"abc", 30}, {"32768", 30}}) {
     SCOPED_TRACE(interval);
     FakeBackend fake;
-    fake.store.Put("timeFrom", "7:15");
-    fake.store.Put("timeUntil", "");
-    fake.store.Put("vidFolder", "d:\\clips\\");
-    fake.store.Put("intervalTime", interval);
+    fake.store["timeFrom"] = "7:15";
+    fake.store["timeUntil"] = "";
+    fake.store["vidFolder"] = "d:\\clips\\";
+    fake.store["intervalTime"] = interval;
     Tarnlight app(fake.services);
     app.Main();
-    EXPECT_EQ(app.module1().timeFrom, "7:15");
-    EXPECT_EQ(app.module1().timeUntil, "18:00");
-    EXPECT_EQ(app.module1().vidFolder, "d:\\clips\\");
-    EXPECT_EQ(app.module1().intervalTime, runs);
-    EXPECT_EQ(fake.store.writes, std::vector<std::string>{"timeUntil=18:00"});
+    const Module1& m = app.module1();
+    EXPECT_EQ(m.timeFrom + m.timeUntil + m.vidFolder, "7:1518:00d:\\clips\\");
+    EXPECT_EQ(m.intervalTime, runs);
+    EXPECT_EQ(fake.store.log[2], "save timeUntil=18:00");
+    EXPECT_EQ(fake.store.log.size(), 5u);
   }
 }
 
-TEST(TarnlightMain, AStoreThatCannotBeWrittenStillRunsOnTheDefaults) {
-  for (const char* command : {"/s", "/c", ""}) {
-    SCOPED_TRACE(command);
-    FakeBackend fake;
-    fake.store.writeFailure = PlatformError(75, "read-only");
-    fake.program.command = command;
-    Tarnlight app(fake.services);
-    EXPECT_EQ(app.Main(), std::string(command) == "/s");
-    EXPECT_EQ(app.module1().timeFrom, "09:00");
-    EXPECT_EQ(app.module1().intervalTime, 30);
-    EXPECT_TRUE(fake.messageBox.shown.empty());
-  }
-}
-
-TEST(TarnlightMain, ModeComesFromCaseSensitiveSubstringsWithSetupFirst) {
-  enum Opens { Setup, Saver, Nothing };
+// Substrings are case-sensitive, setup first; the Windows shell's own forms
+// stand alone, and any other text is read as substrings. Only the saver
+// leaves a window for the event loop.
+TEST(TarnlightMain, TheCommandLineChoosesTheWindowUnderEachConvention) {
+  const auto S = Convention::Substrings, W = Convention::WindowsShell;
+  using enum Mode;
   struct Case {
-    const char* command;
-    Opens opens;
+    Convention convention;
+    Mode mode;
+    std::uintptr_t window;
+    std::vector<const char*> commands;
   };
   const Case cases[] = {
-      {"/c:123", Setup},   {"/s", Saver},    {"/s /c", Setup}, {"/c /s", Setup},
-      {"x/sy", Saver},     {"/S", Nothing},  {"/C", Nothing},  {"", Nothing},
-      {"/p 123", Nothing}, {"c s", Nothing},
+      {S, Setup, 0, {"/c:123", "/s /c", "/c /s"}},
+      {S, Saver, 0, {"/s", "x/sy"}},
+      {S, None, 0, {"/S", "/C", "", "/p 123", "c s"}},
+      {W, Setup, 0, {"", " \t", "/c", "/C ", "/c:12x", "/s /c"}},
+      {W, Setup, 4660, {"/c:4660", "/C 4660", "/c \t 4660"}},
+      {W, Saver, 0, {"/s", "/S", "/p 5 /s"}},
+      {W, Preview, 4660, {"/p 4660", "/P 4660", "/p:4660"}},
+      {W, Preview, 0, {"/p 0", "/p"}},
+      {W, Preview, 4294967295u, {"/p 4294967295"}},
+      {W, None, 0, {"/a", "/A", "/p 18446744073709551616", "/S /x"}},
+      {W, None, 0, {"/p 12x", "/p -1", "/p:", "/pc"}},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.command);
-    FakeBackend fake;
-    fake.program.command = c.command;
-    Tarnlight app(fake.services);
-    // Only the saver leaves a window for the event loop.
-    EXPECT_EQ(app.Main(), c.opens == Saver);
-    EXPECT_EQ(fake.windows.setupCreated == 1 && fake.windows.setup->shownModal,
-              c.opens == Setup);
-    EXPECT_EQ(fake.windows.saverCreated == 1 && fake.windows.saver->shown,
-              c.opens == Saver);
-    EXPECT_EQ(fake.windows.setupCreated + fake.windows.saverCreated,
-              c.opens == Nothing ? 0 : 1);
-    EXPECT_FALSE(fake.program.ended);
-  }
-}
-
-// The shell's own forms stand alone; any other text is read as before.
-TEST(ChooseMode, TheWindowsShellsFormsAndEverythingElseAsSubstrings) {
-  struct Case {
-    const char* command;
-    Choice choice;
-  };
-  const Case cases[] = {
-      {"", {Mode::Setup}},
-      {" \t", {Mode::Setup}},
-      {"/s", {Mode::Saver}},
-      {"/S", {Mode::Saver}},
-      {"/c", {Mode::Setup}},
-      {"/C ", {Mode::Setup}},
-      {"/c:4660", {Mode::Setup, 4660}},
-      {"/C 4660", {Mode::Setup, 4660}},
-      {"/c \t 4660", {Mode::Setup, 4660}},
-      {"/p 4660", {Mode::Preview, 4660}},
-      {"/P 4660", {Mode::Preview, 4660}},
-      {"/p:4660", {Mode::Preview, 4660}},
-      {"/p 0", {Mode::Preview, 0}},
-      {"/p", {Mode::Preview, 0}},
-      {"/p 4294967295", {Mode::Preview, 4294967295u}},
-      {"/a", {Mode::None}},
-      // Not one of the forms: substrings, as under the other convention.
-      {"/p 18446744073709551616", {Mode::None}},
-      {"/p 12x", {Mode::None}},
-      {"/p -1", {Mode::None}},
-      {"/p:", {Mode::None}},
-      {"/pc", {Mode::None}},
-      {"/c:12x", {Mode::Setup}},
-      {"/p 5 /s", {Mode::Saver}},
-      {"/S /x", {Mode::None}},
-      {"/s /c", {Mode::Setup}},
-      {"/A", {Mode::None}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.command);
-    Choice choice = ChooseMode(c.command, Convention::WindowsShell);
-    EXPECT_EQ(choice.mode, c.choice.mode);
-    EXPECT_EQ(choice.window, c.choice.window);
+    for (const char* command : c.commands) {
+      SCOPED_TRACE(testing::Message()
+                   << command << (c.convention == W ? " W" : ""));
+      Choice choice = ChooseMode(command, c.convention);
+      EXPECT_EQ(choice.mode, c.mode);
+      EXPECT_EQ(choice.window, c.window);
+      FakeBackend fake;
+      fake.system.command = command;
+      Tarnlight app(fake.services);
+      bool saver = c.mode == Saver || c.mode == Preview;
+      EXPECT_EQ(app.Main(c.convention), saver);
+      EXPECT_EQ(fake.setup && fake.setup->shownModal, c.mode == Setup);
+      EXPECT_EQ(fake.saver && fake.saver->shown, saver);
+      EXPECT_EQ(fake.created, c.mode == None ? 0 : 1);
+      EXPECT_FALSE(fake.system.ended);
+    }
   }
 }
 

@@ -16,55 +16,47 @@
 namespace tarnlight {
 namespace {
 
-std::set<std::string> Names(DirListing& listing, const std::string& pattern,
-                            int mask = attr::kNormal) {
-  std::vector<std::string> names = ListAll(listing, pattern, mask);
-  return {names.begin(), names.end()};
-}
-
-TEST(PosixDirListing, OnlyRegularVisibleFilesAndLinksToThem) {
+// Ordinary files are regular, visible files and links to them; the mask
+// adds the rest. The pattern's last part names the files, with either
+// separator, and a folder text without its separator names the folder.
+TEST(PosixDirListing, TheMaskAndThePatternChooseTheNames) {
   test::ClipFolder dir;
-  dir.File("a.avi");
-  dir.File(".hidden.avi");
+  for (const char* name : {"a.avi", ".hidden.avi", "c.mpg"}) dir.File(name);
   dir.Folder("x.avi");
   ASSERT_EQ(mkfifo((dir.path() / "pipe.avi").c_str(), 0600), 0);
-  std::filesystem::create_symlink(dir.path() / "a.avi",
-                                  dir.path() / "link.avi");
-  std::filesystem::create_symlink(dir.path() / "gone.avi",
-                                  dir.path() / "dangling.avi");
+  std::filesystem::create_symlink(dir.path() / "a.avi", dir.path() / "l.avi");
+  std::filesystem::create_symlink(dir.path() / "gone", dir.path() / "d.avi");
   std::filesystem::create_directory_symlink(dir.path() / "x.avi",
-                                            dir.path() / "dirlink.avi");
+                                            dir.path() / "dl.avi");
+  const std::string folder = dir.path().string();
+  struct Case {
+    std::string pattern;
+    int mask;
+    std::set<std::string> names;
+  };
+  const Case cases[] = {
+      {folder + "\\", attr::kNormal, {"a.avi", "c.mpg", "l.avi"}},
+      {folder + "/",
+       attr::kHidden | attr::kDirectory,
+       {".hidden.avi", "a.avi", "c.mpg", "dl.avi", "l.avi", "x.avi"}},
+      {folder + "\\*.avi", attr::kNormal, {"a.avi", "l.avi"}},
+      {folder + "/?.mpg", attr::kNormal, {"c.mpg"}},
+      {folder, attr::kNormal, {}},
+      {folder + "/missing/", attr::kNormal, {}},
+  };
   posix::PosixDirListing listing;
-  EXPECT_EQ(Names(listing, dir.text()),
-            (std::set<std::string>{"a.avi", "link.avi"}));
-  EXPECT_EQ(Names(listing, dir.text(), attr::kHidden | attr::kDirectory),
-            (std::set<std::string>{".hidden.avi", "a.avi", "dirlink.avi",
-                                   "link.avi", "x.avi"}));
-}
-
-TEST(PosixDirListing, PatternNamesTheFilesAndForwardSlashesWorkToo) {
-  test::ClipFolder dir;
-  for (const char* name : {"a.avi", "b.avi", "c.mpg", "clips"}) dir.File(name);
-  posix::PosixDirListing listing;
-  std::string folder = dir.path().string();
-  EXPECT_EQ(Names(listing, folder + "\\*.avi"),
-            (std::set<std::string>{"a.avi", "b.avi"}));
-  EXPECT_EQ(Names(listing, folder + "/?.mpg"),
-            (std::set<std::string>{"c.mpg"}));
-  EXPECT_EQ(Names(listing, folder + "/"),
-            (std::set<std::string>{"a.avi", "b.avi", "c.mpg", "clips"}));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.pattern);
+    std::vector<std::string> names = ListAll(listing, c.pattern, c.mask);
+    EXPECT_EQ(std::set<std::string>(names.begin(), names.end()), c.names);
+  }
   // Next after the end, and without First, stays empty.
   EXPECT_EQ(listing.Next(), "");
-  posix::PosixDirListing fresh;
-  EXPECT_EQ(fresh.Next(), "");
+  EXPECT_EQ(posix::PosixDirListing().Next(), "");
 }
 
 TEST(FolderText, MapsStoredSyntaxOntoPosixPaths) {
-  struct Case {
-    const char* stored;
-    const char* path;
-  };
-  const Case cases[] = {
+  const std::pair<const char*, const char*> cases[] = {
       {"c:\\", "/"},
       {"d:\\clips\\", "/clips/"},
       {"C:\\My Clips\\a.avi", "/My Clips/a.avi"},
@@ -73,30 +65,21 @@ TEST(FolderText, MapsStoredSyntaxOntoPosixPaths) {
       {"/home/u/clips/", "/home/u/clips/"},
       {"c:/clips/\\", "/clips//"},
       {"clips\\", "clips/"},
-      {"1:\\x", "1:/x"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.stored);
-    EXPECT_EQ(posix::MapFolderText(c.stored), c.path);
-  }
+      {"1:\\x", "1:/x"}};
+  for (auto [stored, path] : cases)
+    EXPECT_EQ(posix::MapFolderText(stored), path) << stored;
 }
 
 TEST(FolderText, WildcardMatch) {
-  struct Case {
-    const char* pattern;
-    const char* name;
-    bool match;
-  };
-  const Case cases[] = {
+  // Pattern, name, whether they match.
+  const std::tuple<const char*, const char*, bool> cases[] = {
       // The wildcard fuzz target checks the rest against its own oracle.
       {"", "a.avi", true},        {"*.avi", "a.mpg", false},
       {"?.avi", "ab.avi", false}, {"a*b*c", "axxbyyc", true},
       {"a*", "*", false},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.pattern) + " ~ " + c.name);
-    EXPECT_EQ(posix::WildcardMatch(c.pattern, c.name), c.match);
-  }
+  for (auto [pattern, name, match] : cases)
+    EXPECT_EQ(posix::WildcardMatch(pattern, name), match) << pattern << name;
   // Many stars against a long miss must still finish at once.
   EXPECT_FALSE(
       posix::WildcardMatch(std::string(30, '*') + "x", std::string(5000, 'a')));
@@ -106,8 +89,7 @@ TEST(FolderText, WildcardMatch) {
 // caller's loop rather than given inside the call.
 TEST(HelperFiles, AnswersThroughThePostWithAndWithoutAHelper) {
   test::ClipFolder dir;
-  dir.File("b.avi");
-  dir.File("a.avi");
+  for (const char* name : {"b.avi", "a.avi"}) dir.File(name);
   dir.Folder("sub");
   for (bool fork : {true, false}) {
     SCOPED_TRACE(fork);

@@ -3,12 +3,14 @@
 // A scripted back end for tests: each service records what it was asked,
 // and time moves only when a test runs the loop on.
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -19,97 +21,103 @@
 
 namespace tarnlight::fake {
 
-// Thrown by FakeProgram::End, so that nothing after the end-program call
-// runs, as with the real operation.
+// Thrown by End, so that nothing after the end-program call runs, as with
+// the real operation.
 struct ProgramEnded {};
 
-class FakeStore final : public SettingsStore {
- public:
+// Keys are "app/section/key"; `log` holds "get key" and "save key=value".
+struct FakeStore : SettingsStore {
   std::string GetSetting(const std::string& app, const std::string& section,
-                         const std::string& key) override;
+                         const std::string& key) override {
+    log.push_back("get " + key);
+    auto it = values.find(app + "/" + section + "/" + key);
+    return it == values.end() ? "" : it->second;
+  }
   void SaveSetting(const std::string& app, const std::string& section,
-                   const std::string& key, const std::string& value) override;
-
-  // Under Tarnlight/settings.
-  std::optional<std::string> Value(const std::string& key) const;
-  void Put(const std::string& key, const std::string& value);
+                   const std::string& key, const std::string& value) override {
+    log.push_back("save " + key + "=" + value);
+    if (writeFailure) throw *writeFailure;
+    values[app + "/" + section + "/" + key] = value;
+  }
+  std::string& operator[](const std::string& key) {
+    return values["Tarnlight/settings/" + key];
+  }
 
   std::optional<PlatformError> writeFailure;  // raised by every save
-  std::vector<std::string> log;     // "get key" and "save key=value", in order
-  std::vector<std::string> writes;  // "key=value", in order
-  std::map<std::string, std::string> values;  // "app/section/key"
+  std::vector<std::string> log;
+  std::map<std::string, std::string> values;
 };
 
-class FakeClock final : public Clock {
- public:
+// The services with no state worth a class of their own. `said` records the
+// pointer, the shell and the message box in order: "pointer 11",
+// "open <address> <owner>", "box <text> | <title>".
+struct FakeSystem : Clock, Random, Cursor, Shell, MessageBox, Pointer, Program {
   LocalTime Now() override { return now; }
   std::uint64_t Ticks() override { return ++ticks; }
-  void Set(int hour, int minute, int second) { now = {hour, minute, second}; }
+  void Reseed(std::uint64_t clockTicks) override {
+    ++reseeds;
+    generator.Reseed(clockTicks);
+  }
+  float Draw() override {
+    if (draws.empty()) return generator.Draw();
+    float r = draws.front();
+    draws.pop_front();
+    return r;
+  }
+  int ShowCursor(bool show) override {
+    ++cursorCalls;
+    return cursorCount += show ? 1 : -1;
+  }
+  void Open(const std::string& address, std::uintptr_t owner) override {
+    if (shellFailure) throw *shellFailure;
+    said.push_back("open " + address + " " + std::to_string(owner));
+  }
+  void MsgBox(const std::string& text, const std::string& title) override {
+    said.push_back("box " + text + " | " + title);
+  }
+  void SetMousePointer(int code) override {
+    said.push_back("pointer " + std::to_string(code));
+  }
+  std::string Command() override { return command; }
+  [[noreturn]] void End() override {
+    ended = true;
+    throw ProgramEnded{};
+  }
 
   LocalTime now{12, 0, 0};
-  std::uint64_t ticks = 0;
-};
-
-class FakeRandom final : public Random {
- public:
-  void Reseed(std::uint64_t clockTicks) override;
-  float Draw() override;
-
-  std::deque<float> script;  // drawn first, then the seeded generator
+  std::deque<float> draws;  // drawn first, then the seeded generator
   int reseeds = 0;
   SeededRandom generator{42, 0};
-};
-
-class FakeCursor final : public Cursor {
- public:
-  int ShowCursor(bool show) override;
-  int count = 0;
-  int calls = 0;
-};
-
-class FakeShell final : public Shell {
- public:
-  void Open(const std::string& address, std::uintptr_t owner) override;
-  struct Call {
-    std::string address;
-    std::uintptr_t owner;
-  };
-  std::vector<Call> calls;
-  std::optional<PlatformError> failure;
-  // The program-wide pointer at each call, read from `pointerCodes`.
-  const std::vector<int>* pointerCodes = nullptr;
-  std::vector<int> pointerAtCall;
-};
-
-class FakeMessageBox final : public MessageBox {
- public:
-  void MsgBox(const std::string& text, const std::string& title) override;
-  std::vector<std::pair<std::string, std::string>> shown;  // text, title
-};
-
-class FakePointer final : public Pointer {
- public:
-  void SetMousePointer(int code) override { codes.push_back(code); }
-  std::vector<int> codes;
-};
-
-class FakeProgram final : public Program {
- public:
-  std::string Command() override { return command; }
-  [[noreturn]] void End() override;
+  int cursorCount = 0, cursorCalls = 0;
+  std::optional<PlatformError> shellFailure;
+  std::vector<std::string> said;
   std::string command;
   bool ended = false;
+  std::uint64_t ticks = 0;
 };
 
 // The GUI thread's queue on a simulated clock: work runs in the order of
 // its due time, and time moves only when a test runs the loop on.
-class FakeLoop final : public EventLoop {
- public:
-  void After(int ms, std::function<void()> work) override;
-  // Runs everything due up to `untilMs`, moving the time forward.
-  void RunUntil(std::int64_t untilMs);
-  // Runs what is due now, such as the answers posted by the last event.
-  void RunDue() { RunUntil(nowMs); }
+struct FakeLoop : EventLoop {
+  void After(int ms, std::function<void()> work) override {
+    queue_.emplace(nowMs + ms, std::move(work));  // after others due then
+  }
+  // Runs `work` after `ms`, or never when `ms` is -1.
+  void Later(int ms, std::function<void()> work) {
+    if (ms >= 0) After(ms, std::move(work));
+  }
+  // Runs whatever falls due in the next `seconds`, moving the time on.
+  void Advance(int seconds) {
+    const std::int64_t until = nowMs + seconds * 1000LL;
+    while (!queue_.empty() && queue_.begin()->first <= until) {
+      nowMs = queue_.begin()->first;
+      auto work = std::move(queue_.begin()->second);
+      queue_.erase(queue_.begin());
+      work();
+    }
+    nowMs = until;
+  }
+  std::int64_t Second() const { return nowMs / 1000; }
 
   std::int64_t nowMs = 0;
 
@@ -117,191 +125,255 @@ class FakeLoop final : public EventLoop {
   std::multimap<std::int64_t, std::function<void()>> queue_;  // by due time
 };
 
-// Answers from the real file system as the next work of the loop, or as
-// scripted: late, never, or with an error.
-class FakeFiles final : public Files {
- public:
-  explicit FakeFiles(FakeLoop& loop);
+// A folder as scripted: what its listing finds and what each name is.
+struct FilesScript {
+  std::string folder = "d:\\clips\\";
+  std::vector<std::string> names{"a.avi"};  // listed with attr::kNormal
+  FileKind kind = FileKind::Regular;        // of any name in it; others missing
+  int probeAfterMs = 0, listAfterMs = 0;    // -1: never answers
+  std::optional<PlatformError> listFailure = std::nullopt;
+};
+
+// Answers as scripted, as the next work of the loop, late or never.
+struct FakeFiles : Files {
+  explicit FakeFiles(FakeLoop& loop) : loop_(loop) {}
   void Probe(const std::string& path,
-             std::function<void(FileKind)> answer) override;
+             std::function<void(FileKind)> answer) override {
+    bool named = path.starts_with(script.folder) && path != script.folder;
+    Answer(script.probeAfterMs,
+           [answer, kind = named ? script.kind : FileKind::Missing] {
+             answer(kind);
+           });
+  }
   void List(const std::string& pattern, int mask,
-            std::function<void(FolderListing)> answer) override;
-  struct Asked {
-    std::int64_t second;
-    std::string path;
-  };
-  std::vector<Asked> probes, lists;
-  bool neverAnswer = false;  // probes
-  int listAfterMs = 0;       // -1: never answers
-  std::optional<PlatformError> listFailure;
+            std::function<void(FolderListing)> answer) override {
+    lists.push_back(loop_.Second());
+    FolderListing found{{}, script.listFailure};
+    if (pattern == script.folder && mask == attr::kNormal && !found.error)
+      found.names = script.names;
+    Answer(script.listAfterMs, [answer, found] { answer(found); });
+  }
+
+  FilesScript script;
+  std::vector<std::int64_t> lists;  // seconds at which each was asked
   int out = 0, mostOut = 0;  // questions not yet answered, now and at most
 
  private:
-  void Answer(int afterMs, std::function<void()> answer);
+  void Answer(int ms, std::function<void()> answer) {
+    mostOut = std::max(mostOut, ++out);
+    loop_.Later(ms, [this, answer] {
+      --out;
+      answer();
+    });
+  }
   FakeLoop& loop_;
-  std::unique_ptr<DirListing> listing_;
 };
 
-class FakeTimer final : public Timer {
- public:
-  FakeTimer(FakeLoop& loop, int intervalMs)
-      : loop_(loop), interval_(intervalMs) {}
-  bool Enabled() const override { return enabled; }
-  void SetEnabled(bool on) override;
-  bool enabled = false;
-  WindowEvents* events = nullptr;
-
- private:
-  void Schedule();
-  FakeLoop& loop_;
-  int interval_;
-  std::uint64_t generation_ = 0;
-};
-
-// An engine with a script: how the next opens answer, how long a clip
-// plays, and whether it stalls. It records what it was asked.
-class FakeEngine final : public Engine {
- public:
-  explicit FakeEngine(FakeLoop& loop) : loop_(loop) {}
-  void SetEvents(EngineEvents* sink) override { events = sink; }
-  void Open(std::uint64_t clip, const std::string& path) override;
-  void Play() override;
-  void Stop() override;
-  void Show(PixelRect where) override { shown = where; }
-  void Hide() override { shown.reset(); }
-  std::uint64_t Progress() const override;
-
-  // The script for every open from now on.
+// How the engine answers every open from now on, how long a clip plays,
+// and how it ends.
+struct EngineScript {
   PixelSize clipSize{239, 179};  // pixels
   int answerAfterMs = 0;         // -1: never answers
-  std::optional<PlatformError> openFailure;
+  std::optional<PlatformError> openFailure = std::nullopt;
   bool failPlay = false;     // raises PlatformError
   bool failPlayStd = false;  // raises a standard library error
   int clipSeconds = 10;      // -1: never ends
-  bool stalls = false;       // plays, but shows nothing new
+  bool failsAtEnd = false;   // ends with an error
+  bool stalls = false;       // plays, but its clock stands still
+};
 
-  struct Opened {
-    std::int64_t second;
-    std::uint64_t clip;
-    std::string path;
-  };
-  std::vector<Opened> opens;
+struct FakeEngine : Engine {
+  explicit FakeEngine(FakeLoop& loop) : loop_(loop) {}
+  void SetEvents(EngineEvents* sink) override { events = sink; }
+  void Open(std::uint64_t clip, const std::string& path) override {
+    Stop();
+    current = clip;
+    opens.push_back(path);
+    loop_.Later(script.answerAfterMs, [this, clip, s = script] {
+      if (!events) return;
+      if (s.openFailure)
+        events->Failed(clip, *s.openFailure);
+      else
+        events->Opened(clip, s.clipSize);
+    });
+  }
+  void Play() override {
+    if (script.failPlay) throw PlatformError(5, "Invalid procedure call");
+    if (script.failPlayStd) throw std::length_error("vector");
+    plays.push_back(loop_.Second());
+    playingSince_ = loop_.nowMs;
+    loop_.Later(script.clipSeconds * 1000,
+                [this, clip = current, fails = script.failsAtEnd] {
+                  if (clip != current || playingSince_ < 0 || !events) return;
+                  playingSince_ = -1;
+                  if (fails)
+                    events->Failed(clip, PlatformError(5, "decoder"));
+                  else
+                    events->Ended(clip);
+                });
+  }
+  void Stop() override {
+    current = 0;
+    playingSince_ = -1;
+  }
+  void Show(PixelRect where) override { shown = where; }
+  void Hide() override { shown.reset(); }
+  // One frame in 40 ms while playing, as a 25 fps clip would.
+  std::uint64_t Progress() const override {
+    if (playingSince_ < 0 || script.stalls) return 0;
+    return std::uint64_t((loop_.nowMs - playingSince_) / 40);
+  }
+
+  EngineScript script;
+  std::vector<std::string> opens;   // paths
   std::vector<std::int64_t> plays;  // seconds at which playback started
   std::optional<PixelRect> shown;
-  bool busy = false;  // opening or playing a clip not stopped since
+  std::uint64_t current = 0;  // the clip opening or playing, 0 once stopped
   EngineEvents* events = nullptr;
 
  private:
   FakeLoop& loop_;
-  std::uint64_t current_ = 0;
   std::int64_t playingSince_ = -1;
 };
 
-class FakeSaverWindow final : public SaverWindow {
- public:
-  FakeSaverWindow(const SaverLayout& layout, int width, int height,
-                  FakeLoop& loop)
-      : width(width),
-        height(height),
-        timTimer(loop, layout.timerIntervalMs),
-        vid(loop) {}
+// The saver window, with its timer: while on, it ticks every interval from
+// the moment it was turned on.
+struct FakeSaverWindow : SaverWindow, Timer {
+  FakeSaverWindow(int width, int height, FakeLoop& loop, int timerMs)
+      : width(width), height(height), vid(loop), loop_(loop), ms_(timerMs) {}
   int Width() const override { return width; }
   int Height() const override { return height; }
   double TwipsPerPixel() const override { return 15.0; }
-  Timer& timer() override { return timTimer; }
+  Timer& timer() override { return *this; }
   Engine& engine() override { return vid; }
-  void Show(WindowEvents& sink) override;
-  void Close() override;
+  void Show(WindowEvents& sink) override {
+    events = &sink;
+    sink.Load();
+    shown = true;
+  }
+  void Close() override {
+    closed = true;
+    engineBusyAtClose = vid.current != 0;
+    events = nullptr;
+  }
+  bool Enabled() const override { return timerOn; }
+  void SetEnabled(bool on) override {
+    if (on != timerOn) Tick(++generation_);
+    timerOn = on;
+  }
 
   int width, height;
-  FakeTimer timTimer;
   FakeEngine vid;
   WindowEvents* events = nullptr;
-  bool shown = false;
-  bool closed = false;
-  bool engineBusyAtClose = false;
+  bool shown = false, closed = false, engineBusyAtClose = false;
+  bool timerOn = false;
+
+ private:
+  void Tick(std::uint64_t generation) {
+    loop_.After(ms_, [this, generation] {
+      if (generation != generation_ || !timerOn) return;
+      Tick(generation);
+      if (events) events->Tick();
+    });
+  }
+  FakeLoop& loop_;
+  int ms_;
+  std::uint64_t generation_ = 0;
 };
 
-class FakeTextBox final : public TextBox {
- public:
+// Any control of the dialog; the window hands it out only as the kind its
+// layout gives it.
+struct FakeControl : TextBox, ListBox, Label {
   std::string Text() const override { return text; }
   void SetText(const std::string& t) override { text = t; }
-  std::string text;
-};
-
-class FakeListBox final : public ListBox {
- public:
-  int AddItem(const std::string& text) override;
+  int AddItem(const std::string& item) override {
+    items.push_back(item);
+    return ListCount() - 1;
+  }
   int ListCount() const override { return static_cast<int>(items.size()); }
-  std::string List(int index) const override;
+  std::string List(int i) const override {
+    CheckListEntry(i, ListCount());
+    return items[static_cast<std::size_t>(i)];
+  }
   int ListIndex() const override { return index; }
-  void SetListIndex(int i) override;
-  std::vector<std::string> items;
-  int index = -1;
-};
-
-class FakeLabel final : public Label {
- public:
+  void SetListIndex(int i) override {
+    CheckListSelection(i, ListCount());
+    index = i;
+  }
   void SetMousePointer(int code) override { pointer = code; }
-  int pointer = 0;
+
+  ControlKind kind{};
+  std::string text;
+  std::vector<std::string> items;
+  int index = -1, pointer = 0;
 };
 
-class FakeSetupWindow final : public SetupWindow {
- public:
-  explicit FakeSetupWindow(const FormLayout& layout);
-  TextBox& TextBoxNamed(std::string_view name) override { return text(name); }
-  ListBox& ListNamed(std::string_view name) override { return list(name); }
-  Label& LabelNamed(std::string_view name) override { return label(name); }
-  std::uintptr_t hWnd() const override { return 0x5e7; }
-  void ShowModal(WindowEvents& sink) override;
+struct FakeSetupWindow : SetupWindow {
+  static constexpr std::uintptr_t kHandle = 0x5e7;
+  explicit FakeSetupWindow(const FormLayout& layout) {
+    for (const ControlLayout& c : layout.controls)
+      controls[std::string(c.name)].kind = c.kind;
+  }
+  TextBox& TextBoxNamed(std::string_view name) override {
+    return Named(name, ControlKind::TextBox);
+  }
+  ListBox& ListNamed(std::string_view name) override {
+    return Named(name, ControlKind::DropDownList);
+  }
+  Label& LabelNamed(std::string_view name) override {
+    return Named(name, ControlKind::Label);
+  }
+  std::uintptr_t hWnd() const override { return kHandle; }
+  void ShowModal(WindowEvents& sink) override {
+    events = &sink;
+    sink.Load();
+    shownModal = true;
+  }
   void Close() override {}
+  FakeControl& operator[](std::string_view name) {
+    return ControlNamed(controls, name);
+  }
 
-  FakeTextBox& text(std::string_view name) { return ControlNamed(texts, name); }
-  FakeListBox& list(std::string_view name) { return ControlNamed(lists, name); }
-  FakeLabel& label(std::string_view name) { return ControlNamed(labels, name); }
-
-  std::map<std::string, FakeTextBox, std::less<>> texts;
-  std::map<std::string, FakeListBox, std::less<>> lists;
-  std::map<std::string, FakeLabel, std::less<>> labels;
+  std::map<std::string, FakeControl, std::less<>> controls;
   WindowEvents* events = nullptr;
   bool shownModal = false;
+
+ private:
+  FakeControl& Named(std::string_view name, ControlKind kind) {
+    FakeControl& control = ControlNamed(controls, name);
+    if (control.kind != kind) NoSuchControl(name);
+    return control;
+  }
 };
 
-class FakeWindows final : public WindowFactory {
- public:
+// All of it, wired together; it makes the windows itself.
+struct FakeBackend : WindowFactory {
   std::unique_ptr<SaverWindow> CreateSaverWindow(
-      const SaverLayout& layout) override;
+      const SaverLayout& layout) override {
+    return Made(saver, saverWidth, saverHeight, loop, layout.timerIntervalMs);
+  }
   std::unique_ptr<SetupWindow> CreateSetupWindow(
-      const FormLayout& layout) override;
-
-  // Size of the next saver window, in twips (1,024 x 768 pixels).
-  int saverWidth = 15360, saverHeight = 11520;
-  FakeSaverWindow* saver = nullptr;
-  FakeSetupWindow* setup = nullptr;
-  int saverCreated = 0, setupCreated = 0;
-  FakeLoop* loop = nullptr;
-};
-
-// All of it, wired together.
-class FakeBackend {
- public:
-  FakeBackend();
-
-  // Moves time on by `seconds`, running whatever falls due on the way.
-  void Advance(int seconds) { loop.RunUntil(loop.nowMs + seconds * 1000LL); }
+      const FormLayout& layout) override {
+    return Made(setup, layout);
+  }
+  template <typename Window, typename... Args>
+  std::unique_ptr<Window> Made(Window*& made, Args&&... args) {
+    ++created;
+    auto window = std::make_unique<Window>(std::forward<Args>(args)...);
+    made = window.get();
+    return window;
+  }
 
   FakeStore store;
-  FakeClock clock;
-  FakeRandom random;
-  FakeCursor cursor;
-  FakeShell shell;
-  FakeMessageBox messageBox;
-  FakePointer pointer;
-  FakeProgram program;
-  FakeWindows windows;
+  FakeSystem system;
   FakeLoop loop;
   FakeFiles files{loop};
-  Services services;
+  int saverWidth = 15360, saverHeight = 11520;  // twips: 1,024 x 768 pixels
+  FakeSaverWindow* saver = nullptr;
+  FakeSetupWindow* setup = nullptr;
+  int created = 0;
+  Services services{store,  system, system, system, system, system,
+                    system, system, *this,  loop,   files};
 };
 
 }  // namespace tarnlight::fake

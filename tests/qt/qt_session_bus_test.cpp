@@ -20,23 +20,7 @@ std::optional<std::string> Get(const char* name) {
 }
 
 void Set(const char* name, const std::optional<std::string>& value) {
-  if (value)
-    setenv(name, value->c_str(), 1);
-  else
-    unsetenv(name);
-}
-
-// A listening socket at `path`, as a session's bus leaves it; -1 if none.
-int ListenAt(const std::string& path) {
-  int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    close(fd);
-    return -1;
-  }
-  return fd;
+  value ? setenv(name, value->c_str(), 1) : unsetenv(name);
 }
 
 TEST(NoSessionBusLaunch, OnlyASessionWithoutABusGetsNoneForTheRun) {
@@ -54,15 +38,24 @@ TEST(NoSessionBusLaunch, OnlyASessionWithoutABusGetsNoneForTheRun) {
       {"no bus at all", std::nullopt, false, "disabled:"},
       {"an empty address, no bus", "", false, "disabled:"},
   };
-  const auto address = Get("DBUS_SESSION_BUS_ADDRESS");
-  const auto runtime = Get("XDG_RUNTIME_DIR");
+  const auto savedAddress = Get("DBUS_SESSION_BUS_ADDRESS");
+  const auto savedRuntime = Get("XDG_RUNTIME_DIR");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const std::string folder = dir.path().toStdString();
-    int bus = c.socket ? ListenAt(folder + "/bus") : -1;
-    ASSERT_EQ(bus >= 0, c.socket);
+    // A listening socket, as a session's bus leaves it.
+    const int bus = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un socketAddress{AF_UNIX, {}};
+    const std::string path = folder + "/bus";
+    std::strncpy(socketAddress.sun_path, path.c_str(),
+                 sizeof socketAddress.sun_path - 1);
+    if (c.socket) {
+      ASSERT_EQ(bind(bus, reinterpret_cast<sockaddr*>(&socketAddress),
+                     sizeof socketAddress),
+                0);
+    }
     Set("XDG_RUNTIME_DIR", folder);
     Set("DBUS_SESSION_BUS_ADDRESS", c.address);
     {
@@ -70,10 +63,10 @@ TEST(NoSessionBusLaunch, OnlyASessionWithoutABusGetsNoneForTheRun) {
       EXPECT_EQ(Get("DBUS_SESSION_BUS_ADDRESS"), c.during);
     }
     EXPECT_EQ(Get("DBUS_SESSION_BUS_ADDRESS"), c.address);
-    if (bus >= 0) close(bus);
+    close(bus);
   }
-  Set("DBUS_SESSION_BUS_ADDRESS", address);
-  Set("XDG_RUNTIME_DIR", runtime);
+  Set("DBUS_SESSION_BUS_ADDRESS", savedAddress);
+  Set("XDG_RUNTIME_DIR", savedRuntime);
 }
 
 }  // namespace

@@ -6,11 +6,7 @@ namespace tarnlight::win32 {
 namespace {
 
 TEST(CommandLine, TheArgumentsAreWhatFollowsTheProgramsPath) {
-  struct Case {
-    const wchar_t* line;
-    const wchar_t* arguments;
-  };
-  const Case cases[] = {
+  const std::pair<const wchar_t*, const wchar_t*> cases[] = {
       {LR"("C:\Windows\Tarnlight.scr" /s)", L"/s"},
       {LR"(C:\Windows\Tarnlight.scr /c:1234)", L"/c:1234"},
       {LR"("C:\Program Files\Tarnlight.scr" /p 123)", L"/p 123"},
@@ -26,10 +22,9 @@ TEST(CommandLine, TheArgumentsAreWhatFollowsTheProgramsPath) {
       {LR"("C:\x.scr)", L""},  // unterminated: all of it is the path
       {L"", L""},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(std::wstring(c.line)));
-    EXPECT_EQ(ArgumentsOf(c.line), c.arguments);
-  }
+  for (auto [line, arguments] : cases)
+    EXPECT_EQ(ArgumentsOf(line), arguments)
+        << testing::PrintToString(std::wstring(line));
 }
 
 }  // namespace

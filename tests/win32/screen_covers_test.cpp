@@ -22,31 +22,26 @@ const RECT kMain{0, 0, 1920, 1080};
 const RECT kRight{1920, -200, 3840, 880};
 const RECT kAbove{0, -768, 1024, 0};
 
+// A monitor that mirrors the primary or another, or has no area, gets
+// none.
 TEST(ScreenCovers, EveryMonitorButThePrimaryGetsOneCover) {
   struct Case {
-    const char* what;
     std::vector<RECT> monitors;
     RECT primary;
     std::vector<RECT> covers;
   };
   const Case cases[] = {
-      {"three monitors", {kLeft, kMain, kRight}, kMain, {kLeft, kRight}},
-      {"one added above", {kMain, kRight, kAbove}, kMain, {kRight, kAbove}},
-      {"the primary alone", {kMain}, kMain, {}},
-      {"a primary at a negative origin",
-       {kMain, kLeft, kRight},
-       kLeft,
-       {kMain, kRight}},
-      {"two mirrored beside the primary",
-       {kMain, kRight, kRight},
-       kMain,
-       {kRight}},
-      {"one mirroring the primary", {kMain, kMain, kLeft}, kMain, {kLeft}},
-      {"an empty rectangle", {kMain, {5, 5, 5, 900}, kRight}, kMain, {kRight}},
+      {{kLeft, kMain, kRight}, kMain, {kLeft, kRight}},
+      {{kMain, kRight, kAbove}, kMain, {kRight, kAbove}},
+      {{kMain}, kMain, {}},
+      {{kMain, kLeft, kRight}, kLeft, {kMain, kRight}},  // at a negative origin
+      {{kMain, kRight, kRight}, kMain, {kRight}},
+      {{kMain, kMain, kLeft}, kMain, {kLeft}},
+      {{kMain, {5, 5, 5, 900}, kRight}, kMain, {kRight}},
   };
   for (const Case& c : cases)
     EXPECT_EQ(Text(PlanCovers(c.monitors, c.primary)), Text(c.covers))
-        << c.what;
+        << Text(c.monitors);
 }
 
 }  // namespace

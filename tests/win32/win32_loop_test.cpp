@@ -37,19 +37,14 @@ TEST(Win32EventLoop, DelayedWorkRunsLaterInTheOrderItFallsDue) {
 }
 
 TEST(Win32Files, AttributesSayWhatAPathIs) {
-  struct Case {
-    DWORD attributes;
-    FileKind kind;
-  };
-  const Case cases[] = {
+  const std::pair<DWORD, FileKind> cases[] = {
       {INVALID_FILE_ATTRIBUTES, FileKind::Missing},
       {FILE_ATTRIBUTE_NORMAL, FileKind::Regular},
       {FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY, FileKind::Regular},
       {FILE_ATTRIBUTE_DIRECTORY, FileKind::Other},
-      {FILE_ATTRIBUTE_DEVICE, FileKind::Other},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(Win32Files::KindOf(c.attributes), c.kind) << c.attributes;
+      {FILE_ATTRIBUTE_DEVICE, FileKind::Other}};
+  for (auto [attributes, kind] : cases)
+    EXPECT_EQ(Win32Files::KindOf(attributes), kind) << attributes;
 }
 
 // What a path is comes from KindOf, above; each answer reaches its own
