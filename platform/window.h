@@ -76,7 +76,7 @@ class SetupWindow {
   virtual ListBox& ListNamed(std::string_view name) = 0;
   virtual Label& LabelNamed(std::string_view name) = 0;
   // The native handle, as the shell's owner window.
-  virtual std::uintptr_t hWnd() const = 0;
+  virtual std::uintptr_t NativeHandle() const = 0;
   // Modal: runs Load, shows the dialog and returns when it has gone.
   virtual void ShowModal(WindowEvents& events) = 0;
   // Delivers no more events and takes the dialog off the screen.

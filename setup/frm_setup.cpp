@@ -115,7 +115,7 @@ void frmSetup::OpenLink() {
   const std::string target = kLinkTarget;
   try {
     s_.pointer.SetMousePointer(pointer::kHourglass);
-    s_.shell.Open(target, window_->hWnd());
+    s_.shell.Open(target, window_->NativeHandle());
   } catch (const PlatformError& e) {
     s_.messageBox.MsgBox("Unable to load '" + target +
                              "' : " + e.description() + " (Error " +

@@ -71,7 +71,7 @@ class QtSetupWindow final : public QDialog, public SetupWindow {
   TextBox& TextBoxNamed(std::string_view name) override;
   ListBox& ListNamed(std::string_view name) override;
   Label& LabelNamed(std::string_view name) override;
-  std::uintptr_t hWnd() const override { return winId(); }
+  std::uintptr_t NativeHandle() const override { return winId(); }
   void ShowModal(WindowEvents& events) override;
   void Close() override;
 

@@ -5,12 +5,12 @@
 #include <optional>
 
 #include "helpers/seeded_random.h"
-#include "platform/win32/registry_store.h"
 #include "platform/win32/text_convert.h"
 #include "platform/win32/win32_api.h"
 #include "platform/win32/win32_loop.h"
 #include "platform/win32/win32_saver_window.h"
 #include "platform/win32/win32_services.h"
+#include "platform/win32/win32_settings_store.h"
 #include "platform/win32/win32_setup_window.h"
 #include "startup/mode.h"
 
@@ -51,7 +51,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   using namespace tarnlight;
   try {
-    win32::RegistryStore store;
+    win32::Win32SettingsStore store;
     win32::Win32Clock clock;
     SeededRandom random(clock.Ticks());
     win32::Win32Cursor cursor;

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "platform/win32/engine_chain.h"
-#include "platform/win32/screen_covers.h"
 #include "platform/win32/win32_api.h"
+#include "platform/win32/win32_screen_covers.h"
 #include "platform/window.h"
 
 namespace tarnlight::win32 {

@@ -60,7 +60,7 @@ class Win32SetupWindow final : public SetupWindow {
   TextBox& TextBoxNamed(std::string_view name) override;
   ListBox& ListNamed(std::string_view name) override;
   Label& LabelNamed(std::string_view name) override;
-  std::uintptr_t hWnd() const override {
+  std::uintptr_t NativeHandle() const override {
     return reinterpret_cast<std::uintptr_t>(hwnd_);
   }
   void ShowModal(WindowEvents& events) override;

@@ -323,7 +323,7 @@ struct FakeSetupWindow : SetupWindow {
   Label& LabelNamed(std::string_view name) override {
     return Named(name, ControlKind::Label);
   }
-  std::uintptr_t hWnd() const override { return kHandle; }
+  std::uintptr_t NativeHandle() const override { return kHandle; }
   void ShowModal(WindowEvents& sink) override {
     events = &sink;
     sink.Load();

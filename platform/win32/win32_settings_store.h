@@ -7,17 +7,18 @@
 
 namespace tarnlight::win32 {
 
-// Text values under <root>\Software\<app>\<section>, the root being
-// HKEY_CURRENT_USER. Saves write REG_SZ. A REG_EXPAND_SZ value reads with
-// its environment variables expanded; a value that is missing, or of any
-// other type, reads as the empty string. A save that fails raises
-// PlatformError 75 naming the key and the system's reason; reads never
-// raise.
-class RegistryStore final : public SettingsStore {
+// The settings in the registry: text values under
+// <root>\Software\<app>\<section>, the root being HKEY_CURRENT_USER. Saves
+// write REG_SZ. A REG_EXPAND_SZ value reads with its environment variables
+// expanded; a value that is missing, or of any other type, reads as the empty
+// string. A save that fails raises PlatformError 75 naming the key and the
+// system's reason; reads never raise.
+class Win32SettingsStore final : public SettingsStore {
  public:
-  RegistryStore() : RegistryStore(HKEY_CURRENT_USER, "HKEY_CURRENT_USER") {}
+  Win32SettingsStore()
+      : Win32SettingsStore(HKEY_CURRENT_USER, "HKEY_CURRENT_USER") {}
   // Under an open key the caller keeps, named `rootName` in error texts.
-  RegistryStore(HKEY root, std::string rootName)
+  Win32SettingsStore(HKEY root, std::string rootName)
       : root_(root), rootName_(std::move(rootName)) {}
 
   std::string GetSetting(const std::string& app, const std::string& section,

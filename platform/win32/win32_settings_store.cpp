@@ -1,4 +1,4 @@
-#include "platform/win32/registry_store.h"
+#include "platform/win32/win32_settings_store.h"
 
 #include <optional>
 #include <vector>
@@ -67,9 +67,9 @@ std::wstring Expand(const std::wstring& text) {
 
 }  // namespace
 
-std::string RegistryStore::GetSetting(const std::string& app,
-                                      const std::string& section,
-                                      const std::string& key) {
+std::string Win32SettingsStore::GetSetting(const std::string& app,
+                                           const std::string& section,
+                                           const std::string& key) {
   Key handle;
   if (RegOpenKeyExW(root_, SubKey(app, section).c_str(), 0, KEY_QUERY_VALUE,
                     handle.out()) != ERROR_SUCCESS)
@@ -80,10 +80,10 @@ std::string RegistryStore::GetSetting(const std::string& app,
   return Narrow(type == REG_EXPAND_SZ ? Expand(*text) : *text);
 }
 
-void RegistryStore::SaveSetting(const std::string& app,
-                                const std::string& section,
-                                const std::string& key,
-                                const std::string& value) {
+void Win32SettingsStore::SaveSetting(const std::string& app,
+                                     const std::string& section,
+                                     const std::string& key,
+                                     const std::string& value) {
   const std::wstring subKey = SubKey(app, section);
   const std::wstring text = Widen(value);
   Key handle;

@@ -1,4 +1,4 @@
-#include "platform/win32/registry_store.h"
+#include "platform/win32/win32_settings_store.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@ namespace {
 
 // A throw-away key below HKEY_CURRENT_USER\Software as the store's root,
 // deleted with everything below it at the end.
-class RegistryStoreTest : public ::testing::Test {
+class Win32SettingsStoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0,
@@ -25,7 +25,7 @@ class RegistryStoreTest : public ::testing::Test {
     RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
   }
   std::string Get(const std::string& key) {
-    return RegistryStore(root_, "root")
+    return Win32SettingsStore(root_, "root")
         .GetSetting("Tarnlight", "settings", key);
   }
 
@@ -37,7 +37,7 @@ class RegistryStoreTest : public ::testing::Test {
 
 // Text values read whole and expanded, whatever their end; other types and
 // other sections read as empty. Saves are text, read back as they were.
-TEST_F(RegistryStoreTest, TextReadsWholeAndExpandedAndSavesAreText) {
+TEST_F(Win32SettingsStoreTest, TextReadsWholeAndExpandedAndSavesAreText) {
   std::wstring longText;
   for (int i = 0; i < 100000; ++i)
     longText += L"abcdefghij\u00fc\u6620"[i % 12];
@@ -66,7 +66,7 @@ TEST_F(RegistryStoreTest, TextReadsWholeAndExpandedAndSavesAreText) {
     EXPECT_TRUE(Get(Narrow(c.name)) == c.read);
   }
   EXPECT_EQ(Get("missing"), "");
-  RegistryStore store(root_, "root");
+  Win32SettingsStore store(root_, "root");
   EXPECT_EQ(store.GetSetting("Tarnlight", "other", "plain"), "");
   for (const std::string& value :
        {std::string("%SystemRoot%"), std::string("clip \xC3\xBC \xE6\x98\xA0"),
@@ -85,14 +85,14 @@ TEST_F(RegistryStoreTest, TextReadsWholeAndExpandedAndSavesAreText) {
 // The settings key cannot be created below a volatile one
 // (ERROR_CHILD_MUST_BE_VOLATILE); no value name may be 20,000 characters
 // long (ERROR_INVALID_PARAMETER).
-TEST_F(RegistryStoreTest, ASaveThatFailsRaisesWithTheKeyAndTheReason) {
+TEST_F(Win32SettingsStoreTest, ASaveThatFailsRaisesWithTheKeyAndTheReason) {
   HKEY volatileRoot = nullptr;
   ASSERT_EQ(RegCreateKeyExW(root_, L"volatile", 0, nullptr, REG_OPTION_VOLATILE,
                             KEY_ALL_ACCESS, nullptr, &volatileRoot, nullptr),
             ERROR_SUCCESS);
   for (auto [root, key] : {std::pair{volatileRoot, std::string("vidFolder")},
                            {root_, std::string(20000, 'k')}}) {
-    RegistryStore store(root, "HKEY_CURRENT_USER\\test");
+    Win32SettingsStore store(root, "HKEY_CURRENT_USER\\test");
     try {
       store.SaveSetting("Tarnlight", "settings", key, "d:\\x\\");
       ADD_FAILURE() << "the save did not fail";

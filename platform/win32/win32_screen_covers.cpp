@@ -1,4 +1,4 @@
-#include "platform/win32/screen_covers.h"
+#include "platform/win32/win32_screen_covers.h"
 
 #include <algorithm>
 
