@@ -1,10 +1,9 @@
 """What the end-to-end suites (tests/qt, tests/win32) and the benchmark
 share: an X server of their own, the processes started in it and their
-ending, screenshots and what is seen in them, bounded waits, settings
-files, clips made with ffmpeg and a share that stops answering."""
+ending, screenshots and what is seen in them, bounded waits, clips made
+with ffmpeg and a share that stops answering."""
 
 import contextlib
-import configparser
 import os
 import re
 import select
@@ -61,14 +60,6 @@ def waited(what, predicate, seconds, pause=0.1):
     raise Failure(f"never saw {what}")
 
 
-def group_alive(pid):
-    try:
-        os.killpg(pid, 0)
-        return True
-    except ProcessLookupError:
-        return False
-
-
 def stop_group(process):
     """Ends a process and, when it leads a process group, all of it."""
     if process.poll() is None:  # once it is reaped, its id may be another's
@@ -93,13 +84,6 @@ def read_line(stream, seconds=30):
 
 # ---------------------------------------------------------------- screens
 
-def parse_ppm(data):
-    """(width, height, RGB bytes) of a binary PPM as ImageMagick writes it."""
-    head = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", data)
-    check(head, "the screenshot is no 8-bit PPM")
-    return int(head[1]), int(head[2]), data[head.end():]
-
-
 LIT = bytes(int(value >= 40) for value in range(256))  # brighter than black
 
 
@@ -116,16 +100,6 @@ def bright_box(shot):
             rows[-1][0] + 1)
 
 
-def region(shot, x, y, w, h):
-    width, _, pixels = shot
-    return w, h, b"".join(pixels[(row * width + x) * 3:(row * width + x + w) * 3]
-                          for row in range(y, y + h))
-
-
-def only(shot, rgb):
-    return shot[2] == rgb * (shot[0] * shot[1])
-
-
 def clip_box(shot, *sizes):
     """The bright box when it is one clip of one of `sizes` (within two
     pixels, as scaling rounds), or None."""
@@ -137,24 +111,6 @@ def clip_box(shot, *sizes):
 
 
 # ---------------------------------------------------------------- files
-
-def write_ini(path, values=None, raw=None):
-    """A settings file of the [settings] group, or `raw` bytes as they are."""
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, "wb") as f:
-        f.write(raw if raw is not None else b"[settings]\n" + b"".join(
-            f"{k}={v.replace(chr(92), chr(92) * 2)}\n".encode()
-            for k, v in values.items()))
-
-
-def read_ini(path):
-    """The [settings] values as the program stores plain strings."""
-    ini = configparser.ConfigParser(interpolation=None)
-    ini.optionxform = str
-    ini.read(path, encoding="utf-8")
-    return {k: v.strip('"').replace("\\\\", "\\")
-            for k, v in ini["settings"].items()} if "settings" in ini else {}
-
 
 def make_clip(path, source, size, seconds, codec="mpeg4", rate=25, extra=()):
     """A clip of an ffmpeg test source; `extra` follows its input (another
@@ -307,16 +263,16 @@ class X11Session:
             "getwindowfocus").stdout.strip() == window, seconds)
         time.sleep(0.2)
 
-    def size_of(self, window):
-        found = re.search(r"Geometry: (\d+)x(\d+)", self.xdotool(
-            "getwindowgeometry", window).stdout)
-        return found and (int(found[1]), int(found[2]))
-
-    def screenshot(self):
-        shot = subprocess.run(["import", "-window", "root", "-depth", "8",
-                               "ppm:-"], env=self.env, capture_output=True,
-                              timeout=20)
-        return parse_ppm(shot.stdout)
+    def screenshot(self, *part):
+        """(width, height, RGB bytes) of the screen, or of its `part` (x, y,
+        width, height)."""
+        crop = ["-crop", "{2}x{3}+{0}+{1}".format(*part)] if part else []
+        data = subprocess.run(["import", "-window", "root", *crop, "-depth",
+                               "8", "ppm:-"], env=self.env,
+                              capture_output=True, timeout=20).stdout
+        head = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", data)
+        check(head, "the screenshot is no 8-bit PPM")
+        return int(head[1]), int(head[2]), data[head.end():]
 
 
 def run_cases(session, cases):
@@ -330,10 +286,8 @@ def run_cases(session, cases):
                 print(f"PASS {name}")
             except Exception as failure:  # a case's fault ends that case
                 failed += 1
-                print(f"FAIL {name}: {failure!r} (X server "
-                      f"{'alive' if session.xvfb.poll() is None else 'gone'})")
-                print(session.said())
-                if session.proc and session.proc.poll() is None:
+                print(f"FAIL {name}: {failure!r}\n{session.said()}")
+                if session.proc:
                     session.proc.kill()
     finally:
         session.close()
