@@ -159,7 +159,9 @@ class QtSettingsStoreTest : public ::testing::Test {
   QTemporaryDir dir;
   const QString folder = dir.path() + "/Tarnlight";
   const QString ini = folder + "/Tarnlight.ini";
-  QtSettingsStore store;
+  // Past any thread start or sync on a loaded machine, so that each save
+  // gives its own answer, the lock's after its 250 ms.
+  QtSettingsStore store{std::chrono::seconds(10)};
 };
 
 // Saved through a folder the store makes, each value is read back as it
