@@ -62,6 +62,7 @@ TEST(frmVid, PlaysOnlyInsideTheDailyWindowAndAfterAPositiveInterval) {
       {"09:00", "18:00", {18, 0, 59}, true},
       {"09:00", "18:00", {18, 1, 0}, false},
       {"12:00", "12:00", {12, 0, 30}, true},
+      {"12:00", "12:00", {12, 1, 0}, false},  // equal ends: that minute alone
       {"22:00", "06:00", {23, 0, 0}, false},
       // Unreadable times start no clip.
       {"abc", "18:00", {12, 0, 0}, false},
