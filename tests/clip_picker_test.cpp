@@ -60,7 +60,6 @@ TEST(RandomInteger, StaysInsideItsSpanAtBothEndsOfTheDraw) {
       {0, 5, 0.0f, 0},
       {0, 5, kTop, 4},
       {0, 0, 0.7f, 0},
-      {0, 1, kTop, 0},
       {10, 3, 0.5f, 11},
       {0, -300, 0.0f, 0},
       {0, -300, kTop, -300},

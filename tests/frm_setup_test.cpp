@@ -40,37 +40,34 @@ struct SetupRun {
   Tarnlight app{fake.services};
 };
 
-TEST(frmSetup, LoadShowsTheStoredValuesAmongTheHalfHours) {
-  SetupRun run("09:00", "18:00", "d:\\clips", "45");
-  EXPECT_EQ(run["txtSource"].text, "d:\\clips");
-  EXPECT_EQ(run["txtInterval"].text, "45");
-  Lines halfHours;
-  for (int k = 0; k < 48; ++k)
-    halfHours.push_back(std::to_string(100 + k / 2).substr(1) +
-                        (k % 2 ? ":30" : ":00"));
-  EXPECT_EQ(run["lstFrom"].items, halfHours);
-  EXPECT_EQ(run["lstUntil"].items, halfHours);
-  EXPECT_EQ(run["lstFrom"].index, 18);
-  EXPECT_EQ(run["lstUntil"].index, 36);
-}
-
-TEST(frmSetup, TimesNotInTheListAreOfferedAndKeptByOk) {
+// The stored times among the half hours; one that is not there is offered
+// after them, and OK keeps it.
+TEST(frmSetup, LoadShowsTheStoredValuesAndOkKeepsTimesNotInTheList) {
   struct Case {
     const char* from;
     const char* until;
     int fromIndex, untilIndex;  // 48: the extra entry after the half hours
   };
-  const Case cases[] = {{"7:30", "09:15", 48, 48},
-                        {"23:30", "00:00", 47, 0},
-                        {"10:15", "23:59", 48, 48},
-                        {"22:00", "06:00", 44, 12},
-                        {"09:00 ", "18:00:00", 48, 48}};
+  const Case cases[] = {
+      {"09:00", "18:00", 18, 36}, {"7:30", "09:15", 48, 48},
+      {"23:30", "00:00", 47, 0},  {"10:15", "23:59", 48, 48},
+      {"22:00", "06:00", 44, 12}, {"09:00 ", "18:00:00", 48, 48}};
+  auto offered = [](const char* time, int index) {
+    Lines times;
+    for (int k = 0; k < 48; ++k)
+      times.push_back(std::to_string(100 + k / 2).substr(1) +
+                      (k % 2 ? ":30" : ":00"));
+    if (index == 48) times.push_back(time);
+    return times;
+  };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.from) + " " + c.until);
-    SetupRun run(c.from, c.until);
+    SetupRun run(c.from, c.until, "d:\\clips", "45");
+    EXPECT_EQ(run["txtSource"].text + run["txtInterval"].text, "d:\\clips45");
     EXPECT_EQ(run["lstFrom"].index, c.fromIndex);
     EXPECT_EQ(run["lstUntil"].index, c.untilIndex);
-    EXPECT_EQ(run["lstFrom"].items.size(), c.fromIndex == 48 ? 49u : 48u);
+    EXPECT_EQ(run["lstFrom"].items, offered(c.from, c.fromIndex));
+    EXPECT_EQ(run["lstUntil"].items, offered(c.until, c.untilIndex));
     run.Ok();
     EXPECT_EQ(run.fake.store["timeFrom"], c.from);
     EXPECT_EQ(run.fake.store["timeUntil"], c.until);

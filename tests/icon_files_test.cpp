@@ -4,8 +4,8 @@
 #include <png.h>
 
 #include <array>
-#include <functional>
 #include <stdexcept>
+#include <tuple>
 #include <utility>
 
 #include "setup/frm_setup_layout.h"
@@ -71,13 +71,9 @@ Pixels Expected(const IconLayout& icon) {
   return out;
 }
 
-struct Format {
-  const char* name;
-  std::function<Bytes(const IconLayout&)> write;
-  std::function<Pixels(const Bytes&)> read;
-};
-const Format kFormats[] = {{"png", IconPng, FromPng},
-                           {"ico", IconIco, FromIco}};
+const std::tuple<const char*, Bytes (*)(const IconLayout&),
+                 Pixels (*)(const Bytes&)>
+    kFormats[] = {{"png", IconPng, FromPng}, {"ico", IconIco, FromIco}};
 
 TEST(IconFiles, BothFilesHoldTheLayoutsPixelsAndRefuseWhatTheyCannotHold) {
   constexpr std::array<Rgb, 2> two{{{10, 20, 30}, {200, 100, 50}}};
@@ -90,13 +86,13 @@ TEST(IconFiles, BothFilesHoldTheLayoutsPixelsAndRefuseWhatTheyCannotHold) {
   IconLayout unknown = small, narrow = small;
   unknown.rows[3] = "ab  ?a  aabb    ";
   narrow.rows[7] = "ab";
-  for (const Format& f : kFormats) {
-    SCOPED_TRACE(f.name);
+  for (auto [name, write, read] : kFormats) {
+    SCOPED_TRACE(name);
     for (const IconLayout* icon :
          {FrmSetupLayout().icon, &std::as_const(small)})
-      EXPECT_EQ(f.read(f.write(*icon)), Expected(*icon));
-    EXPECT_THROW(f.write(unknown), std::invalid_argument);
-    EXPECT_THROW(f.write(narrow), std::invalid_argument);
+      EXPECT_EQ(read(write(*icon)), Expected(*icon));
+    EXPECT_THROW(write(unknown), std::invalid_argument);
+    EXPECT_THROW(write(narrow), std::invalid_argument);
   }
   EXPECT_THROW(IconIco(wide), std::invalid_argument);
 }

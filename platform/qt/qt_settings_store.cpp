@@ -23,8 +23,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr auto kSaveWait = 300ms;  // past the lock's own wait
-
 [[noreturn]] void SaveFailed(const std::string& path,
                              const std::string& reason) {
   throw PlatformError(err::kPathAccess,
@@ -117,8 +115,10 @@ void QtSettingsStore::SaveSetting(const std::string& app,
     save->finished.notify_all();
   }).detach();
   std::unique_lock<std::mutex> lock(save->mutex);
-  if (!save->finished.wait_for(lock, kSaveWait, [&] { return save->done; }))
-    SaveFailed(path, "the file system did not answer within 300 ms");
+  if (!save->finished.wait_for(lock, wait_, [&] { return save->done; })) {
+    SaveFailed(path, "the file system did not answer within " +
+                         std::to_string(wait_.count()) + " ms");
+  }
   if (!save->problem.empty()) SaveFailed(path, save->problem);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -13,15 +14,19 @@ namespace tarnlight::qt {
 // goes into a file beside it that is renamed over it, so the file is always
 // whole, and a lock file beside it keeps two programs from saving at once.
 // A save waits at most 250 ms for another program's lock, and the GUI
-// thread waits for a save at most 300 ms in all: the file's own work runs
-// on a thread that a home on a share that stopped answering may keep, and
-// until it is done every further save fails at once. A save that fails
-// raises PlatformError 75 naming the file and the reason, and leaves the
-// file as it was. A path that holds anything but a regular file (a folder,
-// a FIFO, a device) is never opened: it reads as empty and takes no save.
-// Reads never raise. GUI thread only.
+// thread waits for a save at most `wait` in all (300 ms; tests give it
+// longer, since on a loaded machine a thread's start or a sync alone can
+// take that long): the file's own work runs on a thread that a home on a
+// share that stopped answering may keep, and until it is done every further
+// save fails at once. A save that fails raises PlatformError 75 naming the
+// file and the reason, and leaves the file as it was. A path that holds
+// anything but a regular file (a folder, a FIFO, a device) is never opened:
+// it reads as empty and takes no save. Reads never raise. GUI thread only.
 class QtSettingsStore final : public SettingsStore {
  public:
+  explicit QtSettingsStore(
+      std::chrono::milliseconds wait = std::chrono::milliseconds(300))
+      : wait_(wait) {}
   std::string GetSetting(const std::string& app, const std::string& section,
                          const std::string& key) override;
   void SaveSetting(const std::string& app, const std::string& section,
@@ -31,6 +36,7 @@ class QtSettingsStore final : public SettingsStore {
 
  private:
   struct Save;
+  std::chrono::milliseconds wait_;
   std::shared_ptr<Save> pending_;
 };
 

@@ -30,8 +30,7 @@ struct FakeStore : SettingsStore {
   std::string GetSetting(const std::string& app, const std::string& section,
                          const std::string& key) override {
     log.push_back("get " + key);
-    auto it = values.find(app + "/" + section + "/" + key);
-    return it == values.end() ? "" : it->second;
+    return values[app + "/" + section + "/" + key];
   }
   void SaveSetting(const std::string& app, const std::string& section,
                    const std::string& key, const std::string& value) override {

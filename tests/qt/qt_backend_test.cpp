@@ -159,7 +159,9 @@ class QtSettingsStoreTest : public ::testing::Test {
   QTemporaryDir dir;
   const QString folder = dir.path() + "/Tarnlight";
   const QString ini = folder + "/Tarnlight.ini";
-  QtSettingsStore store;
+  // Past any thread start or sync on a loaded machine, so that each save
+  // gives its own answer, the lock's after its 250 ms.
+  QtSettingsStore store{std::chrono::seconds(10)};
 };
 
 // Saved through a folder the store makes, each value is read back as it
@@ -173,18 +175,14 @@ TEST_F(QtSettingsStoreTest, EverySaveIsInTheFileWhenItReturns) {
     EXPECT_EQ(Get(), value);
   }
   EXPECT_EQ(Entries(), QStringList{"Tarnlight.ini"});
-  const std::pair<std::string, std::string> files[] = {
-      // Single backslashes, as the old manual showed.
-      {"[settings]\nvidFolder=d:\\clips\\\nintervalTime=5\n", "d:\\clips\\"},
-      {"; caf\xe9 clips\n[settings]\nvidFolder=/v/caf\xe9/\nintervalTime=5\n",
-       "/v/caf\xe9/"}};
-  for (const auto& [file, stored] : files) {
-    WriteIni(file);
-    Save("09:00", "timeFrom");
-    EXPECT_EQ(ReadIni(), file + "timeFrom=09:00\n");
-    EXPECT_EQ(Get(), stored);
-    EXPECT_EQ(Get("intervalTime"), "5");
-  }
+  // Single backslashes, as the old manual showed, and a Latin-1 name.
+  const std::string file =
+      "; caf\xe9\n[settings]\nvidFolder=d:\\caf\xe9\\\nintervalTime=5\n";
+  WriteIni(file);
+  Save("09:00", "timeFrom");
+  EXPECT_EQ(ReadIni(), file + "timeFrom=09:00\n");
+  EXPECT_EQ(Get(), "d:\\caf\xe9\\");
+  EXPECT_EQ(Get("intervalTime"), "5");
 }
 
 // A save that cannot be completed says why, leaves the file and its folder
