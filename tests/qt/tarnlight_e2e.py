@@ -259,13 +259,17 @@ sys.stdin.read()
 # that held it as it started let go.
 def saver_stays_on_top(s, manager):
     if manager:
-        # In a session of its own, with the bus its desktop would give it.
-        s.helper("dbus-run-session", "--", manager)
-        waited(f"{manager} running", lambda: s.run(
-            "wmctrl", "-m").returncode == 0, 30)
+        # The window is there before the manager, which takes it over as it
+        # starts, as on a desktop: a window mapped while openbox is still
+        # starting is never managed, nor shown.
         s.helper("xmessage", "-name", "above", "-geometry", "300x200+0+0",
                  "above")
-        s.run("wmctrl", "-i", "-r", s.find_window("^above$"), "-b", "add,above")
+        above = s.find_window("^above$")
+        # In a session of its own, with the bus its desktop would give it.
+        s.helper("dbus-run-session", "--", manager)
+        waited(f"{manager} managing the window", lambda: "above" in s.run(
+            "wmctrl", "-l").stdout, 30)
+        s.run("wmctrl", "-i", "-r", above, "-b", "add,above")
     s.settings()
     menu = s.helper(sys.executable, "-c", GRAB_KEYBOARD, stdin=subprocess.PIPE,
                     stdout=subprocess.PIPE)
