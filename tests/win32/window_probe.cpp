@@ -114,12 +114,11 @@ LRESULT CALLBACK HostProc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_DESTROY) {
     std::printf("gone\n");
     std::fflush(stdout);
-    PostQuitMessage(0);
   }
   return DefWindowProcW(window, msg, wp, lp);
 }
 
-// The test ends the program itself once the window has gone.
+// The test ends the program itself, after the window has gone.
 DWORD WINAPI CloseOnInput(void* window) {
   char line[64];
   if (std::fgets(line, sizeof line, stdin))
