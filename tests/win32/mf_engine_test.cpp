@@ -543,5 +543,19 @@ TEST(EngineChain, NewsOfAStoppedClipIsDropped) {
   }
 }
 
+// With no engine left to try, the failure is the chain's own, told later;
+// a stopped clip's is dropped.
+TEST(EngineChain, WithNoEngineAClipFailsLater) {
+  Surface surface({});
+  surface.Call([](EngineChain& e) {
+    e.Open(1, "a.mp4");
+    e.Stop();
+  });
+  surface.Pump(1, 300);
+  surface.Call([](EngineChain& e) { e.Open(2, "a.mp4"); });
+  surface.Pump(1);
+  EXPECT_EQ(surface.events.news, std::vector<std::string>{"failed 2 5"});
+}
+
 }  // namespace
 }  // namespace tarnlight::win32
