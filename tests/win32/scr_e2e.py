@@ -93,12 +93,6 @@ class Wine(X11Session):
             self.reg("add", r"HKCU\Software\Tarnlight\settings", "/v", key,
                      "/d", value)
 
-    def escape_dialog(self):
-        self.find_window("Tarnlight Setup")
-        time.sleep(0.5)
-        self.xdotool("key", "Escape")
-        check(self.wait_exit(15) == 0, "non-zero exit after Escape")
-
 
 # A small black window of the probe's, as the shell's preview monitor and its
 # settings dialog are: another program's window. It goes when its input gets a
@@ -137,7 +131,9 @@ def dialog_at_144_dpi_stores_nothing_on_escape(w):
         size = w.probe("Tarnlight Setup")[0][:2]
         check(size == ["620", "291"], f"client area is {size}")
         w.xdotool("type", "zzz")
-        w.escape_dialog()
+        time.sleep(0.5)
+        w.xdotool("key", "Escape")
+        check(w.wait_exit(15) == 0, "non-zero exit after Escape")
         check(w.settings() == DEFAULTS, f"registry holds {w.settings()}")
     finally:
         w.reg("delete", desktop, "/v", "LogPixels")
