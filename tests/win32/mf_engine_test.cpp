@@ -406,7 +406,7 @@ TEST_F(MfChainTest, EachNewFrameIsTakenOnceAndPaintedOverTheSurface) {
   HDC dc = CreateCompatibleDC(nullptr);
   HBITMAP bitmap =
       CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ before = SelectObject(dc, bitmap);
+  SelectObject(dc, bitmap);
   std::uint64_t clip = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.hasVideo);
@@ -430,9 +430,8 @@ TEST_F(MfChainTest, EachNewFrameIsTakenOnceAndPaintedOverTheSurface) {
                 kFrameColour);
     }
   }
-  SelectObject(dc, before);
+  DeleteDC(dc);  // the bitmap, selected into it, is freed after
   DeleteObject(bitmap);
-  DeleteDC(dc);
 }
 
 // The real DirectShow engine, alone: its graph is built on a thread of its
