@@ -1,10 +1,8 @@
 // Reports what the tests cannot see from X, as Windows itself sees it:
 //   window_probe TITLE  prints "<width> <height> <tool window 0|1> <owner>
-//                       <owner enabled 0|1>" for the client area of the
+//                       <takes input 0|1>" for the client area of the
 //                       top-level window with that title, the owner being a
 //                       handle or 0;
-//   window_probe --enabled HANDLE  prints whether that window takes input,
-//                       1 or 0;
 //   window_probe --close TITLE  posts WM_CLOSE to that window, as its close
 //                       box or the task list would;
 //   window_probe --saver-rects  prints the virtual screen, then each visible
@@ -56,14 +54,7 @@ int ProbeWindow(const char* title) {
   HWND owner = GetWindow(window, GW_OWNER);
   std::printf("%ld %ld %d %llu %d\n", client.right, client.bottom,
               (exStyle & WS_EX_TOOLWINDOW) ? 1 : 0, Number(owner),
-              owner && IsWindowEnabled(owner) ? 1 : 0);
-  return 0;
-}
-
-int ProbeEnabled(const char* handle) {
-  HWND window = HandleOf(handle);
-  if (!IsWindow(window)) return 1;
-  std::printf("%d\n", IsWindowEnabled(window) ? 1 : 0);
+              IsWindowEnabled(window) ? 1 : 0);
   return 0;
 }
 
@@ -157,8 +148,6 @@ int main(int argc, char** argv) {
   if (argc == 2 && std::strcmp(argv[1], "--saver-rects") == 0)
     return ProbeSaverRects();
   if (argc == 2) return ProbeWindow(argv[1]);
-  if (argc == 3 && std::strcmp(argv[1], "--enabled") == 0)
-    return ProbeEnabled(argv[2]);
   if (argc == 3 && std::strcmp(argv[1], "--children") == 0)
     return ProbeChildren(argv[2]);
   if (argc == 3 && std::strcmp(argv[1], "--close") == 0)
