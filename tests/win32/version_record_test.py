@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Reads the version record and string 1 back from Tarnlight.scr, and the
-DLLs it imports. Usage: version_record_test.py Tarnlight.scr VERSION"""
+"""Reads the version record, string 1 and icon 1 back from Tarnlight.scr,
+and the DLLs it imports. Usage: version_record_test.py Tarnlight.scr VERSION"""
 
 import sys
 
@@ -40,10 +40,18 @@ def main():
                for block in kind.directory.entries]
     if "Tarnlight" not in strings:
         errors.append(f"string 1 is none of {strings!r}")
+    # The icon's pixels are the unit tests'; here, that the file carries it.
+    icons = [pe.get_data(lang.data.struct.OffsetToData, 8)[4:8]
+             for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries
+             if kind.id == pefile.RESOURCE_TYPE["RT_GROUP_ICON"]
+             for group in kind.directory.entries if group.id == 1
+             for lang in group.directory.entries]
+    if icons != [b"\x01\x00\x10\x10"]:
+        errors.append(f"icon 1 is {icons!r}, not one 16 x 16 image")
     imports = {d.dll.decode().lower() for d in pe.DIRECTORY_ENTRY_IMPORT}
     if not imports <= SYSTEM_DLLS:
         errors.append(f"imports {sorted(imports - SYSTEM_DLLS)}")
-    print("\n".join(errors) or "version record, string 1 and imports as expected")
+    print("\n".join(errors) or "version record, string 1, icon 1 and imports as expected")
     return 1 if errors else 0
 
 

@@ -1,11 +1,8 @@
 // Reports what the tests cannot see from X, as Windows itself sees it:
 //   window_probe TITLE  prints "<width> <height> <tool window 0|1> <owner>
-//                       <owner enabled 0|1>" for the client area of the
+//                       <takes input 0|1>" for the client area of the
 //                       top-level window with that title, the owner being a
 //                       handle or 0;
-//   window_probe --enabled HANDLE  prints whether that window takes input,
-//                       1 or 0;
-//   window_probe --icon FILE  prints "<width> <height>" of FILE's icon 1;
 //   window_probe --close TITLE  posts WM_CLOSE to that window, as its close
 //                       box or the task list would;
 //   window_probe --saver-rects  prints the virtual screen, then each visible
@@ -17,9 +14,8 @@
 //   window_probe --host W H  shows a black, borderless W x H window, as the
 //                       shell's preview monitor is, and prints "<handle>
 //                       <left> <top> <right> <bottom>"; a line on stdin
-//                       destroys the window and prints "gone", the end of
-//                       stdin ends the program.
-// Prints nothing and fails when there is no such window or icon. Reads
+//                       destroys the window and prints "gone".
+// Prints nothing and fails when there is no such window. Reads
 // pixels as the system has them, whatever its DPI.
 #include <windows.h>
 
@@ -58,14 +54,7 @@ int ProbeWindow(const char* title) {
   HWND owner = GetWindow(window, GW_OWNER);
   std::printf("%ld %ld %d %llu %d\n", client.right, client.bottom,
               (exStyle & WS_EX_TOOLWINDOW) ? 1 : 0, Number(owner),
-              owner && IsWindowEnabled(owner) ? 1 : 0);
-  return 0;
-}
-
-int ProbeEnabled(const char* handle) {
-  HWND window = HandleOf(handle);
-  if (!IsWindow(window)) return 1;
-  std::printf("%d\n", IsWindowEnabled(window) ? 1 : 0);
+              IsWindowEnabled(window) ? 1 : 0);
   return 0;
 }
 
@@ -95,21 +84,6 @@ int ProbeSaverRects() {
   return EnumWindows(&PrintSaverRect, 0) ? 0 : 1;
 }
 
-int ProbeIcon(const char* file) {
-  HMODULE module =
-      LoadLibraryExW(Wide(file).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-  if (!module) return 1;
-  auto icon = static_cast<HICON>(
-      LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_ICON, 0, 0, 0));
-  ICONINFO info{};
-  BITMAP colour{};
-  if (!icon || !GetIconInfo(icon, &info) ||
-      !GetObjectW(info.hbmColor, sizeof colour, &colour))
-    return 1;
-  std::printf("%ld %ld\n", colour.bmWidth, colour.bmHeight);
-  return 0;
-}
-
 BOOL CALLBACK PrintChild(HWND window, LPARAM) {
   wchar_t name[64] = L"";
   GetClassNameW(window, name, 64);
@@ -135,19 +109,11 @@ LRESULT CALLBACK HostProc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
   return DefWindowProcW(window, msg, wp, lp);
 }
 
-struct HostInput {
-  HWND window;
-  DWORD thread;
-};
-
-DWORD WINAPI ReadHostInput(void* param) {
-  auto* input = static_cast<HostInput*>(param);
+// The test ends the program itself, after the window has gone.
+DWORD WINAPI CloseOnInput(void* window) {
   char line[64];
   if (std::fgets(line, sizeof line, stdin))
-    PostMessageW(input->window, WM_CLOSE, 0, 0);
-  while (std::fgets(line, sizeof line, stdin)) {
-  }
-  PostThreadMessageW(input->thread, WM_QUIT, 0, 0);
+    PostMessageW(static_cast<HWND>(window), WM_CLOSE, 0, 0);
   return 0;
 }
 
@@ -167,12 +133,9 @@ int Host(int width, int height) {
   std::printf("%llu %ld %ld %ld %ld\n", Number(window), r.left, r.top, r.right,
               r.bottom);
   std::fflush(stdout);
-  HostInput input{window, GetCurrentThreadId()};
-  HANDLE reader = CreateThread(nullptr, 0, &ReadHostInput, &input, 0, nullptr);
-  if (!reader) return 1;
+  if (!CreateThread(nullptr, 0, &CloseOnInput, window, 0, nullptr)) return 1;
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
-  WaitForSingleObject(reader, INFINITE);
   return 0;
 }
 
@@ -185,10 +148,6 @@ int main(int argc, char** argv) {
   if (argc == 2 && std::strcmp(argv[1], "--saver-rects") == 0)
     return ProbeSaverRects();
   if (argc == 2) return ProbeWindow(argv[1]);
-  if (argc == 3 && std::strcmp(argv[1], "--icon") == 0)
-    return ProbeIcon(argv[2]);
-  if (argc == 3 && std::strcmp(argv[1], "--enabled") == 0)
-    return ProbeEnabled(argv[2]);
   if (argc == 3 && std::strcmp(argv[1], "--children") == 0)
     return ProbeChildren(argv[2]);
   if (argc == 3 && std::strcmp(argv[1], "--close") == 0)
