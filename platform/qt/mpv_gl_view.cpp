@@ -7,8 +7,6 @@
 #include <QOpenGLFunctions>
 #include <QVBoxLayout>
 
-#include "platform/qt/keys.h"
-
 namespace tarnlight::qt {
 namespace {
 
@@ -38,14 +36,12 @@ MpvGlSurface::MpvGlSurface(QSurfaceFormat format, std::function<void()> exposed,
 
 MpvGlView::MpvGlView(QWidget* parent, std::unique_ptr<QOpenGLContext> context,
                      std::function<void(int)> keyPressed)
-    : QWidget(parent),
-      keyPressed_(std::move(keyPressed)),
+    : PlayerWidget(parent, std::move(keyPressed)),
       context_(std::move(context)),
       surface_(new MpvGlSurface(
           context_->format(), [this] { Draw(); },
           [this](QKeyEvent* event) { keyPressEvent(event); })),
       player_(*this) {
-  setFocusPolicy(Qt::StrongFocus);
   QWidget* container = QWidget::createWindowContainer(surface_, this);
   container->setFocusPolicy(Qt::NoFocus);
   auto* layout = new QVBoxLayout(this);
@@ -54,19 +50,6 @@ MpvGlView::MpvGlView(QWidget* parent, std::unique_ptr<QOpenGLContext> context,
   // libmpv's render context is made, and opening clips drawn unseen, before
   // the surface is first shown: it needs a native window from the start.
   surface_->create();
-  hide();
-}
-
-void MpvGlView::Show(PixelRect where) {
-  setGeometry(where.left, where.top, where.width, where.height);
-  show();
-  raise();
-  setFocus(Qt::OtherFocusReason);
-}
-
-void MpvGlView::Hide() {
-  if (hasFocus() && parentWidget()) parentWidget()->setFocus();
-  hide();
 }
 
 bool MpvGlView::MakeCurrent() { return context_->makeCurrent(surface_); }
@@ -110,14 +93,6 @@ void MpvGlView::Draw() {
     gl->glClear(GL_COLOR_BUFFER_BIT);
   }
   context_->swapBuffers(surface_);
-}
-
-void MpvGlView::keyPressEvent(QKeyEvent* event) {
-  if (!IsCharacterKey(event->key(), event->text())) {
-    event->ignore();
-    return;
-  }
-  if (keyPressed_) keyPressed_(CharacterCode(event->text()));
 }
 
 }  // namespace tarnlight::qt

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "platform/qt/mpv_player.h"
+#include "platform/qt/player_widget.h"
 
 namespace tarnlight::qt {
 
@@ -33,7 +34,7 @@ class MpvGlSurface final : public QWindow {
 // GUI thread, which renders with a swap interval of 0 and so never waits
 // for the screen's refresh. GUI thread only. It owns its player, which
 // goes first, while the context is still there to free libmpv's.
-class MpvGlView final : public QWidget, public PlayerScreen {
+class MpvGlView final : public PlayerWidget {
  public:
   // `context` was made on the GUI thread.
   MpvGlView(QWidget* parent, std::unique_ptr<QOpenGLContext> context,
@@ -41,8 +42,6 @@ class MpvGlView final : public QWidget, public PlayerScreen {
 
   MpvPlayer& player() { return player_; }
 
-  void Show(PixelRect where) override;
-  void Hide() override;
   void Repaint() override { Draw(); }
   void DrawUnseen() override;
   const char* Hwdec() const override { return "auto-safe"; }
@@ -50,15 +49,9 @@ class MpvGlView final : public QWidget, public PlayerScreen {
                    mpv_render_context** render) override;
   bool MakeCurrent() override;
 
- protected:
-  void keyPressEvent(QKeyEvent* event) override;
-  // Tab is a character key here, not a move to the next control.
-  bool focusNextPrevChild(bool) override { return false; }
-
  private:
   void Draw();
 
-  std::function<void(int)> keyPressed_;
   std::unique_ptr<QOpenGLContext> context_;
   MpvGlSurface* surface_;  // owned by its container, a child of the view
   MpvPlayer player_;

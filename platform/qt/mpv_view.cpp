@@ -1,33 +1,17 @@
 #include "platform/qt/mpv_view.h"
 
 #include <QGuiApplication>
-#include <QKeyEvent>
 #include <QPaintEngine>
 #include <QPainter>
 #include <QWindow>
 
-#include "platform/qt/keys.h"
 #include "platform/qt/qt_platform.h"
 
 namespace tarnlight::qt {
 
 MpvView::MpvView(QWidget* parent, std::function<void(int)> keyPressed)
-    : QWidget(parent), keyPressed_(std::move(keyPressed)), player_(*this) {
+    : PlayerWidget(parent, std::move(keyPressed)), player_(*this) {
   setAttribute(Qt::WA_OpaquePaintEvent);
-  setFocusPolicy(Qt::StrongFocus);
-  hide();
-}
-
-void MpvView::Show(PixelRect where) {
-  setGeometry(where.left, where.top, where.width, where.height);
-  show();
-  raise();
-  setFocus(Qt::OtherFocusReason);
-}
-
-void MpvView::Hide() {
-  if (hasFocus() && parentWidget()) parentWidget()->setFocus();
-  hide();
 }
 
 int MpvView::CreateRender(const MpvApi& api, mpv_handle* mpv,
@@ -80,14 +64,6 @@ bool MpvView::DrawInOwnBuffer(QPainter& painter) {
 bool MpvView::AlphaShown() const {
   const QWindow* shown = window()->windowHandle();
   return !OnX11() || !shown || shown->format().hasAlpha();
-}
-
-void MpvView::keyPressEvent(QKeyEvent* event) {
-  if (!IsCharacterKey(event->key(), event->text())) {
-    event->ignore();
-    return;
-  }
-  if (keyPressed_) keyPressed_(CharacterCode(event->text()));
 }
 
 }  // namespace tarnlight::qt
