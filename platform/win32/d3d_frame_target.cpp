@@ -17,12 +17,6 @@ using CreateDeviceFn = HRESULT(WINAPI*)(IDXGIAdapter*, D3D_DRIVER_TYPE, HMODULE,
                                         ID3D11DeviceContext**);
 using CreateManagerFn = HRESULT(WINAPI*)(UINT*, IMFDXGIDeviceManager**);
 
-template <typename Fn>
-Fn Bind(HMODULE module, const char* name) {
-  return reinterpret_cast<Fn>(
-      reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
-
 class D3dFrameTarget final : public FrameTarget {
  public:
   D3dFrameTarget(CreateDeviceFn createDevice, CreateManagerFn createManager)
@@ -152,10 +146,9 @@ std::shared_ptr<FrameTarget> MakeD3dFrameTarget(HMODULE mfplat) {
   // Kept loaded for the life of the process, as mfplat.dll is.
   HMODULE d3d11 =
       LoadLibraryExW(L"d3d11.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-  auto createDevice =
-      d3d11 ? Bind<CreateDeviceFn>(d3d11, "D3D11CreateDevice") : nullptr;
+  auto createDevice = BoundIn<CreateDeviceFn>(d3d11, "D3D11CreateDevice");
   auto createManager =
-      Bind<CreateManagerFn>(mfplat, "MFCreateDXGIDeviceManager");
+      BoundIn<CreateManagerFn>(mfplat, "MFCreateDXGIDeviceManager");
   if (!createDevice || !createManager) return nullptr;
   return std::make_shared<D3dFrameTarget>(createDevice, createManager);
 }

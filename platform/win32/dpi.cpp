@@ -8,10 +8,7 @@ namespace {
 template <typename Fn>
 Fn Bound(const wchar_t* module, const char* name) {
   HMODULE library = GetModuleHandleW(module);
-  if (!library) library = LoadLibraryW(module);
-  return library ? reinterpret_cast<Fn>(
-                       reinterpret_cast<void*>(GetProcAddress(library, name)))
-                 : nullptr;
+  return BoundIn<Fn>(library ? library : LoadLibraryW(module), name);
 }
 
 }  // namespace

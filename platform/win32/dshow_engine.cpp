@@ -1,54 +1,18 @@
 #include "platform/win32/dshow_engine.h"
 
-#include <atomic>
 #include <mutex>
 #include <optional>
 
 #include "platform/win32/com_ptr.h"
 #include "platform/win32/media_work.h"
-#include "platform/win32/text_convert.h"
-#include "platform/win32/win32_loop.h"
 #include "platform/win32/win32_services.h"
 
 namespace tarnlight::win32 {
 
-// Shared by the GUI thread and the clip's own thread. The GUI thread only
-// leaves requests and reads results; every DirectShow call is the clip
-// thread's.
-struct DShowClip {
-  DShowClip(HWND w, UINT m, WPARAM s, std::wstring p)
-      : window(w), message(m), serial(s), path(std::move(p)) {}
-  ~DShowClip() {
-    if (wake) CloseHandle(wake);
-  }
-
-  void Post(DShowEngine::Posted what) {
-    PostMessageW(window, message, serial, what);
-  }
-  template <typename Change>
-  void Request(Change change) {
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      change(*this);
-    }
-    SetEvent(wake);
-  }
-
-  const HWND window;
-  const UINT message;
-  const WPARAM serial;
-  const std::wstring path;
-  HANDLE wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-
-  std::mutex mutex;
-  // Requests from the GUI thread.
-  bool stop = false, play = false;
+struct DShowClip : ClipShare {
+  using ClipShare::ClipShare;
+  // Requested by the GUI thread: the surface's new size.
   std::optional<PixelSize> place;
-  // Results for the GUI thread, written before they are posted.
-  HRESULT result = S_OK;
-  const char* failure = "";
-  PixelSize size;
-  std::atomic<std::uint64_t> progress{0};
 };
 
 namespace {
@@ -174,7 +138,7 @@ void Drive(DShowClip& clip, Graph& graph) {
     if (clip.stop) return;
     clip.size = size;
   }
-  clip.Post(DShowEngine::kOpened);
+  clip.Post(ClipShare::kOpened);
   bool playing = false;
   for (;;) {
     WaitForRequest(clip.wake, playing ? 200 : INFINITE);
@@ -192,12 +156,7 @@ void Drive(DShowClip& clip, Graph& graph) {
     if (play) {
       HRESULT hr = graph.Run();
       if (FAILED(hr)) {
-        {
-          std::lock_guard<std::mutex> lock(clip.mutex);
-          clip.result = hr;
-          clip.failure = "The clip could not be started";
-        }
-        clip.Post(DShowEngine::kFailed);
+        clip.Fail(hr, "The clip could not be started");
         return;
       }
       playing = true;
@@ -205,7 +164,7 @@ void Drive(DShowClip& clip, Graph& graph) {
     if (playing) {
       clip.progress = graph.Progress();
       if (graph.Ended()) {
-        clip.Post(DShowEngine::kEnded);
+        clip.Post(ClipShare::kEnded);
         playing = false;
       }
     }
@@ -227,7 +186,7 @@ void RunClip(std::shared_ptr<DShowClip> clip) {
         clip->failure = "The clip could not be opened";
       }
     }
-    if (FAILED(hr) && !stopped) clip->Post(DShowEngine::kFailed);
+    if (FAILED(hr) && !stopped) clip->Post(ClipShare::kFailed);
     if (SUCCEEDED(hr) && !stopped) Drive(*clip, graph);
   }
   if (SUCCEEDED(init)) CoUninitialize();
@@ -237,63 +196,13 @@ void RunClip(std::shared_ptr<DShowClip> clip) {
 }  // namespace
 
 void DShowEngine::Open(const std::string& path) {
-  Close();
-  auto clip =
-      std::make_shared<DShowClip>(window_, message_, ++serial_, Widen(path));
-  if (!clip->wake) ThrowLastError("The player could not be created");
-  media_work::Begin();
-  try {
-    RunOnNewThread([clip] { RunClip(clip); });
-  } catch (const PlatformError&) {
-    media_work::End();
-    throw;
-  }
-  clip_ = std::move(clip);
-}
-
-News DShowEngine::Notified(UINT message, WPARAM wp, LPARAM lp) {
-  if (message != message_ || !clip_ || wp != clip_->serial) return News::None;
-  switch (lp) {
-    case kOpened:
-      return News::Opened;
-    case kFailed:
-      return News::Failed;
-    case kEnded:
-      return News::Ended;
-    default:
-      return News::None;
-  }
-}
-
-PixelSize DShowEngine::Size() const {
-  if (!clip_) return {};
-  std::lock_guard<std::mutex> lock(clip_->mutex);
-  return clip_->size;
-}
-
-PlatformError DShowEngine::Error() const {
-  if (!clip_) return PlatformError(err::kInvalidCall, "No clip is open");
-  std::lock_guard<std::mutex> lock(clip_->mutex);
-  return HresultError(clip_->result, clip_->failure);
-}
-
-void DShowEngine::Play() {
-  if (!clip_) throw PlatformError(err::kInvalidCall, "No clip is open to play");
-  clip_->Request([](DShowClip& c) { c.play = true; });
+  Start<DShowClip>(path, RunClip);
 }
 
 void DShowEngine::Place(PixelSize size) {
-  if (clip_) clip_->Request([size](DShowClip& c) { c.place = size; });
-}
-
-void DShowEngine::Close() {
   if (!clip_) return;
-  clip_->Request([](DShowClip& c) { c.stop = true; });
-  clip_.reset();
-}
-
-std::uint64_t DShowEngine::Progress() const {
-  return clip_ ? clip_->progress.load() : 0;
+  auto* clip = static_cast<DShowClip*>(clip_.get());
+  clip->Request([clip, size] { clip->place = size; });
 }
 
 }  // namespace tarnlight::win32

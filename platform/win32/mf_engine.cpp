@@ -6,70 +6,32 @@
 
 #include "platform/win32/com_ptr.h"
 #include "platform/win32/media_work.h"
-#include "platform/win32/text_convert.h"
-#include "platform/win32/win32_loop.h"
 #include "platform/win32/win32_services.h"
 
 namespace tarnlight::win32 {
 
-// Shared by the GUI thread, the clip's thread and the engine's threads.
-// The GUI thread only leaves requests and reads results; every call into
-// the engine is the clip thread's.
-struct MfClip {
+// A clip's share, which the engine's threads use too: they only tell the
+// clip's thread what they heard.
+struct MfClip : ClipShare {
   // What the engine's threads report, as bits of `heard`.
   enum Heard : unsigned { kLoaded = 1, kError = 2, kEnded = 4 };
 
-  MfClip(HWND w, UINT m, WPARAM s, std::wstring p)
-      : window(w), message(m), serial(s), path(std::move(p)) {}
-  ~MfClip() {
-    if (wake) CloseHandle(wake);
-  }
-
-  void Post(MfEngine::Posted what) {
-    PostMessageW(window, message, serial, what);
-  }
+  using ClipShare::ClipShare;
   void Hear(unsigned what) {
     heard |= what;
     SetEvent(wake);
   }
-  void Fail(HRESULT hr, const char* what) {
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      result = hr;
-      failure = what;
-    }
-    Post(MfEngine::kFailed);
-  }
 
-  const HWND window;
-  const UINT message;
-  const WPARAM serial;
-  const std::wstring path;
-  HANDLE wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   std::atomic<unsigned> heard{0};
-
-  std::mutex mutex;
-  // Requests from the GUI thread.
-  bool stop = false, play = false;
-  // Results for the GUI thread, written before they are posted.
-  HRESULT result = S_OK;
-  const char* failure = "";
-  PixelSize size;
+  // Under the mutex: the newest frame, and whether Paint has not had it yet.
   Frame latest;
   bool fresh = false;
-  std::atomic<std::uint64_t> progress{0};
 };
 
 namespace {
 
 // How often a playing clip's thread asks the engine for a new frame.
 constexpr DWORD kFramePollMs = 10;
-
-template <typename Fn>
-Fn Bind(HMODULE module, const char* name) {
-  return reinterpret_cast<Fn>(
-      reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
 
 std::wstring FullPath(const std::wstring& path) {
   DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
@@ -212,7 +174,7 @@ void Drive(MfClip& clip, mfe::IMFMediaEngine& engine, FrameTarget& frames) {
         std::lock_guard<std::mutex> lock(clip.mutex);
         clip.size = size;
       }
-      clip.Post(MfEngine::kOpened);
+      clip.Post(ClipShare::kOpened);
     }
     if (play) {
       HRESULT hr = engine.Play();
@@ -229,7 +191,7 @@ void Drive(MfClip& clip, mfe::IMFMediaEngine& engine, FrameTarget& frames) {
         seconds > 0 ? std::uint64_t(std::llround(seconds * 1000)) : 0;
     if (size.width > 0) Present(clip, engine, frames, size, shownTime, frame);
     if (heard & MfClip::kEnded) {
-      clip.Post(MfEngine::kEnded);
+      clip.Post(ClipShare::kEnded);
       playing = false;
     }
   }
@@ -272,10 +234,10 @@ std::unique_ptr<MfEngine> MfEngine::Create(HWND window, UINT message) {
   HMODULE mfplat =
       LoadLibraryExW(L"mfplat.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
   if (!mfplat) return nullptr;
-  auto startup = Bind<HRESULT(WINAPI*)(ULONG, DWORD)>(mfplat, "MFStartup");
-  auto shutdown = Bind<HRESULT(WINAPI*)()>(mfplat, "MFShutdown");
+  auto startup = BoundIn<HRESULT(WINAPI*)(ULONG, DWORD)>(mfplat, "MFStartup");
+  auto shutdown = BoundIn<HRESULT(WINAPI*)()>(mfplat, "MFShutdown");
   auto createAttributes =
-      Bind<CreateAttributesFn>(mfplat, "MFCreateAttributes");
+      BoundIn<CreateAttributesFn>(mfplat, "MFCreateAttributes");
   auto frames = MakeD3dFrameTarget(mfplat);
   if (!startup || !shutdown || !createAttributes || !frames ||
       FAILED(startup(mfe::kMfVersion, mfe::kMfStartupFull)))
@@ -288,55 +250,9 @@ std::unique_ptr<MfEngine> MfEngine::Create(HWND window, UINT message) {
 }
 
 void MfEngine::Open(const std::string& path) {
-  Close();
-  auto clip =
-      std::make_shared<MfClip>(window_, message_, ++serial_, Widen(path));
-  if (!clip->wake) ThrowLastError("The player could not be created");
-  media_work::Begin();
-  try {
-    RunOnNewThread([clip, library = library_, frames = frames_] {
-      RunClip(clip, library, frames);
-    });
-  } catch (const PlatformError&) {
-    media_work::End();
-    throw;
-  }
-  clip_ = std::move(clip);
-}
-
-News MfEngine::Notified(UINT message, WPARAM wp, LPARAM lp) {
-  if (message != message_ || !clip_ || wp != clip_->serial) return News::None;
-  switch (lp) {
-    case kOpened:
-      return News::Opened;
-    case kFailed:
-      return News::Failed;
-    case kEnded:
-      return News::Ended;
-    default:
-      return News::None;
-  }
-}
-
-PixelSize MfEngine::Size() const {
-  if (!clip_) return {};
-  std::lock_guard<std::mutex> lock(clip_->mutex);
-  return clip_->size;
-}
-
-PlatformError MfEngine::Error() const {
-  if (!clip_) return PlatformError(err::kInvalidCall, "No clip is open");
-  std::lock_guard<std::mutex> lock(clip_->mutex);
-  return HresultError(clip_->result, clip_->failure);
-}
-
-void MfEngine::Play() {
-  if (!clip_) throw PlatformError(err::kInvalidCall, "No clip is open to play");
-  {
-    std::lock_guard<std::mutex> lock(clip_->mutex);
-    clip_->play = true;
-  }
-  SetEvent(clip_->wake);
+  Start<MfClip>(path, [library = library_, frames = frames_](auto clip) {
+    RunClip(clip, library, frames);
+  });
 }
 
 // The picture is stretched to the surface as it is drawn.
@@ -345,9 +261,10 @@ void MfEngine::Place(PixelSize) { InvalidateRect(window_, nullptr, FALSE); }
 bool MfEngine::Paint(HDC dc, PixelSize area) {
   if (!clip_) return false;
   {
-    std::lock_guard<std::mutex> lock(clip_->mutex);
-    if (clip_->fresh) std::swap(shown_, clip_->latest);
-    clip_->fresh = false;
+    auto* clip = static_cast<MfClip*>(clip_.get());
+    std::lock_guard<std::mutex> lock(clip->mutex);
+    if (clip->fresh) std::swap(shown_, clip->latest);
+    clip->fresh = false;
   }
   if (shown_.pixels.empty()) return false;
   BITMAPINFO info{};
@@ -367,17 +284,7 @@ bool MfEngine::Paint(HDC dc, PixelSize area) {
 
 void MfEngine::Close() {
   shown_ = {};
-  if (!clip_) return;
-  {
-    std::lock_guard<std::mutex> lock(clip_->mutex);
-    clip_->stop = true;
-  }
-  SetEvent(clip_->wake);
-  clip_.reset();
-}
-
-std::uint64_t MfEngine::Progress() const {
-  return clip_ ? clip_->progress.load() : 0;
+  ClipThreadEngine::Close();
 }
 
 }  // namespace tarnlight::win32

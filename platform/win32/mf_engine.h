@@ -3,13 +3,11 @@
 #include <functional>
 #include <memory>
 
+#include "platform/win32/clip_thread.h"
 #include "platform/win32/frame_target.h"
 #include "platform/win32/media_engine_api.h"
-#include "platform/win32/video_engine.h"
 
 namespace tarnlight::win32 {
-
-struct MfClip;
 
 // Media Foundation's Media Engine as a frame server: it has no window of
 // its own; each new frame is copied out of it and drawn in the surface
@@ -22,7 +20,7 @@ struct MfClip;
 // is made, driven and shut down on a thread of its own, which posts what it
 // learns to the window as `message` (tagged with the clip's number) and
 // fetches each new frame as the engine reports it.
-class MfEngine final : public VideoEngine {
+class MfEngine final : public ClipThreadEngine {
  public:
   using CreateAttributesFn = HRESULT(WINAPI*)(IMFAttributes**, UINT32);
   using MakeFactoryFn =
@@ -38,34 +36,19 @@ class MfEngine final : public VideoEngine {
   static std::unique_ptr<MfEngine> Create(HWND window, UINT message);
   MfEngine(HWND window, UINT message, Library library,
            std::shared_ptr<FrameTarget> frames)
-      : window_(window),
-        message_(message),
+      : ClipThreadEngine(window, message),
         library_(std::move(library)),
         frames_(std::move(frames)) {}
   ~MfEngine() override { Close(); }
-  MfEngine(const MfEngine&) = delete;
-  MfEngine& operator=(const MfEngine&) = delete;
 
   void Open(const std::string& path) override;
-  News Notified(UINT message, WPARAM wp, LPARAM lp) override;
-  PixelSize Size() const override;
-  PlatformError Error() const override;
-  void Play() override;
   void Place(PixelSize size) override;
   bool Paint(HDC dc, PixelSize area) override;
   void Close() override;
-  std::uint64_t Progress() const override;
-
-  // What the clip's thread posts, in the message's LPARAM.
-  enum Posted : LPARAM { kOpened = 1, kFailed = 2, kEnded = 3 };
 
  private:
-  HWND window_;
-  UINT message_;
   Library library_;
   std::shared_ptr<FrameTarget> frames_;
-  WPARAM serial_ = 0;
-  std::shared_ptr<MfClip> clip_;
   // The frame drawn last; the clip's thread fills the other one.
   Frame shown_;
 };

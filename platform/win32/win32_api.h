@@ -13,3 +13,16 @@
 // clang-format on
 
 #undef MessageBox
+
+namespace tarnlight::win32 {
+
+// A function of `module` bound by name, null where the module lacks it: for
+// the calls that Windows versions or editions may not have.
+template <typename Fn>
+Fn BoundIn(HMODULE module, const char* name) {
+  return module ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(
+                      GetProcAddress(module, name)))
+                : nullptr;
+}
+
+}  // namespace tarnlight::win32

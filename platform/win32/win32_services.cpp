@@ -116,8 +116,7 @@ void Win32Shell::Open(const std::string& address, std::uintptr_t owner) {
   if (!open) {
     HMODULE shell32 = LoadLibraryW(L"shell32.dll");
     if (!shell32) ThrowLastError("shell32.dll");
-    open = reinterpret_cast<ShellExecuteAFn>(
-        reinterpret_cast<void*>(GetProcAddress(shell32, "ShellExecuteA")));
+    open = BoundIn<ShellExecuteAFn>(shell32, "ShellExecuteA");
     if (!open) ThrowLastError("ShellExecuteA");
   }
   std::string ansiAddress = ToAnsi(address);
