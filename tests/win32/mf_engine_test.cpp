@@ -345,12 +345,12 @@ TEST_F(MfChainTest, ReportsWhatTheEngineLearnsOfEachClip) {
   script.answer = mfe::kEventError;
   chain->Open(1, "clip.mp4");
   Pump(1);
-  script = {};
+  script = {.width = 0xFFFFFFFF, .height = 3};  // a side past the largest
   chain->Open(2, "clip.mp4");
   Pump(2);
   // 16389: E_FAIL's low word.
   EXPECT_EQ(events.news,
-            (std::vector<std::string>{"failed 1 16389", "opened 2 320x240"}));
+            (std::vector<std::string>{"failed 1 16389", "opened 2 1048577x3"}));
   // A full path, since the engine resolves it as a URL.
   ASSERT_GT(seen.source.size(), 11u);
   EXPECT_EQ(seen.source[1], L':');
