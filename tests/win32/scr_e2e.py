@@ -236,7 +236,8 @@ def preview_plays_inside_its_host(w):
     host.destroy()
     # The window went with its host; the process itself gives its media
     # threads up to 1.5 s to let go first, so that Wine's exit does not crash.
-    check(w.wait_exit(3, what="the preview") == 0, "non-zero exit after the host went")
+    code = w.wait_exit(3, what="the preview")
+    check(code == 0, f"exit code {code} after the host went")
     stop_group(host.proc)
 
 
