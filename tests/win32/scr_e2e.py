@@ -14,9 +14,9 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
-from e2e_harness import (DEFAULTS, SCREEN_H, SCREEN_W,  # noqa: E402
-                         X11Session, bright_box, check, make_clip,
-                         read_line, run_cases, stalled_share, stop_group)
+from e2e_harness import (DEFAULTS, X11Session, bright_box,  # noqa: E402
+                         check, make_clip, read_line, run_cases,
+                         stalled_share, stop_group)
 
 SIZES = ((320, 240), (200, 150))
 
@@ -176,12 +176,7 @@ def saver_plays_and_ends_on_character_key(w):
     trace_path = os.path.join(w.tmp, "mfplat.log")
     with open(trace_path, "wb") as trace:
         w.start("/s", env={"WINEDEBUG": "trace+mfplat"}, stderr=trace)
-        box = w.wait_clip("a clip", *SIZES, seconds=25)
-    check(box[2] <= SCREEN_W and box[3] <= SCREEN_H, f"clip at {box}")
-    screen, *rects = [tuple(map(int, r)) for r in w.probe("--saver-rects")]
-    check(any(r[0] <= screen[0] and r[1] <= screen[1] and r[2] >= screen[2]
-              and r[3] >= screen[3] for r in rects),
-          f"the screen {screen} is not under {rects}")
+        w.wait_clip("a clip", *SIZES, seconds=25)
     w.xdotool("key", "Left")
     w.xdotool("mousemove", "200", "200")
     time.sleep(1)
@@ -196,8 +191,7 @@ def saver_plays_and_ends_on_character_key(w):
         check(code == 0, f"exit code {code} from {args}")
     check(w.alive(), "the saver ended with another instance")
     w.xdotool("key", "x")
-    code = w.wait_exit(5)
-    check(code == 0, f"exit code {code} after a character key")
+    check(w.wait_exit(5) == 0, "non-zero exit after a character key")
     trace = open(trace_path, "rb").read()
     check(b"media_engine_factory_CreateInstance" in trace,
           "the media engine was not asked to open the clip")
@@ -218,8 +212,7 @@ def media_engine_picture_in_two_runs(w):
         w.wait_clip(f"the media engine's picture (run {run})", (320, 240),
                     seconds=25)
         w.xdotool("key", "q")
-        code = w.wait_exit(5)
-        check(code == 0, f"exit code {code} after a character key (run {run})")
+        check(w.wait_exit(5) == 0, f"non-zero exit after a character key (run {run})")
 
 
 # The shell's small monitor. Wine draws nothing a program paints into another
@@ -234,19 +227,17 @@ def preview_plays_inside_its_host(w):
                    for r in w.probe("--children", str(host.handle))}
         shown, rect = windows.get("TarnlightSurface", (False, (0, 0, 0, 0)))
         size = (rect[2] - rect[0], rect[3] - rect[1])
-        return shown and size in {(240, 180), (200, 150)} and (windows, rect)
-    windows, rect = w.wait_for("a clip in the host", player, 25, pause=0.3)
+        return shown and size in {(240, 180), (200, 150)} and windows
+    windows = w.wait_for("a clip in the host", player, 25, pause=0.3)
     check(windows.get("TarnlightSaver") == (True, host.rect),
           f"the preview is {windows.get('TarnlightSaver')}, not {host.rect}")
-    check(host.rect[0] <= rect[0] and host.rect[1] <= rect[1] and
-          rect[2] <= host.rect[2] and rect[3] <= host.rect[3],
-          f"the clip at {rect} is not inside {host.rect}")
     seen = bright_box(w.screenshot())
     check(seen is None, f"the preview drew outside its host: {seen}")
     host.destroy()
     # The window went with its host; the process itself gives its media
     # threads up to 1.5 s to let go first, so that Wine's exit does not crash.
-    check(w.wait_exit(3, what="the preview") == 0, "non-zero exit after the host went")
+    code = w.wait_exit(3, what="the preview")
+    check(code == 0, f"exit code {code} after the host went")
     stop_group(host.proc)
 
 
@@ -273,16 +264,15 @@ def saver_ends_on_key_while_its_share_stalls(w):
         with stalled_share(share, 30, stall=stall):
             w.saver_settings(share)
             w.start("/s", env=without_media_foundation(w))
-            w.wait_for("the saver", lambda: len(w.probe("--saver-rects")) > 1, 20)
+            w.wait_for("the saver", lambda: w.probe("--saver-rects"), 20)
             w.wait_for(f"the {stall} stalling", lambda: os.path.exists(
                 share + "." + stall), 20, pause=0.1)
             time.sleep(0.5)
             w.xdotool("key", "x")
             time.sleep(1.0)
-            check(len(w.probe("--saver-rects")) == 1,
+            check(not w.probe("--saver-rects"),
                   f"the saver still showed a second after the key ({stall})")
-        code = w.wait_exit(10)
-        check(code == 0, f"exit code {code} after a character key ({stall})")
+        check(w.wait_exit(10) == 0, f"non-zero exit after a character key ({stall})")
 
 
 CASES = [dialog_at_144_dpi_stores_nothing_on_escape, setup_enter_with_its_owner,

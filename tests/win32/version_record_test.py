@@ -16,24 +16,13 @@ SYSTEM_DLLS = {"advapi32.dll", "comctl32.dll", "gdi32.dll", "kernel32.dll",
 def main():
     path, version = sys.argv[1:3]
     pe = pefile.PE(path)
-    names = ("ProductName", "FileDescription", "Comments", "InternalName")
-    expected = dict.fromkeys(names, "Tarnlight") | {
-        "FileVersion": version, "ProductVersion": version,
-        "OriginalFilename": "Tarnlight.scr"}
+    expected = {"ProductName": "Tarnlight", "FileDescription": "Tarnlight",
+                "FileVersion": version, "OriginalFilename": "Tarnlight.scr"}
     found = {k.decode(): v.decode() for info in pe.FileInfo[0]
              if info.Key == b"StringFileInfo" for table in info.StringTable
              if table.LangID.upper() == b"040904B0"
              for k, v in table.entries.items()}
-    translations = [var.entry.get(b"Translation") for info in pe.FileInfo[0]
-                    if info.Key == b"VarFileInfo" for var in info.Var]
     errors = [f"{k}: {found.get(k)!r}" for k, v in expected.items() if found.get(k) != v]
-    fixed = pe.VS_FIXEDFILEINFO[0]
-    for field in ("FileVersionMS", "ProductVersionMS"):
-        value = getattr(fixed, field)
-        if [value >> 16, value & 0xFFFF] != [int(n) for n in version.split(".")[:2]]:
-            errors.append(f"{field} {value:#x}")
-    if [t.decode() if isinstance(t, bytes) else t for t in translations] != ["0x0409 0x04b0"]:
-        errors.append(f"translation {translations}")
     strings = [block.directory.strings.get(1)
                for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries
                if kind.id == pefile.RESOURCE_TYPE["RT_STRING"]

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <set>
 #include <string>
 
@@ -20,11 +21,7 @@ TEST(Win32DirListing, TheMaskAndThePatternChooseTheNames) {
   for (const std::string name : {"a.avi", "hidden.avi", "system.avi", "b.mpg"})
     dir.File(name);
   dir.Folder("x.avi");
-  HANDLE file =
-      CreateFileW((dir.path() / Widen(wide)).wstring().c_str(), GENERIC_WRITE,
-                  0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  CloseHandle(file);
+  std::ofstream(dir.path() / Widen(wide)) << "x";
   for (auto [name, attributes] :
        {std::pair{L"hidden.avi", FILE_ATTRIBUTE_HIDDEN},
         {L"system.avi", FILE_ATTRIBUTE_SYSTEM}})

@@ -5,9 +5,8 @@
 //                       handle or 0;
 //   window_probe --close TITLE  posts WM_CLOSE to that window, as its close
 //                       box or the task list would;
-//   window_probe --saver-rects  prints the virtual screen, then each visible
-//                       topmost saver or cover window, as "<left> <top>
-//                       <right> <bottom>" lines;
+//   window_probe --saver-rects  prints each visible topmost saver or cover
+//                       window, as "<left> <top> <right> <bottom>" lines;
 //   window_probe --children HANDLE  prints each window inside that one as
 //                       "<class> <visible 0|1> <left> <top> <right>
 //                       <bottom>";
@@ -24,16 +23,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
-#include <string>
 
 namespace {
-
-std::wstring Wide(const char* text) {
-  int length = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-  std::wstring wide(length, L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text, -1, wide.data(), length);
-  return wide;
-}
 
 unsigned long long Number(HWND window) {
   return static_cast<unsigned long long>(
@@ -46,7 +37,7 @@ HWND HandleOf(const char* number) {
 }
 
 int ProbeWindow(const char* title) {
-  HWND window = FindWindowW(nullptr, Wide(title).c_str());
+  HWND window = FindWindowA(nullptr, title);
   if (!window) return 1;
   RECT client{};
   GetClientRect(window, &client);
@@ -59,7 +50,7 @@ int ProbeWindow(const char* title) {
 }
 
 int CloseWindow(const char* title) {
-  HWND window = FindWindowW(nullptr, Wide(title).c_str());
+  HWND window = FindWindowA(nullptr, title);
   return window && PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
 }
 
@@ -74,14 +65,6 @@ BOOL CALLBACK PrintSaverRect(HWND window, LPARAM) {
       GetWindowRect(window, &r))
     std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
   return TRUE;
-}
-
-int ProbeSaverRects() {
-  int x = GetSystemMetrics(SM_XVIRTUALSCREEN);
-  int y = GetSystemMetrics(SM_YVIRTUALSCREEN);
-  std::printf("%d %d %d %d\n", x, y, x + GetSystemMetrics(SM_CXVIRTUALSCREEN),
-              y + GetSystemMetrics(SM_CYVIRTUALSCREEN));
-  return EnumWindows(&PrintSaverRect, 0) ? 0 : 1;
 }
 
 BOOL CALLBACK PrintChild(HWND window, LPARAM) {
@@ -146,7 +129,7 @@ int main(int argc, char** argv) {
   if (argc == 4 && std::strcmp(argv[1], "--host") == 0)
     return Host(std::atoi(argv[2]), std::atoi(argv[3]));
   if (argc == 2 && std::strcmp(argv[1], "--saver-rects") == 0)
-    return ProbeSaverRects();
+    return EnumWindows(&PrintSaverRect, 0) ? 0 : 1;
   if (argc == 2) return ProbeWindow(argv[1]);
   if (argc == 3 && std::strcmp(argv[1], "--children") == 0)
     return ProbeChildren(argv[2]);
