@@ -14,13 +14,10 @@ set(allowed_platform platform)
 
 set(bad "")
 foreach(folder startup saver setup shared helpers platform)
-  if(folder STREQUAL "platform")
-    # The interfaces are the files directly in platform/; the back ends
-    # live in its subfolders.
-    file(GLOB sources ${ROOT}/platform/*.h ${ROOT}/platform/*.cpp)
-  else()
-    file(GLOB_RECURSE sources ${ROOT}/${folder}/*.h ${ROOT}/${folder}/*.cpp)
-  endif()
+  file(GLOB_RECURSE sources ${ROOT}/${folder}/*.h ${ROOT}/${folder}/*.cpp)
+  # The interfaces are the files directly in platform/; the back ends live in
+  # its subfolders.
+  list(FILTER sources EXCLUDE REGEX "/platform/[^/]+/[^/]+$")
   foreach(source ${sources})
     file(STRINGS ${source} includes REGEX "^[ \t]*#[ \t]*include")
     foreach(line ${includes})

@@ -18,9 +18,6 @@ struct ClipFolder {
   // The folder as a stored setting names it, with its trailing backslash.
   std::string text() const { return path_.string() + "\\"; }
   void File(const std::string& name) { std::ofstream(path_ / name) << "x"; }
-  void Folder(const std::string& name) {
-    std::filesystem::create_directory(path_ / name);
-  }
 
  private:
   std::filesystem::path path_ =

@@ -24,15 +24,13 @@ int ValueOrError(const std::function<int()>& convert) {
 TEST(TextToInt16, RoundsHalvesToEvenAndRaisesTypeMismatchOrOverflow) {
   // The value, or -13 for a type mismatch and -6 for an overflow.
   const std::pair<const char*, int> cases[] = {
-      {"45", 45},         {" \t45 ", 45},
-      {"12.5", 12},       {"13.5", 14},
-      {"12.6", 13},       {"12.4", 12},
+      {" \t45 ", 45},     {"12.5", 12},
+      {"13.5", 14},       {"12.6", 13},
       {"12.5000001", 13}, {"-2.5", -2},
       {"-3.5", -4},       {"+7", 7},
       {"32767", 32767},   {"-32768", -32768},
       {".5", 0},          {"1.", 1},
-      {"abc", -13},       {"1e3", -13},
-      {"12,5", -13},      {"4 5", -13},
+      {"1e3", -13},       {"12,5", -13},
       {".", -13},         {"", -13},
       {"0x10", -13},      {"1.2.3", -13},
       {"32768", -6},      {"-32769", -6},

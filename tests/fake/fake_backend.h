@@ -248,7 +248,6 @@ struct FakeSaverWindow : SaverWindow, Timer {
   void Show(WindowEvents& sink) override {
     events = &sink;
     sink.Load();
-    shown = true;
   }
   void Close() override {
     closed = true;
@@ -264,7 +263,7 @@ struct FakeSaverWindow : SaverWindow, Timer {
   int width, height;
   FakeEngine vid;
   WindowEvents* events = nullptr;
-  bool shown = false, closed = false, engineBusyAtClose = false;
+  bool closed = false, engineBusyAtClose = false;
   bool timerOn = false;
 
  private:
@@ -326,7 +325,6 @@ struct FakeSetupWindow : SetupWindow {
   void ShowModal(WindowEvents& sink) override {
     events = &sink;
     sink.Load();
-    shownModal = true;
   }
   void Close() override {}
   FakeControl& operator[](std::string_view name) {
@@ -334,8 +332,7 @@ struct FakeSetupWindow : SetupWindow {
   }
 
   std::map<std::string, FakeControl, std::less<>> controls;
-  WindowEvents* events = nullptr;
-  bool shownModal = false;
+  WindowEvents* events = nullptr;  // set once shown
 
  private:
   FakeControl& Named(std::string_view name, ControlKind kind) {

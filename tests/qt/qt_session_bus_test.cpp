@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <tuple>
 
 namespace tarnlight::qt {
 namespace {
@@ -24,13 +25,9 @@ void Set(const char* name, const std::optional<std::string>& value) {
 }
 
 TEST(NoSessionBusLaunch, OnlyASessionWithoutABusGetsNoneForTheRun) {
-  struct Case {
-    const char* name;
-    std::optional<std::string> address;
-    bool socket;
-    std::optional<std::string> during;
-  };
-  const Case cases[] = {
+  // The address before, a bus socket or not, and the address during the run.
+  using Address = std::optional<std::string>;
+  const std::tuple<const char*, Address, bool, Address> cases[] = {
       {"an address", "unix:path=/run/bus", false, "unix:path=/run/bus"},
       {"the runtime folder's bus", std::nullopt, true, std::nullopt},
       {"an empty address, a bus", "", true, ""},
@@ -39,23 +36,23 @@ TEST(NoSessionBusLaunch, OnlyASessionWithoutABusGetsNoneForTheRun) {
   };
   const auto savedAddress = Get("DBUS_SESSION_BUS_ADDRESS");
   const auto savedRuntime = Get("XDG_RUNTIME_DIR");
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [name, address, bound, during] : cases) {
+    SCOPED_TRACE(name);
     QTemporaryDir dir;
     // A bound socket, as a session's bus leaves it.
     sockaddr_un bus{AF_UNIX, {}};
     std::snprintf(bus.sun_path, sizeof bus.sun_path, "%s/bus",
                   qPrintable(dir.path()));
     const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-    ASSERT_TRUE(!c.socket ||
+    ASSERT_TRUE(!bound ||
                 bind(fd, reinterpret_cast<sockaddr*>(&bus), sizeof bus) == 0);
     Set("XDG_RUNTIME_DIR", dir.path().toStdString());
-    Set("DBUS_SESSION_BUS_ADDRESS", c.address);
+    Set("DBUS_SESSION_BUS_ADDRESS", address);
     {
       const NoSessionBusLaunch noLaunch;
-      EXPECT_EQ(Get("DBUS_SESSION_BUS_ADDRESS"), c.during);
+      EXPECT_EQ(Get("DBUS_SESSION_BUS_ADDRESS"), during);
     }
-    EXPECT_EQ(Get("DBUS_SESSION_BUS_ADDRESS"), c.address);
+    EXPECT_EQ(Get("DBUS_SESSION_BUS_ADDRESS"), address);
     close(fd);
   }
   Set("DBUS_SESSION_BUS_ADDRESS", savedAddress);
