@@ -1,7 +1,5 @@
 """What the end-to-end suites (tests/qt, tests/win32) and the benchmark
-share: an X server of their own, the processes started in it and their
-ending, screenshots and what is seen in them, bounded waits, clips made
-with ffmpeg and a share that stops answering."""
+share: X servers, processes, bounded waits, screenshots, clips, shares."""
 
 import contextlib
 import os
@@ -28,8 +26,7 @@ def check(condition, message):
 
 
 def start_x(*argv, env=None):
-    """An X server (Xvfb, Xephyr) on a free display; returns it and its
-    display name."""
+    """An X server on a free display, and the display's name."""
     read_fd, write_fd = os.pipe()
     # -noreset: by default the server starts over when its last client
     # leaves, and a program started at that moment cannot connect.
@@ -48,11 +45,13 @@ def start_xvfb(width=SCREEN_W, height=SCREEN_H):
     return start_x("Xvfb", "-screen", "0", f"{width}x{height}x24")
 
 
-def waited(what, predicate, seconds, pause=0.1):
+def waited(what, predicate, seconds, pause=0.1, proc=None):
     """What `predicate` gave once it held; the case fails when `seconds`
-    pass first."""
+    pass first, or `proc` ends meanwhile."""
     deadline = time.time() + seconds
     while time.time() < deadline:
+        check(not proc or proc.poll() is None,
+              f"the process ended while waiting for {what}")
         result = predicate()
         if result:
             return result
@@ -76,8 +75,6 @@ def stop_group(process):
 
 
 def read_line(stream, seconds=30):
-    """A line a helper writes to its pipe; the case fails when none comes
-    within `seconds`."""
     check(select.select([stream], [], [], seconds)[0], "a helper did not answer")
     return stream.readline()
 
@@ -88,8 +85,7 @@ LIT = bytes(int(value >= 40) for value in range(256))  # brighter than black
 
 
 def bright_box(shot):
-    """Bounding box (x0, y0, x1, y1) of every pixel that is not black, or
-    None."""
+    """(x0, y0, x1, y1) around every pixel that is not black, or None."""
     width, height, pixels = shot
     lit = pixels.translate(LIT)
     rows = [(y, lit[y * width * 3:(y + 1) * width * 3]) for y in range(height)]
@@ -113,8 +109,7 @@ def clip_box(shot, *sizes):
 # ---------------------------------------------------------------- files
 
 def make_clip(path, source, size, seconds, codec="mpeg4", rate=25, extra=()):
-    """A clip of an ffmpeg test source; `extra` follows its input (another
-    input, or options of the output)."""
+    """A clip of an ffmpeg test source; `extra` are options of the output."""
     subprocess.run(
         ["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
          f"{source}=size={size}:rate={rate}", *extra, "-t", str(seconds),
@@ -161,18 +156,15 @@ FUSE(Share(), folder, foreground=True)
 @contextlib.contextmanager
 def stalled_share(folder, seconds, trigger="/nonexistent", stall="list"):
     """`folder` mounted as a share that stalls as STALLED_SHARE says; on the
-    way out the share goes, and with it whatever waited on it. Debian's
-    python3-fusepy lives in the system's Python, whichever runs this."""
+    way out the share goes, and with it whatever waited on it."""
     os.makedirs(folder)
+    # Debian's python3-fusepy lives in the system's Python, whichever runs
+    # this.
     fuse = subprocess.Popen(["/usr/bin/python3", "-c", STALLED_SHARE, folder,
-                             str(seconds), trigger, stall],
-                            stderr=subprocess.PIPE)
+                             str(seconds), trigger, stall])
     try:
-        def mounted():
-            if fuse.poll() is not None:
-                raise Failure(f"the share ended: {fuse.stderr.read()!r}")
-            return os.path.ismount(folder)
-        waited("the share mounted", mounted, 10)
+        waited("the share mounted", lambda: os.path.ismount(folder), 10,
+               proc=fuse)
         yield
     finally:
         fuse.kill()
@@ -184,10 +176,8 @@ def stalled_share(folder, seconds, trigger="/nonexistent", stall="list"):
 # ---------------------------------------------------------------- session
 
 class X11Session:
-    """A temporary folder, an X server, the environment of the programs a
-    case starts there, the one program it watches (`proc`), the helpers
-    beside it, each ended on close() (by process group where it leads one),
-    and one log of what they said."""
+    """A temporary folder and an X server; the one program a case watches
+    (`proc`) and the helpers beside it, ended on close(), and their log."""
 
     def __init__(self, prefix):
         self.tmp = tempfile.mkdtemp(prefix=prefix)
@@ -211,15 +201,13 @@ class X11Session:
             return f.read().decode(errors="replace")[-6000:]
 
     def helper(self, *argv, stdin=None, stdout=subprocess.DEVNULL):
-        """A window manager, host or window beside the program, in a process
-        group of its own."""
+        """A process beside the program, in a process group of its own."""
         process = subprocess.Popen(argv, env=self.env, start_new_session=True,
                                    stdin=stdin, stdout=stdout, stderr=self.log)
         self.helpers.append(process)
         return process
 
     def run(self, *args, timeout=10):
-        """A command run to its end in the session; its output as text."""
         return subprocess.run(args, env=self.env, capture_output=True,
                               text=True, errors="replace", timeout=timeout)
 
@@ -230,8 +218,7 @@ class X11Session:
         return self.proc.poll() is None
 
     def wait_exit(self, seconds, proc=None, what="the program"):
-        """The exit status; a program still running after `seconds` is
-        killed and the case fails."""
+        """The exit status; after `seconds` the program is killed, failing."""
         proc = proc or self.proc
         try:
             return proc.wait(seconds)
@@ -241,11 +228,7 @@ class X11Session:
             raise Failure(f"{what} did not end within {seconds} s")
 
     def wait_for(self, what, predicate, seconds=8, pause=0.0):
-        """As waited(), and the case fails when the program ends meanwhile."""
-        def alive_and():
-            check(self.alive(), f"the program ended while waiting for {what}")
-            return predicate()
-        return waited(what, alive_and, seconds, pause)
+        return waited(what, predicate, seconds, pause, self.proc)
 
     def wait_clip(self, what, *sizes, seconds=8):
         return self.wait_for(what, lambda: clip_box(self.screenshot(), *sizes),
@@ -257,15 +240,13 @@ class X11Session:
             seconds)[0]
 
     def wait_focus(self, window, seconds=20):
-        """Waits until `window` has the keyboard focus, so typing reaches it
-        on a loaded machine too."""
+        """So that typing reaches `window` on a loaded machine too."""
         waited("the window taking the keyboard focus", lambda: self.xdotool(
             "getwindowfocus").stdout.strip() == window, seconds)
         time.sleep(0.2)
 
     def screenshot(self, *part):
-        """(width, height, RGB bytes) of the screen, or of its `part` (x, y,
-        width, height)."""
+        """(width, height, RGB) of the screen or its `part` (x, y, w, h)."""
         crop = ["-crop", "{2}x{3}+{0}+{1}".format(*part)] if part else []
         data = subprocess.run(["import", "-window", "root", *crop, "-depth",
                                "8", "ppm:-"], env=self.env,
@@ -276,8 +257,8 @@ class X11Session:
 
 
 def run_cases(session, cases):
-    """Runs each (name, case) on the session, says whether it passed, and
-    closes the session; the exit status is 1 when a case failed."""
+    """Runs each (name, case) on the session, then closes it; 1 when a
+    case failed."""
     failed = 0
     try:
         for name, case in cases:

@@ -1,17 +1,14 @@
 #!/usr/bin/env python3
 """End-to-end checks of the tarnlight program under Xvfb, where the real
-toolkit adds something to the unit tests: real keys, files, windows, window
-managers, hosts and stalled shares.
+toolkit adds something to the unit tests: real keys, windows, window
+managers, hosts, heads and stalled shares.
 
 Usage: tarnlight_e2e.py PATH_TO_TARNLIGHT CASE
-
-Every case runs in its own temporary folder with its own X server, settings
-folder and clip folder, and bounds each wait so that it ends on its own.
 """
 
-import contextlib
 import os
 import re
+import select
 import shutil
 import signal
 import socket
@@ -20,7 +17,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
-from e2e_harness import (Failure, X11Session, bright_box, check,  # noqa: E402
+from e2e_harness import (X11Session, bright_box, check,  # noqa: E402
                          clip_box, make_clip, read_line, run_cases,
                          stalled_share, start_x, stop_group, waited)
 
@@ -29,11 +26,6 @@ def write(path, data):
     os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "wb") as f:
         f.write(data)
-
-
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
 
 
 class Session(X11Session):
@@ -52,8 +44,7 @@ class Session(X11Session):
                         QT_QPA_PLATFORM="xcb")
 
     def start(self, *args, alone=False):
-        """With `alone`, setsid execs the program as the leader of a new
-        process group, so that anything left of it can be found."""
+        """`alone`: setsid makes it lead a process group, for nothing_left()."""
         self.log.write(f"--- start {args}\n".encode())
         self.proc = subprocess.Popen(["setsid"] * alone + [self.binary, *args],
                                      env=self.env, stdout=self.log,
@@ -65,36 +56,25 @@ class Session(X11Session):
               + b"/\n")
 
     def nothing_left(self):
-        """After a start alone: nothing it started (a bus that D-Bus starts
-        on demand where the session has none) lives on."""
+        """After a start alone: nothing it started (an on-demand bus) lives on."""
         waited("nothing of the run left", lambda: self.run(
             "pgrep", "-g", str(self.proc.pid)).returncode == 1, 5)
 
 
 # ---------------------------------------------------------------- cases
 
-DEFAULTS = (b"[settings]\ntimeFrom=09:00\ntimeUntil=18:00\nvidFolder=c:\\\\\n"
-            b"intervalTime=30\n")
-
-
-# No argument, a preview and a program path holding "/s" and "/c" end at once
-# with status 0, and the saver and the dialog say there is no display and end
-# with 1, with no display to connect to; each writes the defaults as every
-# start does.
+# With no display, through a program path holding "/s" and "/c": no argument
+# and a preview end at once with 0; the saver and the dialog say there is no
+# display and end with 1.
 def other_command_lines_end_at_once(s):
     del s.env["DISPLAY"]
     link = os.path.join(s.tmp, "s", "c", "tarnlight")
     os.makedirs(os.path.dirname(link))
     os.symlink(os.path.abspath(s.binary), link)
-    for program, args, status in ((s.binary, (), 0), (s.binary, ("/p", "123"), 0),
-                                  (s.binary, ("/s",), 1), (s.binary, ("/c",), 1),
-                                  (link, (), 0)):
-        with contextlib.suppress(FileNotFoundError):
-            os.remove(s.ini)
-        done = s.run(program, *args, timeout=5)
+    for args, status in (((), 0), (("/p", "123"), 0), (("/s",), 1), (("/c",), 1)):
+        done = s.run(link, *args, timeout=5)
         said = "tarnlight: no display to show a window on" in done.stderr
         check(done.returncode == status and said == bool(status), f"{done}")
-        check(read(s.ini) == DEFAULTS, f"{args}: settings are {read(s.ini)}")
 
 
 def open_setup(s):
@@ -105,26 +85,23 @@ def open_setup(s):
     s.wait_focus(window)
 
 
-# Enter stores a typed folder; a folder named in Latin-1, which the text box
-# can show only with replacement characters, is stored back byte for byte
-# when left as it is shown. xdotool types a character that the keymap lacks
-# by remapping a spare key for a moment; on a loaded machine the program can
-# read the key after the map is back, and the character is lost. So the
-# non-ASCII part comes from the store and only ASCII is typed after it.
+# Enter stores what was typed (an interval, three tabs on) and, left as it is
+# shown, a folder named in Latin-1, which the text box can show only with
+# replacement characters, byte for byte. Settings on a share that stops
+# answering: OK says at once that they could not be saved, and the dialog
+# stays, its keys alive.
 def setup_stores_a_folder_or_says_why_not(s):
-    for stored, typed, stores in (
-            ("d:\\\\clips ü".encode(), " /x", "d:\\\\clips ü /x\\\\".encode()),
-            (b"/v/caf\xe9/\\\\", "", b"/v/caf\xe9/\\\\")):
-        write(s.ini, b"[settings]\nvidFolder=" + stored + b"\n")
-        open_setup(s)
-        s.xdotool("key", "End")
-        s.xdotool("type", "--delay", "20", typed)
-        s.xdotool("key", "Return")
-        check(s.wait_exit(5) == 0, "non-zero exit")
-        check(read(s.ini).startswith(b"[settings]\nvidFolder=" + stores + b"\n"),
-              f"stored {read(s.ini)}")
-    # Settings on a share that stops answering: OK says at once that they
-    # could not be saved, and the dialog stays, its keys alive.
+    folder = b"/v/caf\xe9/\\\\"
+    write(s.ini, b"[settings]\nvidFolder=" + folder + b"\n")
+    open_setup(s)
+    s.xdotool("key", "Tab", "Tab", "Tab")
+    s.xdotool("type", "7")
+    s.xdotool("key", "Return")
+    check(s.wait_exit(5) == 0, "non-zero exit")
+    with open(s.ini, "rb") as f:
+        stored = f.read()
+    check(stored.startswith(b"[settings]\nvidFolder=" + folder + b"\n") and
+          b"\nintervalTime=7\n" in stored, f"stored {stored}")
     share, trigger = os.path.join(s.tmp, "share"), os.path.join(s.tmp, "stall")
     with stalled_share(share, 20, trigger):
         s.env["XDG_CONFIG_HOME"] = share
@@ -140,74 +117,42 @@ def setup_stores_a_folder_or_says_why_not(s):
     check(s.wait_exit(10) == 0, "non-zero exit once the share let go")
 
 
-# The folder is named in Latin-1, and so is its line in the settings. First
-# it holds files that are no clip, name the network or block: the saver lives
-# through them without connecting anywhere. Then a clip whose picture changes
-# every 8 s over sound shows and, being no stall, stays for all of its 16 s;
-# after the black pause another clip shows. Only a character key ends the
-# saver. Then the OpenGL view, forced on Mesa's llvmpipe, shows the clip and
-# a key ends it the same way. Then the folder on a share whose listings stall,
-# and last a player library that cannot load: it is said once on stderr, the
-# saver stays black and a key still ends it.
+# The folder is named in Latin-1. First it holds playlists and references
+# naming the network: the saver lives through them without connecting
+# anywhere. Then a clip shows and a character key ends the saver; so it does
+# in the OpenGL view, forced on Mesa's llvmpipe. Then the folder on a share
+# whose listings stall.
 def saver_plays_clips_from_a_hostile_or_stalled_folder(s):
     listener = socket.create_server(("127.0.0.1", 0))
-    listener.setblocking(False)
     url = f"http://127.0.0.1:{listener.getsockname()[1]}"
     folder = os.path.join(os.fsencode(s.clips), b"caf\xe9")
-    os.mkdir(folder)
-    # Made beside the folder and moved in whole, so no listing sees half.
-    still, other = os.path.join(s.tmp, "still.mp4"), os.path.join(s.tmp, "b.avi")
-    make_clip(still, "testsrc", "320x240", 16, "libx264", rate="1/8", extra=(
-        "-f", "lavfi", "-i", "sine=frequency=440:duration=16", "-c:a", "aac"))
-    make_clip(other, "smptebars", "200x150", 2)
     for name, text in (
-            ("notes.txt", "not a clip at all\n"), ("zero.mp4", ""),
-            ("truncated.mp4", read(still)[:1500].decode("latin-1")),
             ("list.m3u", f"#EXTM3U\n#EXTINF:1,x\n{url}/clip.mp4\n"),
             ("live.m3u8", f"#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\n"
              f"{url}/seg.ts\n#EXT-X-ENDLIST\n"),
             ("ref.edl", f"# mpv EDL v0\n{url}/e.mp4\n"),
             ("ref.pls", f"[playlist]\nFile1={url}/p.mp4\nNumberOfEntries=1\n")):
-        write(os.path.join(folder, name.encode()), text.encode("latin-1"))
-    os.mkfifo(os.path.join(folder, b"pipe.avi"))
-    make_clip(os.path.join(folder, b"picture.jpg"), "testsrc", "64x48", 0.04,
-              "mjpeg")
+        write(os.path.join(folder, name.encode()), text.encode())
+    # Made beside the folder and moved in whole, so no listing sees half.
+    clip = os.path.join(s.tmp, "b.avi")
+    make_clip(clip, "smptebars", "200x150", 2)
     s.settings(folder)
     s.start("/s")
     time.sleep(20)
-    check(s.alive(), "the saver died on a hostile file")
-    with contextlib.suppress(BlockingIOError):
-        listener.accept()
-        raise Failure("a connection to the listener")
+    check(s.alive() and not select.select([listener], [], [], 0)[0],
+          "the saver died on a playlist, or connected to the listener")
     shutil.rmtree(folder)
     os.mkdir(folder)
-    still_in = os.path.join(folder, "clip ü é.mp4".encode())
-    os.rename(still, still_in)
-    s.wait_clip("the clip", (320, 240), seconds=10)
-    shown = time.time()
-    while time.time() - shown < 13:
-        check(clip_box(s.screenshot(), (320, 240)),
-              f"the clip went after {time.time() - shown:.1f} s of 16")
-        time.sleep(0.5)
-    os.remove(still_in)
-    os.rename(other, os.path.join(folder, b"b.avi"))
-    s.wait_for("the pause", lambda: bright_box(s.screenshot()) is None)
-    s.wait_clip("another clip", (200, 150), seconds=8)
-    s.xdotool("key", "Left", "F5", "shift", "alt+x")
-    s.xdotool("mousemove", "600", "400", "click", "1")
-    time.sleep(1.0)
-    check(s.alive(), "an arrow, function key, modifier, Alt with a letter or "
-          "the mouse ended it")
-    s.xdotool("key", "x")
-    check(s.wait_exit(1.5) == 0, "non-zero exit after a character key")
-    s.env["TARNLIGHT_RENDER"] = "opengl"
-    s.start("/s")
-    s.wait_clip("a clip drawn with OpenGL", (200, 150), seconds=14)
+    os.rename(clip, os.path.join(folder, b"b.avi"))
+    for render in ("software", "opengl"):
+        if render == "opengl":
+            s.env["TARNLIGHT_RENDER"] = render
+            s.start("/s")
+        s.wait_clip(f"a clip drawn by the {render} view", (200, 150), seconds=14)
+        s.xdotool("key", "x")
+        check(s.wait_exit(1.5) == 0, f"non-zero exit after a key ({render})")
     check("drawing with OpenGL (OpenGL renderer: llvmpipe" in s.said(),
           "the OpenGL view was not chosen")
-    s.xdotool("key", "x")
-    check(s.wait_exit(1.5) == 0, "non-zero exit after a key, OpenGL view")
-    del s.env["TARNLIGHT_RENDER"]
     # The listing runs off the GUI thread: a key and SIGTERM during a listing
     # that takes 20 s each end the saver within a second.
     share = os.path.join(s.tmp, "share")
@@ -224,18 +169,6 @@ def saver_plays_clips_from_a_hostile_or_stalled_folder(s):
         s.proc.send_signal(signal.SIGTERM)
         check(s.wait_exit(1) == 0, "non-zero exit after SIGTERM")
     s.nothing_left()
-    s.settings(folder)
-    s.env["LD_LIBRARY_PATH"] = os.path.join(s.tmp, "lib")
-    write(os.path.join(s.env["LD_LIBRARY_PATH"], "libmpv.so.2"), b"")
-    s.start("/s")
-    time.sleep(3.5)
-    check(s.alive() and bright_box(s.screenshot()) is None,
-          "the saver ended, or drew, without its player library")
-    s.xdotool("key", "k")
-    check(s.wait_exit(2) == 0, "non-zero exit without a player library")
-    said = s.said().split("---")[-1]
-    check(said.count("tarnlight:") == 1 and "could not be loaded" in said,
-          f"stderr said {said!r}")
 
 
 # A client that grabs the keyboard, as an open menu does, and holds it until
@@ -291,32 +224,8 @@ def saver_stays_on_top(s, manager):
 
 # ---------------------------------------------------------------- hosts
 
-def install_program(s):
-    """The build installed as `cmake --install` puts it, below a prefix of
-    the case's own, with a clip to play and its settings; returns the
-    installed program."""
-    prefix = os.path.join(s.tmp, "usr")
-    done = s.run("cmake", "--install", os.path.dirname(os.path.abspath(
-        s.binary)), "--prefix", prefix, timeout=60)
-    check(done.returncode == 0, f"cmake --install failed: {done.stderr}")
-    s.env["PATH"] = os.path.join(prefix, "bin") + ":" + s.env["PATH"]
-    make_clip(os.path.join(s.clips, "a.mp4"), "testsrc", "320x240", 1)
-    s.settings()
-    return os.path.join(prefix, "bin", "tarnlight")
-
-
-def as_user(s):
-    """The command prefix that runs a host as a user, as it refuses root:
-    root hands the case's folder to nobody and runs it as nobody."""
-    if os.geteuid() != 0:
-        return []
-    subprocess.run(["chown", "-R", "nobody:nogroup", s.tmp], check=True)
-    return ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"]
-
-
 def saver_in_host(s, host, activate, end):
-    """Once `activate` holds, the host has started the installed program in
-    its session, and the clip plays; `end` ends it."""
+    """Once `activate` holds, the host's saver plays the clip; `end` ends it."""
     waited("the host", activate, 30, 0.2)
 
     def running():
@@ -329,36 +238,43 @@ def saver_in_host(s, host, activate, end):
     stop_group(host)
 
 
+# The build installed by `cmake --install` below a prefix of the case's own.
 # XScreenSaver runs `tarnlight /s` from the user's ~/.xscreensaver in its
 # window; deactivating it ends the saver. MATE's screen saver finds the
 # installed program in XScreenSaver's folder of hacks, where it looks, and
 # runs it in its window; a key ends it. That folder is the installed one only
-# inside a mount namespace of the host's own.
+# inside a mount namespace of the host's own (the package's check follows
+# the installed link). Hosts refuse root: as root, they run as nobody.
 def saver_in_xscreensaver_and_mate(s):
-    program = install_program(s)
-    prefix = os.path.dirname(os.path.dirname(program))
+    prefix = os.path.join(s.tmp, "usr")
+    done = s.run("cmake", "--install", os.path.dirname(os.path.abspath(
+        s.binary)), "--prefix", prefix, timeout=60)
+    check(done.returncode == 0, f"cmake --install failed: {done.stderr}")
+    s.env["PATH"] = os.path.join(prefix, "bin") + ":" + s.env["PATH"]
+    make_clip(os.path.join(s.clips, "a.mp4"), "testsrc", "320x240", 1)
+    s.settings()
     write(os.path.join(s.tmp, ".xscreensaver"), b"mode: one\nselected: 0\n"
           b"lock: False\nfade: False\nunfade: False\nsplash: False\n"
           b"programs: tarnlight /s\n")
     write(os.path.join(s.env["XDG_CONFIG_HOME"], "glib-2.0", "settings", "keyfile"),
           b"[org/mate/screensaver]\nmode='single'\n"
           b"themes=['screensavers-tarnlight']\nlock-enabled=false\n")
-    # A link of the installed kind, made absolute: a relative one would
-    # resolve from where the folder is mounted.
-    installed = os.path.join(prefix, "libexec", "xscreensaver", "tarnlight")
-    check(os.path.realpath(installed) == program,
-          f"{installed} does not lead to {program}")
+    # Absolute: a relative link would resolve from where it is mounted.
     hacks = os.path.join(s.tmp, "hacks")
     os.makedirs(hacks)
-    os.symlink(program, os.path.join(hacks, "tarnlight"))
-    user = as_user(s)
+    os.symlink(os.path.join(prefix, "bin", "tarnlight"),
+               os.path.join(hacks, "tarnlight"))
+    user, ids = [], (os.getuid(), os.getgid())
+    if os.geteuid() == 0:
+        subprocess.run(["chown", "-R", "nobody:nogroup", s.tmp], check=True)
+        user = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"]
+        ids = (65534, 65534)
     host = s.helper(*user, "xscreensaver", "-no-splash")
     saver_in_host(s, host, lambda: s.run(
         *user, "xscreensaver-command", "-activate").returncode == 0,
         lambda: s.run(*user, "xscreensaver-command", "-deactivate"))
     s.env.update(GSETTINGS_BACKEND="keyfile", NO_AT_BRIDGE="1",
                  XDG_DATA_DIRS=os.path.join(prefix, "share") + ":/usr/share")
-    ids = ("65534", "65534") if user else (os.getuid(), os.getgid())
     host = s.helper(
         *user, "unshare", "--user", "--map-root-user", "--mount",
         "--propagation", "private", "sh", "-c",
@@ -367,7 +283,6 @@ def saver_in_xscreensaver_and_mate(s):
         "dbus-run-session", "--", "sh", "-c", 'echo "$DBUS_SESSION_BUS_ADDRESS"; '
         "exec mate-screensaver --no-daemon", stdout=subprocess.PIPE)
     s.env["DBUS_SESSION_BUS_ADDRESS"] = read_line(host.stdout).decode().strip()
-    check(s.env["DBUS_SESSION_BUS_ADDRESS"], "no session bus for MATE")
     saver_in_host(s, host, lambda: "is active" in s.run(
         *user, "mate-screensaver-command", "--activate", "--query").stdout,
         lambda: s.xdotool("key", "a"))
