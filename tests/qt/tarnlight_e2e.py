@@ -134,8 +134,10 @@ def saver_plays_clips_from_a_hostile_or_stalled_folder(s):
             ("ref.pls", f"[playlist]\nFile1={url}/p.mp4\nNumberOfEntries=1\n")):
         write(os.path.join(folder, name.encode()), text.encode())
     # Made beside the folder and moved in whole, so no listing sees half.
-    clip = os.path.join(s.tmp, "b.avi")
+    clip, still = os.path.join(s.tmp, "b.avi"), os.path.join(s.tmp, "s.mp4")
     make_clip(clip, "smptebars", "200x150", 2)
+    make_clip(still, "testsrc", "320x240", 16, "libx264", rate="1/8", extra=(
+        "-f", "lavfi", "-i", "sine=frequency=440:duration=16", "-c:a", "aac"))
     s.settings(folder)
     s.start("/s")
     time.sleep(20)
@@ -143,6 +145,15 @@ def saver_plays_clips_from_a_hostile_or_stalled_folder(s):
           "the saver died on a playlist, or connected to the listener")
     shutil.rmtree(folder)
     os.mkdir(folder)
+    # A picture every 8 s over sound is no stall: libmpv's clock moves.
+    os.rename(still, os.path.join(folder, b"s.mp4"))
+    s.wait_clip("the still clip", (320, 240), seconds=10)
+    shown = time.time()
+    while time.time() - shown < 13:
+        check(clip_box(s.screenshot(), (320, 240)),
+              f"the clip went after {time.time() - shown:.1f} s of 16")
+        time.sleep(0.5)
+    os.remove(os.path.join(folder, b"s.mp4"))
     os.rename(clip, os.path.join(folder, b"b.avi"))
     for render in ("software", "opengl"):
         if render == "opengl":
@@ -169,6 +180,20 @@ def saver_plays_clips_from_a_hostile_or_stalled_folder(s):
         s.proc.send_signal(signal.SIGTERM)
         check(s.wait_exit(1) == 0, "non-zero exit after SIGTERM")
     s.nothing_left()
+    # A player library that cannot load: said once, black, a key ends it.
+    del s.env["TARNLIGHT_RENDER"]
+    s.settings(folder)
+    s.env["LD_LIBRARY_PATH"] = os.path.join(s.tmp, "lib")
+    write(os.path.join(s.env["LD_LIBRARY_PATH"], "libmpv.so.2"), b"")
+    s.start("/s")
+    time.sleep(3.5)
+    check(s.alive() and bright_box(s.screenshot()) is None,
+          "the saver ended, or drew, without its player library")
+    s.xdotool("key", "k")
+    check(s.wait_exit(2) == 0, "non-zero exit without a player library")
+    said = s.said().split("---")[-1]
+    check(said.count("tarnlight:") == 1 and "could not be loaded" in said,
+          f"stderr said {said!r}")
 
 
 # A client that grabs the keyboard, as an open menu does, and holds it until
