@@ -20,7 +20,7 @@ TEST(Win32DirListing, TheMaskAndThePatternChooseTheNames) {
   const std::string wide = "clip \xC3\xBC \xE6\x98\xA0.avi";  // "clip ü 映.avi"
   for (const std::string name : {"a.avi", "hidden.avi", "system.avi", "b.mpg"})
     dir.File(name);
-  dir.Folder("x.avi");
+  std::filesystem::create_directory(dir.path() / "x.avi");
   std::ofstream(dir.path() / Widen(wide)) << "x";
   for (auto [name, attributes] :
        {std::pair{L"hidden.avi", FILE_ATTRIBUTE_HIDDEN},
