@@ -16,6 +16,10 @@ namespace {
 // Long enough for a graph to stop and go (tens of ms), short enough for a
 // key to end the program at once as far as anyone can tell.
 constexpr DWORD kMediaWorkMs = 1500;
+// Under Wine a media engine's teardown (its Direct3D device among it) took
+// up to 8 s on a loaded machine, and a thread ended in the midst of it
+// crashes the exit. The windows are gone by then; only the process waits.
+constexpr DWORD kMediaWorkUnderWineMs = 10000;
 
 std::string ToAnsi(const std::string& utf8) {
   std::wstring wide = Widen(utf8);
@@ -157,8 +161,9 @@ std::string Win32Program::Command() {
 // moment to finish. TerminateProcess skips DLL detach, which a thread that
 // will not finish would otherwise race.
 void Win32Program::End() {
-  media_work::WaitUntilDone(kMediaWorkMs);
-  if (UnderWine()) EndOtherThreads();
+  bool wine = UnderWine();
+  media_work::WaitUntilDone(wine ? kMediaWorkUnderWineMs : kMediaWorkMs);
+  if (wine) EndOtherThreads();
   TerminateProcess(GetCurrentProcess(), 0);
   ExitProcess(0);
 }
