@@ -68,9 +68,10 @@ class Wine(X11Session):
                                 stdout=subprocess.DEVNULL, stderr=stderr)
 
     def probe(self, *args):
-        """What the probe reads of windows from inside the Wine session
-        (window_probe.cpp says what each question answers), as lines of
-        words."""
+        """What the probe reads of windows from inside the Wine session, as
+        lines of words: handle, class, visible, topmost, tool window, owner,
+        takes input, client width and height, left, top, right, bottom
+        (window_probe.cpp says what each question answers)."""
         out = self.run("wine", self.probe_exe, *args, timeout=30).stdout
         return [line.split() for line in out.splitlines()]
 
@@ -94,25 +95,21 @@ class Wine(X11Session):
                      "/d", value)
 
 
-# A small black window of the probe's, as the shell's preview monitor and its
-# settings dialog are: another program's window. It goes when its input gets a
-# line, and says "gone".
-class Host:
+def host(w, width, height):
+    """A small black window of the probe's, as the shell's preview monitor and
+    its settings dialog are: another program's window, titled "Preview host".
+    Its process, which says "gone" when the window goes, handle and rect."""
+    proc = w.helper("wine", w.probe_exe, "--host", str(width), str(height),
+                    stdout=subprocess.PIPE)
+    fields = read_line(proc.stdout).split()
+    check(len(fields) == 13, f"the probe made no window: {fields}")
+    return proc, int(fields[0]), tuple(map(int, fields[9:]))
 
-    def __init__(self, w, width, height):
-        self.proc = w.helper("wine", w.probe_exe, "--host", str(width),
-                             str(height), stdin=subprocess.PIPE,
-                             stdout=subprocess.PIPE)
-        fields = read_line(self.proc.stdout).split()
-        check(len(fields) == 5, f"the probe made no window: {fields}")
-        self.handle = int(fields[0])
-        self.rect = tuple(map(int, fields[1:]))
 
-    def destroy(self):
-        self.proc.stdin.write(b"x\n")
-        self.proc.stdin.flush()
-        check(read_line(self.proc.stdout, 10).strip() == b"gone",
-              "the probe did not destroy its window")
+def saver_shown(w):
+    """The saver's and its covers' windows that show, topmost."""
+    return [r for r in w.probe("--top") if r[1] in (
+        "TarnlightSaver", "TarnlightCover") and r[2:4] == ["1", "1"]]
 
 
 def without_media_foundation(w):
@@ -128,7 +125,7 @@ def dialog_at_144_dpi_stores_nothing_on_escape(w):
     try:
         w.start()
         w.find_window("Tarnlight Setup")
-        size = w.probe("Tarnlight Setup")[0][:2]
+        size = w.probe("Tarnlight Setup")[0][7:9]
         check(size == ["620", "291"], f"client area is {size}")
         w.xdotool("type", "zzz")
         time.sleep(0.5)
@@ -142,11 +139,12 @@ def dialog_at_144_dpi_stores_nothing_on_escape(w):
 # The settings dialog's /c:HWND: a tool window owned by that window, which
 # takes no input until Enter has stored what was typed.
 def setup_enter_with_its_owner(w):
-    owner = Host(w, 200, 150)
-    w.start(f"/c:{owner.handle}")
+    proc, owner, _ = host(w, 200, 150)
+    w.start(f"/c:{owner}")
     w.find_window("Tarnlight Setup")
-    facts = w.probe("Tarnlight Setup")[0][:4] + w.probe("Preview host")[0][4:]
-    check(facts == ["413", "194", "1", str(owner.handle), "0"],
+    setup, host_window = w.probe("Tarnlight Setup")[0], w.probe("Preview host")[0]
+    facts = [*setup[7:9], *setup[4:6], host_window[6]]
+    check(facts == ["413", "194", "1", str(owner), "0"],
           f"size, tool window, owner, owner enabled: {facts}")
     time.sleep(0.5)
     # The edit box's caret starts at the beginning of the text.
@@ -161,9 +159,9 @@ def setup_enter_with_its_owner(w):
     check(w.wait_exit(15) == 0, "non-zero exit after Enter")
     check(w.settings().get("vidFolder") == "e:\\clips ü\\",
           f"registry holds {w.settings()}")
-    check(w.probe("Preview host")[0][4:] == ["1"],
+    check(w.probe("Preview host")[0][6] == "1",
           "the owner takes no input after the dialog")
-    stop_group(owner.proc)
+    stop_group(proc)
 
 
 # Each clip goes to Media Foundation first; the trace shows it was asked. The
@@ -219,26 +217,28 @@ def media_engine_picture_in_two_runs(w):
 # program's window, so the clip inside is seen as Windows places it; the screen
 # outside the black host must stay black.
 def preview_plays_inside_its_host(w):
-    host = Host(w, 240, 180)
-    w.start("/p", str(host.handle))
+    proc, handle, rect = host(w, 240, 180)
+    w.start("/p", str(handle))
 
     def player():
-        windows = {r[0]: (r[1] == "1", tuple(map(int, r[2:6])))
-                   for r in w.probe("--children", str(host.handle))}
-        shown, rect = windows.get("TarnlightSurface", (False, (0, 0, 0, 0)))
-        size = (rect[2] - rect[0], rect[3] - rect[1])
+        windows = {r[1]: (r[2] == "1", tuple(map(int, r[9:])))
+                   for r in w.probe("--children", str(handle))}
+        shown, box = windows.get("TarnlightSurface", (False, (0, 0, 0, 0)))
+        size = (box[2] - box[0], box[3] - box[1])
         return shown and size in {(240, 180), (200, 150)} and windows
     windows = w.wait_for("a clip in the host", player, 25, pause=0.3)
-    check(windows.get("TarnlightSaver") == (True, host.rect),
-          f"the preview is {windows.get('TarnlightSaver')}, not {host.rect}")
+    check(windows.get("TarnlightSaver") == (True, rect),
+          f"the preview is {windows.get('TarnlightSaver')}, not {rect}")
     seen = bright_box(w.screenshot())
     check(seen is None, f"the preview drew outside its host: {seen}")
-    host.destroy()
+    w.probe("--close", "Preview host")
+    check(read_line(proc.stdout, 10).strip() == b"gone",
+          "the probe did not destroy its window")
     # The window went with its host; the process itself gives its media
     # threads up to 1.5 s to let go first, so that Wine's exit does not crash.
     code = w.wait_exit(3, what="the preview")
     check(code == 0, f"exit code {code} after the host went")
-    stop_group(host.proc)
+    stop_group(proc)
 
 
 # The shell's Test verb (/S) with no mfplat.dll: DirectShow alone shows the
@@ -264,13 +264,13 @@ def saver_ends_on_key_while_its_share_stalls(w):
         with stalled_share(share, 30, stall=stall):
             w.saver_settings(share)
             w.start("/s", env=without_media_foundation(w))
-            w.wait_for("the saver", lambda: w.probe("--saver-rects"), 20)
+            w.wait_for("the saver", lambda: saver_shown(w), 20)
             w.wait_for(f"the {stall} stalling", lambda: os.path.exists(
                 share + "." + stall), 20, pause=0.1)
             time.sleep(0.5)
             w.xdotool("key", "x")
             time.sleep(1.0)
-            check(not w.probe("--saver-rects"),
+            check(not saver_shown(w),
                   f"the saver still showed a second after the key ({stall})")
         check(w.wait_exit(10) == 0, f"non-zero exit after a character key ({stall})")
 
