@@ -18,9 +18,6 @@ from e2e_harness import (DEFAULTS, X11Session, bright_box,  # noqa: E402
                          check, make_clip, read_line, run_cases,
                          stalled_share, stop_group)
 
-SIZES = ((320, 240), (200, 150))
-
-
 class Wine(X11Session):
     def __init__(self, scr, probe):
         super().__init__("tarnlight-wine-e2e-")
@@ -112,8 +109,8 @@ def saver_shown(w):
         "TarnlightSaver", "TarnlightCover") and r[2:4] == ["1", "1"]]
 
 
-def without_media_foundation(w):
-    return {"WINEDLLOVERRIDES": w.env["WINEDLLOVERRIDES"] + ";mfplat="}
+def without(w, dll):
+    return {"WINEDLLOVERRIDES": w.env["WINEDLLOVERRIDES"] + f";{dll}="}
 
 
 # The shell's Configure verb (no argument), laid out at the monitor's DPI:
@@ -174,7 +171,7 @@ def saver_plays_and_ends_on_character_key(w):
     trace_path = os.path.join(w.tmp, "mfplat.log")
     with open(trace_path, "wb") as trace:
         w.start("/s", env={"WINEDEBUG": "trace+mfplat"}, stderr=trace)
-        w.wait_clip("a clip", *SIZES, seconds=25)
+        w.wait_clip("a clip", (320, 240), (200, 150), seconds=25)
     w.xdotool("key", "Left")
     w.xdotool("mousemove", "200", "200")
     time.sleep(1)
@@ -195,20 +192,21 @@ def saver_plays_and_ends_on_character_key(w):
           "the media engine was not asked to open the clip")
 
 
-# An H.264 clip with DirectShow left out (quartz.dll), so that the picture on
-# the screen is the media engine's, which draws its frames in the saver's own
-# window: seen in two runs of one session after the earlier cases' runs, and a
-# character key ends each.
-def media_engine_picture_in_two_runs(w):
+# An H.264 clip named outside ASCII, seen on the screen in three runs of one
+# session after the earlier cases' runs, a character key ending each: twice
+# with DirectShow left out (quartz.dll), so that the picture is the media
+# engine's, which draws its frames in the saver's own window; then, started by
+# the shell's Test verb (/S), with no mfplat.dll, so that DirectShow alone
+# shows it.
+def each_engine_shows_the_clip(w):
     clips = os.path.join(w.tmp, "h264")
     os.makedirs(clips)
-    make_clip(os.path.join(clips, "c.mp4"), "testsrc", "320x240", 8, "libx264")
+    make_clip(os.path.join(clips, "c ñ ü.mp4"), "testsrc", "320x240", 8, "libx264")
     w.saver_settings(clips)
-    for run in (1, 2):
-        w.start("/s", env={"WINEDLLOVERRIDES": w.env["WINEDLLOVERRIDES"] +
-                           ";quartz="})
-        w.wait_clip(f"the media engine's picture (run {run})", (320, 240),
-                    seconds=25)
+    for run, switch, dll in ((1, "/s", "quartz"), (2, "/s", "quartz"),
+                             (3, "/S", "mfplat")):
+        w.start(switch, env=without(w, dll))
+        w.wait_clip(f"a clip without {dll} (run {run})", (320, 240), seconds=25)
         w.xdotool("key", "q")
         check(w.wait_exit(5) == 0, f"non-zero exit after a character key (run {run})")
 
@@ -241,18 +239,6 @@ def preview_plays_inside_its_host(w):
     stop_group(proc)
 
 
-# The shell's Test verb (/S) with no mfplat.dll: DirectShow alone shows the
-# clip, named outside ASCII.
-def saver_without_media_foundation(w):
-    for name in os.listdir(w.clips):
-        os.unlink(os.path.join(w.clips, name))
-    make_clip(os.path.join(w.clips, "a clip ñ ü.avi"), "testsrc", "320x240", 3)
-    w.start("/S", env=without_media_foundation(w))
-    w.wait_clip("a clip", *SIZES, seconds=25)
-    w.xdotool("key", "q")
-    check(w.wait_exit(5) == 0, "non-zero exit after a character key")
-
-
 # A clip folder on a share that stopped answering, in its listing or in
 # DirectShow's reads of the clip (Media Foundation left out, so that the open
 # is DirectShow's): each waits on a thread of its own, and a key takes the
@@ -263,7 +249,7 @@ def saver_ends_on_key_while_its_share_stalls(w):
         share = os.path.join(w.tmp, "share-" + stall)
         with stalled_share(share, 30, stall=stall):
             w.saver_settings(share)
-            w.start("/s", env=without_media_foundation(w))
+            w.start("/s", env=without(w, "mfplat"))
             w.wait_for("the saver", lambda: saver_shown(w), 20)
             w.wait_for(f"the {stall} stalling", lambda: os.path.exists(
                 share + "." + stall), 20, pause=0.1)
@@ -276,10 +262,8 @@ def saver_ends_on_key_while_its_share_stalls(w):
 
 
 CASES = [dialog_at_144_dpi_stores_nothing_on_escape, setup_enter_with_its_owner,
-         saver_plays_and_ends_on_character_key,
-         media_engine_picture_in_two_runs, preview_plays_inside_its_host,
-         saver_without_media_foundation,
-         saver_ends_on_key_while_its_share_stalls]
+         saver_plays_and_ends_on_character_key, each_engine_shows_the_clip,
+         preview_plays_inside_its_host, saver_ends_on_key_while_its_share_stalls]
 
 if __name__ == "__main__":
     wine = Wine(os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]))
