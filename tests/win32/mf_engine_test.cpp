@@ -1,10 +1,12 @@
 #include "platform/win32/mf_engine.h"
 
 #include <gtest/gtest.h>
+#include <mfapi.h>
 
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,8 +17,8 @@
 
 // The saver's engine chain over the media engine, scripted, and the real
 // DirectShow engine. The scripted engine answers from threads of its own,
-// as Media Foundation's does; the
-// attributes the player hands it are Wine's real ones.
+// as Media Foundation's does; the attributes the player hands it are Wine's
+// real ones.
 namespace tarnlight::win32 {
 namespace {
 
@@ -47,8 +49,8 @@ Method AsMethod(Fn* fn) {
 // itself. Each fake numbers the slots it answers as Microsoft publishes its
 // interface, so a method of media_engine_api.h out of order fails here too;
 // every other slot fails the test. The program is built for x64 only, where
-// the caller clears its own arguments, so one body that takes none can stand
-// in for any method.
+// there is one calling convention and the caller clears its own arguments,
+// so one body that takes none can stand in for any method.
 template <typename Self, std::size_t kSlots>
 class Com {
   static_assert(sizeof(void*) == 8, "one calling convention for every method");
@@ -72,12 +74,12 @@ class Com {
   static void NotCalled() {
     ADD_FAILURE() << "a method the player never needs";
   }
-  static HRESULT STDMETHODCALLTYPE QueryInterface(Com*, REFIID, void** out) {
+  static HRESULT QueryInterface(Com*, REFIID, void** out) {
     *out = nullptr;
     return E_NOINTERFACE;
   }
-  static ULONG STDMETHODCALLTYPE AddRef(Com* self) { return ++self->refs_; }
-  static ULONG STDMETHODCALLTYPE Release(Com* self) {
+  static ULONG AddRef(Com* self) { return ++self->refs_; }
+  static ULONG Release(Com* self) {
     ULONG left = --self->refs_;
     if (!left) delete static_cast<Self*>(self);
     return left;
@@ -88,12 +90,11 @@ class Com {
   std::atomic<ULONG> refs_{1};
 };
 
+// An IMFMediaError; also any object COM can count.
 struct FakeError final : Com<FakeError, 7> {
   explicit FakeError(HRESULT code)
       : Com({{4, AsMethod(&GetExtendedErrorCode)}}), code(code) {}
-  static HRESULT STDMETHODCALLTYPE GetExtendedErrorCode(FakeError* self) {
-    return self->code;
-  }
+  static HRESULT GetExtendedErrorCode(FakeError* self) { return self->code; }
   HRESULT code;
 };
 
@@ -118,46 +119,39 @@ class FakeEngine final : public Com<FakeEngine, 45> {
   }
 
  private:
-  static HRESULT STDMETHODCALLTYPE GetError(FakeEngine* self,
-                                            mfe::IMFMediaError** error) {
+  static HRESULT GetError(FakeEngine* self, mfe::IMFMediaError** error) {
     *error = (new FakeError(self->script_.loadError))->As<mfe::IMFMediaError>();
     return S_OK;
   }
-  static HRESULT STDMETHODCALLTYPE SetSource(FakeEngine* self, BSTR url) {
+  static HRESULT SetSource(FakeEngine* self, BSTR url) {
     self->seen_.source = url;
     if (self->script_.answer && SUCCEEDED(self->script_.setSource))
       self->Answer(self->script_.answer);
     return self->script_.setSource;
   }
-  static HRESULT STDMETHODCALLTYPE SetAutoPlay(FakeEngine*, BOOL) {
-    return S_OK;
-  }
-  static HRESULT STDMETHODCALLTYPE Play(FakeEngine* self) {
+  static HRESULT SetAutoPlay() { return S_OK; }
+  static HRESULT Play(FakeEngine* self) {
     self->playing_ = true;
     if (!self->script_.frames) self->Answer(mfe::kEventEnded);
     return S_OK;
   }
-  static HRESULT STDMETHODCALLTYPE OnVideoStreamTick(FakeEngine* self,
-                                                     LONGLONG* time) {
+  static HRESULT OnVideoStreamTick(FakeEngine* self, LONGLONG* time) {
     if (!self->playing_) return S_FALSE;
     if (self->shown_ < self->script_.frames) ++self->shown_;
     *time = self->shown_;
     return S_OK;
   }
   // A clock that moves at each look.
-  static double STDMETHODCALLTYPE GetCurrentTime(FakeEngine* self) {
+  static double GetCurrentTime(FakeEngine* self) {
     return 1.25 + 0.01 * ++self->looks_;
   }
-  static BOOL STDMETHODCALLTYPE HasVideo(FakeEngine* self) {
-    return self->script_.hasVideo;
-  }
-  static HRESULT STDMETHODCALLTYPE GetNativeVideoSize(FakeEngine* self,
-                                                      DWORD* cx, DWORD* cy) {
+  static BOOL HasVideo(FakeEngine* self) { return self->script_.hasVideo; }
+  static HRESULT GetNativeVideoSize(FakeEngine* self, DWORD* cx, DWORD* cy) {
     *cx = self->script_.width;
     *cy = self->script_.height;
     return S_OK;
   }
-  static HRESULT STDMETHODCALLTYPE Shutdown(FakeEngine* self) {
+  static HRESULT Shutdown(FakeEngine* self) {
     ++self->seen_.shutdowns;
     return S_OK;
   }
@@ -181,27 +175,20 @@ class FakeFactory final : public Com<FakeFactory, 6> {
       : Com({{3, AsMethod(&CreateInstance)}}), script_(script), seen_(seen) {}
 
  private:
-  static HRESULT STDMETHODCALLTYPE CreateInstance(FakeFactory* self, DWORD,
-                                                  IMFAttributes* attributes,
-                                                  mfe::IMFMediaEngine** made) {
+  static HRESULT CreateInstance(FakeFactory* self, DWORD, IMFAttributes* made,
+                                mfe::IMFMediaEngine** engine) {
     void* notify = nullptr;
-    HRESULT hr =
-        attributes->GetUnknown(mfe::kAttrCallback, mfe::kIidNotify, &notify);
+    HRESULT hr = made->GetUnknown(mfe::kAttrCallback, mfe::kIidNotify, &notify);
     if (FAILED(hr)) return hr;
     ++self->seen_.engines;
-    auto* engine =
-        new FakeEngine(static_cast<mfe::IMFMediaEngineNotify*>(notify),
-                       self->script_, self->seen_);
-    *made = engine->As<mfe::IMFMediaEngine>();
+    *engine = (new FakeEngine(static_cast<mfe::IMFMediaEngineNotify*>(notify),
+                              self->script_, self->seen_))
+                  ->As<mfe::IMFMediaEngine>();
     return S_OK;
   }
 
   Script& script_;
   Seen& seen_;
-};
-
-struct FakeManager final : Com<FakeManager, 3> {
-  FakeManager() : Com({}) {}
 };
 
 // Counts the frames it is asked to take.
@@ -219,39 +206,23 @@ class FakeTarget final : public FrameTarget {
 
  private:
   Seen& seen_;
-  IUnknown* manager_ = (new FakeManager)->As<IUnknown>();
+  IUnknown* manager_ = (new FakeError(S_OK))->As<IUnknown>();
 };
 
-// A media engine whose opens go as `script` says.
-std::unique_ptr<MfEngine> ScriptedMf(HWND hwnd, UINT message, Script& script,
-                                     Seen& seen) {
-  auto create = reinterpret_cast<MfEngine::CreateAttributesFn>(
-      reinterpret_cast<void (*)()>(
-          GetProcAddress(LoadLibraryW(L"mfplat.dll"), "MFCreateAttributes")));
-  EXPECT_NE(create, nullptr);
-  auto factory = [&](mfe::IMFMediaEngineClassFactory** made) {
-    *made =
-        (new FakeFactory(script, seen))->As<mfe::IMFMediaEngineClassFactory>();
-    return S_OK;
-  };
-  return std::make_unique<MfEngine>(hwnd, message,
-                                    MfEngine::Library{create, factory, nullptr},
-                                    std::make_shared<FakeTarget>(seen));
-}
-
 // What the chain reports, a line each; nothing may come from inside a call.
-class Recorder final : public EngineEvents {
- public:
+struct Recorder final : EngineEvents {
   void Opened(std::uint64_t clip, PixelSize size) override {
-    Note("opened ", clip,
-         " " + std::to_string(size.width) + "x" + std::to_string(size.height));
+    Note("opened ", clip, ' ', size.width, 'x', size.height);
   }
   void Failed(std::uint64_t clip, const PlatformError& error) override {
-    Note("failed ", clip, " " + std::to_string(error.number()));
+    Note("failed ", clip, ' ', error.number());
   }
-  void Ended(std::uint64_t clip) override { Note("ended ", clip, ""); }
-  void Note(const char* what, std::uint64_t clip, const std::string& more) {
-    news.push_back(what + std::to_string(clip) + more);
+  void Ended(std::uint64_t clip) override { Note("ended ", clip); }
+  template <typename... Parts>
+  void Note(const Parts&... parts) {
+    std::ostringstream line;
+    (line << ... << parts);
+    news.push_back(line.str());
   }
 
   std::vector<std::string> news;
@@ -259,31 +230,31 @@ class Recorder final : public EngineEvents {
 
 enum class Kind { Mf, DShow };
 
-// A message-only window that hands its messages to a chain of engines; the
-// chain's i-th engine, when it is a media engine, goes as scripts[i] says.
-class Surface {
- public:
+// A chain of engines drawing in a message-only window, whose messages to
+// the chain the pump hands on; the i-th engine, when it is a media engine,
+// goes as scripts[i] says.
+struct Surface {
   explicit Surface(std::initializer_list<Kind> kinds) {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = &Surface::Proc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"TarnlightTestSurface";
-    RegisterClassW(&wc);
-    hwnd = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0,
-                           HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
     std::vector<std::unique_ptr<VideoEngine>> engines;
     for (Kind kind : kinds) {
       std::size_t i = engines.size();
       UINT message = kFirstEngineMessage + UINT(i);
+      auto factory = [this, i](mfe::IMFMediaEngineClassFactory** made) {
+        *made = (new FakeFactory(scripts[i], records[i]))
+                    ->As<mfe::IMFMediaEngineClassFactory>();
+        return S_OK;
+      };
       if (kind == Kind::Mf)
-        engines.push_back(ScriptedMf(hwnd, message, scripts[i], records[i]));
+        engines.push_back(std::make_unique<MfEngine>(
+            hwnd, message,
+            MfEngine::Library{&MFCreateAttributes, factory, nullptr},
+            std::make_shared<FakeTarget>(records[i])));
       else
         engines.push_back(std::make_unique<DShowEngine>(hwnd, message));
     }
     chain =
         std::make_unique<EngineChain>(hwnd, kChainMessage, std::move(engines));
     chain->SetEvents(&events);
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   }
   ~Surface() {
     Finish();
@@ -306,120 +277,44 @@ class Surface {
   void PumpUntil(Done done, int ms = 5000) {
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     while (!done() && std::chrono::steady_clock::now() < end) {
-      MSG msg;
-      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-        DispatchMessageW(&msg);
+      for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);)
+        if (msg.hwnd == hwnd && msg.message >= WM_APP)
+          chain->Notified(msg.message, msg.wParam, msg.lParam);
+        else
+          DispatchMessageW(&msg);
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
   }
 
-  HWND hwnd = nullptr;
+  HWND hwnd = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                              nullptr, nullptr, nullptr);
   Script scripts[2];
   Seen records[2];
   Recorder events;
   std::unique_ptr<EngineChain> chain;
-
- private:
-  static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    auto* self =
-        reinterpret_cast<Surface*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (self && msg >= WM_APP) {
-      self->chain->Notified(msg, wp, lp);
-      return 0;
-    }
-    return DefWindowProcW(hwnd, msg, wp, lp);
-  }
 };
-
-class MfChainTest : public ::testing::Test, public Surface {
- protected:
-  MfChainTest() : Surface({Kind::Mf, Kind::DShow}) {}
-  Script& script = scripts[0];
-  Seen& seen = records[0];
-};
-
-// A load error without a code of the engine's is a failure of its own, told
-// once DirectShow, tried next, has failed too (there is no such file). A clip
-// that opens plays to its end.
-TEST_F(MfChainTest, ReportsWhatTheEngineLearnsOfEachClip) {
-  script.answer = mfe::kEventError;
-  chain->Open(1, "clip.mp4");
-  Pump(1);
-  script = {.width = 0xFFFFFFFF, .height = 3};  // a side past the largest
-  chain->Open(2, "clip.mp4");
-  Pump(2);
-  // 16389: E_FAIL's low word.
-  EXPECT_EQ(events.news,
-            (std::vector<std::string>{"failed 1 16389", "opened 2 1048577x3"}));
-  // A full path, since the engine resolves it as a URL.
-  ASSERT_GT(seen.source.size(), 11u);
-  EXPECT_EQ(seen.source[1], L':');
-  EXPECT_EQ(seen.source.substr(seen.source.size() - 9), L"\\clip.mp4");
-
-  chain->Play();
-  Pump(3);
-  EXPECT_EQ(events.news.back(), "ended 2");
-  Finish();
-  EXPECT_EQ(seen.shutdowns, seen.engines) << "an engine left open";
-}
-
-// Each new frame the engine reports is taken once, on the clip's thread,
-// and drawn (its picture on screen is the end-to-end test's); the position
-// is the engine's, for a clip without a picture too.
-TEST_F(MfChainTest, EachNewFrameIsTakenOnceAndPaintedOverTheSurface) {
-  script.frames = 3;
-  HDC dc = CreateCompatibleDC(nullptr);
-  std::uint64_t clip = 0;
-  for (BOOL hasVideo : {TRUE, FALSE}) {
-    SCOPED_TRACE(hasVideo);
-    const int transfers = hasVideo ? 3 : 0;
-    script.hasVideo = hasVideo;
-    seen.transfers = 0;
-    chain->Open(++clip, "clip.mp4");
-    Pump(clip);
-    EXPECT_FALSE(chain->Paint(dc, {8, 6})) << "painted before any frame";
-    chain->Play();
-    PumpUntil(
-        [&] { return seen.transfers >= transfers && chain->Progress() > 0; });
-    std::uint64_t position = chain->Progress();
-    PumpUntil([] { return false; }, 100);  // the picture now stands still
-    EXPECT_GE(position, 1260u);            // the engine's clock, in ms
-    EXPECT_GT(chain->Progress(), position);
-    EXPECT_EQ(seen.transfers, transfers);
-    EXPECT_EQ(chain->Paint(dc, {8, 6}), bool(hasVideo));
-  }
-  DeleteDC(dc);
-}
-
-// The real DirectShow engine, alone: its graph is built on a thread of its
-// own, which reports the outcome later; news under an earlier number (0) is
-// not the open clip's.
-TEST(DShowEngine, AClipItCannotOpenFailsLaterAndOnlyItsOwnNewsCounts) {
-  Surface surface({Kind::DShow});
-  surface.chain->Open(1, "Z:\\no\\such\\clip.avi");
-  PostMessageW(surface.hwnd, kFirstEngineMessage, 0, DShowEngine::kOpened);
-  surface.Pump(1);
-  ASSERT_EQ(surface.events.news.size(), 1u);
-  EXPECT_EQ(surface.events.news[0].rfind("failed 1 ", 0), 0u);
-  EXPECT_NE(surface.events.news[0], "failed 1 0");
-}
 
 // Over two scripted media engines: when none opens the clip, the preferred
-// engine's error is the one told; the next clip tries the preferred engine
-// again.
+// engine's error is the one told (a load error without a code of the
+// engine's is E_FAIL, whose low word is 16389); the next clip tries the
+// preferred engine again, by its full path, since the engine resolves it
+// as a URL; a clip that opens plays to its end.
 TEST(EngineChain, EachClipGoesToTheFirstEngineThatOpensIt) {
   const HRESULT notFound = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-  const Script opens{}, big{.width = 640, .height = 480},
+  const Script opens{}, huge{.width = 0xFFFFFFFF, .height = 3},
       failsLater{.answer = mfe::kEventError, .loadError = notFound},
+      failsWithoutCode{.answer = mfe::kEventError},
       failsAtOnce{.setSource = notFound},
       otherFailsAtOnce{.setSource = HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)};
   const struct {
     Script first, second;
     std::string news;
-  } cases[] = {{opens, big, "opened 1 320x240"},
-               {failsLater, big, "opened 1 640x480"},
-               {failsAtOnce, big, "opened 1 640x480"},
-               {failsLater, otherFailsAtOnce, "failed 1 2"}};
+  } cases[] = {{opens, huge, "opened 1 320x240"},
+               // A side past the largest is told as one past it.
+               {failsLater, huge, "opened 1 1048577x3"},
+               {failsAtOnce, huge, "opened 1 1048577x3"},
+               {failsLater, otherFailsAtOnce, "failed 1 2"},
+               {failsWithoutCode, failsLater, "failed 1 16389"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.news);
     Surface chain({Kind::Mf, Kind::Mf});
@@ -441,7 +336,52 @@ TEST(EngineChain, EachClipGoesToTheFirstEngineThatOpensIt) {
     chain.Finish();
     for (const Seen& seen : chain.records)
       EXPECT_EQ(seen.shutdowns, seen.engines) << "an engine left open";
+    const std::wstring& source = chain.records[0].source;
+    EXPECT_TRUE(source.find(L":\\") == 1 && source.ends_with(L"\\b.mp4"))
+        << source;
   }
+}
+
+// Each new frame the engine reports is taken once, on the clip's thread,
+// and drawn (its picture on screen is the end-to-end test's); the position
+// is the engine's, for a clip without a picture too.
+TEST(MfEngine, EachNewFrameIsTakenOnceAndPaintedOverTheSurface) {
+  Surface s({Kind::Mf});
+  Script& script = s.scripts[0];
+  Seen& seen = s.records[0];
+  script.frames = 3;
+  HDC dc = CreateCompatibleDC(nullptr);
+  std::uint64_t clip = 0;
+  for (BOOL hasVideo : {TRUE, FALSE}) {
+    SCOPED_TRACE(hasVideo);
+    const int transfers = hasVideo ? 3 : 0;
+    script.hasVideo = hasVideo;
+    seen.transfers = 0;
+    s.chain->Open(++clip, "clip.mp4");
+    s.Pump(clip);
+    EXPECT_FALSE(s.chain->Paint(dc, {8, 6})) << "painted before any frame";
+    s.chain->Play();
+    s.PumpUntil(
+        [&] { return seen.transfers >= transfers && s.chain->Progress() > 0; });
+    std::uint64_t position = s.chain->Progress();
+    s.PumpUntil([] { return false; }, 100);  // the picture now stands still
+    EXPECT_GE(position, 1260u);              // the engine's clock, in ms
+    EXPECT_GT(s.chain->Progress(), position);
+    EXPECT_EQ(seen.transfers, transfers);
+    EXPECT_EQ(s.chain->Paint(dc, {8, 6}), bool(hasVideo));
+  }
+  DeleteDC(dc);
+}
+
+// The real DirectShow engine, alone: its graph is built on a thread of its
+// own, which reports the outcome later.
+TEST(DShowEngine, AClipItCannotOpenFailsLater) {
+  Surface surface({Kind::DShow});
+  surface.chain->Open(1, "Z:\\no\\such\\clip.avi");
+  surface.Pump(1);
+  ASSERT_EQ(surface.events.news.size(), 1u);
+  EXPECT_EQ(surface.events.news[0].rfind("failed 1 ", 0), 0u);
+  EXPECT_NE(surface.events.news[0], "failed 1 0");
 }
 
 // News of a stopped clip is dropped, and so is news an engine posts under

@@ -18,9 +18,6 @@ from e2e_harness import (DEFAULTS, X11Session, bright_box,  # noqa: E402
                          check, make_clip, read_line, run_cases,
                          stalled_share, stop_group)
 
-SIZES = ((320, 240), (200, 150))
-
-
 class Wine(X11Session):
     def __init__(self, scr, probe):
         super().__init__("tarnlight-wine-e2e-")
@@ -68,9 +65,10 @@ class Wine(X11Session):
                                 stdout=subprocess.DEVNULL, stderr=stderr)
 
     def probe(self, *args):
-        """What the probe reads of windows from inside the Wine session
-        (window_probe.cpp says what each question answers), as lines of
-        words."""
+        """What the probe reads of windows from inside the Wine session, as
+        lines of words: handle, class, visible, topmost, tool window, owner,
+        takes input, client width and height, left, top, right, bottom
+        (window_probe.cpp says what each question answers)."""
         out = self.run("wine", self.probe_exe, *args, timeout=30).stdout
         return [line.split() for line in out.splitlines()]
 
@@ -94,29 +92,25 @@ class Wine(X11Session):
                      "/d", value)
 
 
-# A small black window of the probe's, as the shell's preview monitor and its
-# settings dialog are: another program's window. It goes when its input gets a
-# line, and says "gone".
-class Host:
-
-    def __init__(self, w, width, height):
-        self.proc = w.helper("wine", w.probe_exe, "--host", str(width),
-                             str(height), stdin=subprocess.PIPE,
-                             stdout=subprocess.PIPE)
-        fields = read_line(self.proc.stdout).split()
-        check(len(fields) == 5, f"the probe made no window: {fields}")
-        self.handle = int(fields[0])
-        self.rect = tuple(map(int, fields[1:]))
-
-    def destroy(self):
-        self.proc.stdin.write(b"x\n")
-        self.proc.stdin.flush()
-        check(read_line(self.proc.stdout, 10).strip() == b"gone",
-              "the probe did not destroy its window")
+def host(w, width, height):
+    """A small black window of the probe's, as the shell's preview monitor and
+    its settings dialog are: another program's window, titled "Preview host".
+    Its process, which says "gone" when the window goes, handle and rect."""
+    proc = w.helper("wine", w.probe_exe, "--host", str(width), str(height),
+                    stdout=subprocess.PIPE)
+    fields = read_line(proc.stdout).split()
+    check(len(fields) == 13, f"the probe made no window: {fields}")
+    return proc, int(fields[0]), tuple(map(int, fields[9:]))
 
 
-def without_media_foundation(w):
-    return {"WINEDLLOVERRIDES": w.env["WINEDLLOVERRIDES"] + ";mfplat="}
+def saver_shown(w):
+    """The saver's and its covers' windows that show, topmost."""
+    return [r for r in w.probe("--top") if r[1] in (
+        "TarnlightSaver", "TarnlightCover") and r[2:4] == ["1", "1"]]
+
+
+def without(w, dll):
+    return {"WINEDLLOVERRIDES": w.env["WINEDLLOVERRIDES"] + f";{dll}="}
 
 
 # The shell's Configure verb (no argument), laid out at the monitor's DPI:
@@ -128,7 +122,7 @@ def dialog_at_144_dpi_stores_nothing_on_escape(w):
     try:
         w.start()
         w.find_window("Tarnlight Setup")
-        size = w.probe("Tarnlight Setup")[0][:2]
+        size = w.probe("Tarnlight Setup")[0][7:9]
         check(size == ["620", "291"], f"client area is {size}")
         w.xdotool("type", "zzz")
         time.sleep(0.5)
@@ -142,11 +136,12 @@ def dialog_at_144_dpi_stores_nothing_on_escape(w):
 # The settings dialog's /c:HWND: a tool window owned by that window, which
 # takes no input until Enter has stored what was typed.
 def setup_enter_with_its_owner(w):
-    owner = Host(w, 200, 150)
-    w.start(f"/c:{owner.handle}")
+    proc, owner, _ = host(w, 200, 150)
+    w.start(f"/c:{owner}")
     w.find_window("Tarnlight Setup")
-    facts = w.probe("Tarnlight Setup")[0][:4] + w.probe("Preview host")[0][4:]
-    check(facts == ["413", "194", "1", str(owner.handle), "0"],
+    setup, host_window = w.probe("Tarnlight Setup")[0], w.probe("Preview host")[0]
+    facts = [*setup[7:9], *setup[4:6], host_window[6]]
+    check(facts == ["413", "194", "1", str(owner), "0"],
           f"size, tool window, owner, owner enabled: {facts}")
     time.sleep(0.5)
     # The edit box's caret starts at the beginning of the text.
@@ -161,9 +156,9 @@ def setup_enter_with_its_owner(w):
     check(w.wait_exit(15) == 0, "non-zero exit after Enter")
     check(w.settings().get("vidFolder") == "e:\\clips ü\\",
           f"registry holds {w.settings()}")
-    check(w.probe("Preview host")[0][4:] == ["1"],
+    check(w.probe("Preview host")[0][6] == "1",
           "the owner takes no input after the dialog")
-    stop_group(owner.proc)
+    stop_group(proc)
 
 
 # Each clip goes to Media Foundation first; the trace shows it was asked. The
@@ -176,7 +171,7 @@ def saver_plays_and_ends_on_character_key(w):
     trace_path = os.path.join(w.tmp, "mfplat.log")
     with open(trace_path, "wb") as trace:
         w.start("/s", env={"WINEDEBUG": "trace+mfplat"}, stderr=trace)
-        w.wait_clip("a clip", *SIZES, seconds=25)
+        w.wait_clip("a clip", (320, 240), (200, 150), seconds=25)
     w.xdotool("key", "Left")
     w.xdotool("mousemove", "200", "200")
     time.sleep(1)
@@ -197,20 +192,21 @@ def saver_plays_and_ends_on_character_key(w):
           "the media engine was not asked to open the clip")
 
 
-# An H.264 clip with DirectShow left out (quartz.dll), so that the picture on
-# the screen is the media engine's, which draws its frames in the saver's own
-# window: seen in two runs of one session after the earlier cases' runs, and a
-# character key ends each.
-def media_engine_picture_in_two_runs(w):
+# An H.264 clip named outside ASCII, seen on the screen in three runs of one
+# session after the earlier cases' runs, a character key ending each: twice
+# with DirectShow left out (quartz.dll), so that the picture is the media
+# engine's, which draws its frames in the saver's own window; then, started by
+# the shell's Test verb (/S), with no mfplat.dll, so that DirectShow alone
+# shows it.
+def each_engine_shows_the_clip(w):
     clips = os.path.join(w.tmp, "h264")
     os.makedirs(clips)
-    make_clip(os.path.join(clips, "c.mp4"), "testsrc", "320x240", 8, "libx264")
+    make_clip(os.path.join(clips, "c ñ ü.mp4"), "testsrc", "320x240", 8, "libx264")
     w.saver_settings(clips)
-    for run in (1, 2):
-        w.start("/s", env={"WINEDLLOVERRIDES": w.env["WINEDLLOVERRIDES"] +
-                           ";quartz="})
-        w.wait_clip(f"the media engine's picture (run {run})", (320, 240),
-                    seconds=25)
+    for run, switch, dll in ((1, "/s", "quartz"), (2, "/s", "quartz"),
+                             (3, "/S", "mfplat")):
+        w.start(switch, env=without(w, dll))
+        w.wait_clip(f"a clip without {dll} (run {run})", (320, 240), seconds=25)
         w.xdotool("key", "q")
         check(w.wait_exit(5) == 0, f"non-zero exit after a character key (run {run})")
 
@@ -219,38 +215,28 @@ def media_engine_picture_in_two_runs(w):
 # program's window, so the clip inside is seen as Windows places it; the screen
 # outside the black host must stay black.
 def preview_plays_inside_its_host(w):
-    host = Host(w, 240, 180)
-    w.start("/p", str(host.handle))
+    proc, handle, rect = host(w, 240, 180)
+    w.start("/p", str(handle))
 
     def player():
-        windows = {r[0]: (r[1] == "1", tuple(map(int, r[2:6])))
-                   for r in w.probe("--children", str(host.handle))}
-        shown, rect = windows.get("TarnlightSurface", (False, (0, 0, 0, 0)))
-        size = (rect[2] - rect[0], rect[3] - rect[1])
+        windows = {r[1]: (r[2] == "1", tuple(map(int, r[9:])))
+                   for r in w.probe("--children", str(handle))}
+        shown, box = windows.get("TarnlightSurface", (False, (0, 0, 0, 0)))
+        size = (box[2] - box[0], box[3] - box[1])
         return shown and size in {(240, 180), (200, 150)} and windows
     windows = w.wait_for("a clip in the host", player, 25, pause=0.3)
-    check(windows.get("TarnlightSaver") == (True, host.rect),
-          f"the preview is {windows.get('TarnlightSaver')}, not {host.rect}")
+    check(windows.get("TarnlightSaver") == (True, rect),
+          f"the preview is {windows.get('TarnlightSaver')}, not {rect}")
     seen = bright_box(w.screenshot())
     check(seen is None, f"the preview drew outside its host: {seen}")
-    host.destroy()
+    w.probe("--close", "Preview host")
+    check(read_line(proc.stdout, 10).strip() == b"gone",
+          "the probe did not destroy its window")
     # The window went with its host; the process itself gives its media
     # threads up to 1.5 s to let go first, so that Wine's exit does not crash.
     code = w.wait_exit(3, what="the preview")
     check(code == 0, f"exit code {code} after the host went")
-    stop_group(host.proc)
-
-
-# The shell's Test verb (/S) with no mfplat.dll: DirectShow alone shows the
-# clip, named outside ASCII.
-def saver_without_media_foundation(w):
-    for name in os.listdir(w.clips):
-        os.unlink(os.path.join(w.clips, name))
-    make_clip(os.path.join(w.clips, "a clip ñ ü.avi"), "testsrc", "320x240", 3)
-    w.start("/S", env=without_media_foundation(w))
-    w.wait_clip("a clip", *SIZES, seconds=25)
-    w.xdotool("key", "q")
-    check(w.wait_exit(5) == 0, "non-zero exit after a character key")
+    stop_group(proc)
 
 
 # A clip folder on a share that stopped answering, in its listing or in
@@ -263,23 +249,21 @@ def saver_ends_on_key_while_its_share_stalls(w):
         share = os.path.join(w.tmp, "share-" + stall)
         with stalled_share(share, 30, stall=stall):
             w.saver_settings(share)
-            w.start("/s", env=without_media_foundation(w))
-            w.wait_for("the saver", lambda: w.probe("--saver-rects"), 20)
+            w.start("/s", env=without(w, "mfplat"))
+            w.wait_for("the saver", lambda: saver_shown(w), 20)
             w.wait_for(f"the {stall} stalling", lambda: os.path.exists(
                 share + "." + stall), 20, pause=0.1)
             time.sleep(0.5)
             w.xdotool("key", "x")
             time.sleep(1.0)
-            check(not w.probe("--saver-rects"),
+            check(not saver_shown(w),
                   f"the saver still showed a second after the key ({stall})")
         check(w.wait_exit(10) == 0, f"non-zero exit after a character key ({stall})")
 
 
 CASES = [dialog_at_144_dpi_stores_nothing_on_escape, setup_enter_with_its_owner,
-         saver_plays_and_ends_on_character_key,
-         media_engine_picture_in_two_runs, preview_plays_inside_its_host,
-         saver_without_media_foundation,
-         saver_ends_on_key_while_its_share_stalls]
+         saver_plays_and_ends_on_character_key, each_engine_shows_the_clip,
+         preview_plays_inside_its_host, saver_ends_on_key_while_its_share_stalls]
 
 if __name__ == "__main__":
     wine = Wine(os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]))

@@ -36,14 +36,11 @@ TEST(Win32EventLoop, DelayedWorkRunsLaterInTheOrderItFallsDue) {
   EXPECT_EQ(ran, (std::vector<std::string>{"now", "soon", "late"}));
 }
 
-// A folder and a missing path are the probe's cases, below.
-TEST(Win32Files, AttributesSayWhatAPathIs) {
+// Each answer reaches its own question: a folder and a missing path are
+// probed, the other kinds read from their attributes.
+TEST(Win32Files, ProbesAnswerLaterOnTheGuiThread) {
   EXPECT_EQ(Win32Files::KindOf(FILE_ATTRIBUTE_NORMAL), FileKind::Regular);
   EXPECT_EQ(Win32Files::KindOf(FILE_ATTRIBUTE_DEVICE), FileKind::Other);
-}
-
-// Each answer reaches its own question.
-TEST(Win32Files, ProbesAnswerLaterOnTheGuiThread) {
   wchar_t temp[MAX_PATH];
   ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
   Win32EventLoop loop;

@@ -11,28 +11,20 @@
 namespace tarnlight::win32 {
 namespace {
 
-// A throw-away key below HKEY_CURRENT_USER\Software as the store's root,
-// deleted with everything below it at the end.
+// The store as the program has it, under a throw-away application name
+// whose key is deleted with everything below it at the end.
 class Win32SettingsStoreTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0,
-                              KEY_ALL_ACCESS, nullptr, &root_, nullptr),
-              ERROR_SUCCESS);
-  }
-  void TearDown() override {
-    RegCloseKey(root_);
-    RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
-  }
+  void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, key_.c_str()); }
   std::string Get(const std::string& key) {
-    return Win32SettingsStore(root_, "root")
-        .GetSetting("Tarnlight", "settings", key);
+    return store_.GetSetting(app_, "settings", key);
   }
 
-  const std::wstring path_ = L"Software\\TarnlightTest-" +
-                             std::to_wstring(GetCurrentProcessId()) + L"-" +
-                             std::to_wstring(GetTickCount64());
-  HKEY root_ = nullptr;
+  const std::string app_ = "TarnlightTest-" +
+                           std::to_string(GetCurrentProcessId()) + "-" +
+                           std::to_string(GetTickCount64());
+  const std::wstring key_ = L"Software\\" + Widen(app_);
+  Win32SettingsStore store_;
 };
 
 // Text values read whole and expanded, whatever their end; other types and
@@ -61,42 +53,41 @@ TEST_F(Win32SettingsStoreTest, TextReadsWholeAndExpandedAndSavesAreText) {
   for (const Case& c : cases) {
     SCOPED_TRACE(Narrow(c.name));
     const DWORD bytes = c.bytes ? c.bytes : DWORD((c.data.size() + 1) * 2);
-    ASSERT_EQ(RegSetKeyValueW(root_, L"Software\\Tarnlight\\settings", c.name,
-                              c.type, c.data.c_str(), bytes),
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, (key_ + L"\\settings").c_str(),
+                              c.name, c.type, c.data.c_str(), bytes),
               ERROR_SUCCESS);
     EXPECT_TRUE(Get(Narrow(c.name)) == c.read);
   }
   EXPECT_EQ(Get("missing"), "");
-  Win32SettingsStore store(root_, "root");
-  EXPECT_EQ(store.GetSetting("Tarnlight", "other", "plain"), "");
+  EXPECT_EQ(store_.GetSetting(app_, "other", "plain"), "");
   for (const std::string& value :
        {std::string("%SystemRoot%"), std::string("clip \xC3\xBC \xE6\x98\xA0"),
         std::string(100000, 'x')}) {
     SCOPED_TRACE(value.substr(0, 20));
-    store.SaveSetting("Tarnlight", "settings", "vidFolder", value);
+    store_.SaveSetting(app_, "settings", "vidFolder", value);
     EXPECT_TRUE(Get("vidFolder") == value);
   }
 }
 
 // No value name may be 20,000 characters long (ERROR_INVALID_PARAMETER).
 TEST_F(Win32SettingsStoreTest, ASaveThatFailsRaisesWithTheKeyAndTheReason) {
-  Win32SettingsStore store(root_, "HKEY_CURRENT_USER\\test");
   const std::string key(20000, 'k');
   try {
-    store.SaveSetting("Tarnlight", "settings", key, "d:\\x\\");
+    store_.SaveSetting(app_, "settings", key, "d:\\x\\");
     ADD_FAILURE() << "the save did not fail";
   } catch (const PlatformError& error) {
     EXPECT_EQ(error.number(), err::kPathAccess);
     const std::string where =
         "Unable to save the settings to "
-        "HKEY_CURRENT_USER\\test\\Software\\Tarnlight\\settings: ";
+        "HKEY_CURRENT_USER\\Software\\" +
+        app_ + "\\settings: ";
     const std::string text = error.description();
     // The system's reason follows, one line of it.
     EXPECT_EQ(text.substr(0, where.size()), where);
     EXPECT_GT(text.size(), where.size());
     EXPECT_EQ(text.find('\n'), std::string::npos);
   }
-  EXPECT_EQ(store.GetSetting("Tarnlight", "settings", key), "");
+  EXPECT_EQ(Get(key), "");
 }
 
 }  // namespace

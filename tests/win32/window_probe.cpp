@@ -1,87 +1,41 @@
 // Reports what the tests cannot see from X, as Windows itself sees it:
-//   window_probe TITLE  prints "<width> <height> <tool window 0|1> <owner>
-//                       <takes input 0|1>" for the client area of the
-//                       top-level window with that title, the owner being a
-//                       handle or 0;
+//   window_probe TITLE  the top-level window with that title;
+//   window_probe --top  every top-level window;
+//   window_probe --children HANDLE  each window inside that one;
+// a line each, "<handle> <class> <visible> <topmost> <tool window> <owner>
+// <takes input> <client width> <client height> <left> <top> <right>
+// <bottom>", the flags 0 or 1 and the owner a handle or 0.
 //   window_probe --close TITLE  posts WM_CLOSE to that window, as its close
 //                       box or the task list would;
-//   window_probe --saver-rects  prints each visible topmost saver or cover
-//                       window, as "<left> <top> <right> <bottom>" lines;
-//   window_probe --children HANDLE  prints each window inside that one as
-//                       "<class> <visible 0|1> <left> <top> <right>
-//                       <bottom>";
 //   window_probe --host W H  shows a black, borderless W x H window, as the
-//                       shell's preview monitor is, and prints "<handle>
-//                       <left> <top> <right> <bottom>"; a line on stdin
-//                       destroys the window and prints "gone".
-// Prints nothing and fails when there is no such window. Reads
-// pixels as the system has them, whatever its DPI.
+//                       shell's preview monitor is, prints its line and
+//                       then "gone" once it is destroyed.
+// Prints nothing and fails when there is no such window. Reads pixels as
+// the system has them, whatever its DPI.
 #include <windows.h>
 
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <cwchar>
+#include <string_view>
 
 namespace {
 
-unsigned long long Number(HWND window) {
-  return static_cast<unsigned long long>(
-      reinterpret_cast<std::uintptr_t>(window));
-}
-
-HWND HandleOf(const char* number) {
-  return reinterpret_cast<HWND>(
-      static_cast<std::uintptr_t>(std::strtoull(number, nullptr, 10)));
-}
-
-int ProbeWindow(const char* title) {
-  HWND window = FindWindowA(nullptr, title);
-  if (!window) return 1;
-  RECT client{};
+BOOL CALLBACK Print(HWND window, LPARAM) {
+  wchar_t name[64] = L"";
+  GetClassNameW(window, name, 64);
+  LONG_PTR ex = GetWindowLongPtrW(window, GWL_EXSTYLE);
+  RECT client{}, r{};
   GetClientRect(window, &client);
-  LONG_PTR exStyle = GetWindowLongPtrW(window, GWL_EXSTYLE);
-  HWND owner = GetWindow(window, GW_OWNER);
-  std::printf("%ld %ld %d %llu %d\n", client.right, client.bottom,
-              (exStyle & WS_EX_TOOLWINDOW) ? 1 : 0, Number(owner),
-              IsWindowEnabled(window) ? 1 : 0);
-  return 0;
-}
-
-int CloseWindow(const char* title) {
-  HWND window = FindWindowA(nullptr, title);
-  return window && PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
-}
-
-BOOL CALLBACK PrintSaverRect(HWND window, LPARAM) {
-  wchar_t name[64] = L"";
-  GetClassNameW(window, name, 64);
-  bool ours = std::wcscmp(name, L"TarnlightSaver") == 0 ||
-              std::wcscmp(name, L"TarnlightCover") == 0;
-  RECT r{};
-  if (ours && IsWindowVisible(window) &&
-      (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) &&
-      GetWindowRect(window, &r))
-    std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
-  return TRUE;
-}
-
-BOOL CALLBACK PrintChild(HWND window, LPARAM) {
-  wchar_t name[64] = L"";
-  GetClassNameW(window, name, 64);
-  RECT r{};
   GetWindowRect(window, &r);
-  std::printf("%ls %d %ld %ld %ld %ld\n", name, IsWindowVisible(window) ? 1 : 0,
+  std::printf("%llu %ls %d %d %d %llu %d %ld %ld %ld %ld %ld %ld\n",
+              reinterpret_cast<unsigned long long>(window), name,
+              IsWindowVisible(window) ? 1 : 0, (ex & WS_EX_TOPMOST) ? 1 : 0,
+              (ex & WS_EX_TOOLWINDOW) ? 1 : 0,
+              reinterpret_cast<unsigned long long>(GetWindow(window, GW_OWNER)),
+              IsWindowEnabled(window) ? 1 : 0, client.right, client.bottom,
               r.left, r.top, r.right, r.bottom);
+  std::fflush(stdout);
   return TRUE;
-}
-
-int ProbeChildren(const char* handle) {
-  HWND window = HandleOf(handle);
-  if (!IsWindow(window)) return 1;
-  EnumChildWindows(window, &PrintChild, 0);
-  return 0;
 }
 
 LRESULT CALLBACK HostProc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
@@ -93,13 +47,6 @@ LRESULT CALLBACK HostProc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 // The test ends the program itself, after the window has gone.
-DWORD WINAPI CloseOnInput(void* window) {
-  char line[64];
-  if (std::fgets(line, sizeof line, stdin))
-    PostMessageW(static_cast<HWND>(window), WM_CLOSE, 0, 0);
-  return 0;
-}
-
 int Host(int width, int height) {
   WNDCLASSW wc{};
   wc.lpfnWndProc = &HostProc;
@@ -111,12 +58,7 @@ int Host(int width, int height) {
                                 WS_POPUP | WS_VISIBLE, 64, 48, width, height,
                                 nullptr, nullptr, wc.hInstance, nullptr);
   if (!window) return 1;
-  RECT r{};
-  GetWindowRect(window, &r);
-  std::printf("%llu %ld %ld %ld %ld\n", Number(window), r.left, r.top, r.right,
-              r.bottom);
-  std::fflush(stdout);
-  if (!CreateThread(nullptr, 0, &CloseOnInput, window, 0, nullptr)) return 1;
+  Print(window, 0);
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
   return 0;
@@ -126,14 +68,17 @@ int Host(int width, int height) {
 
 int main(int argc, char** argv) {
   SetProcessDPIAware();
-  if (argc == 4 && std::strcmp(argv[1], "--host") == 0)
+  const std::string_view command = argc > 1 ? argv[1] : "";
+  if (argc == 4 && command == "--host")
     return Host(std::atoi(argv[2]), std::atoi(argv[3]));
-  if (argc == 2 && std::strcmp(argv[1], "--saver-rects") == 0)
-    return EnumWindows(&PrintSaverRect, 0) ? 0 : 1;
-  if (argc == 2) return ProbeWindow(argv[1]);
-  if (argc == 3 && std::strcmp(argv[1], "--children") == 0)
-    return ProbeChildren(argv[2]);
-  if (argc == 3 && std::strcmp(argv[1], "--close") == 0)
-    return CloseWindow(argv[2]);
-  return 2;
+  if (argc == 2 && command == "--top") return EnumWindows(&Print, 0) ? 0 : 1;
+  HWND window =
+      argc == 3 && command == "--children"
+          ? reinterpret_cast<HWND>(std::strtoull(argv[2], nullptr, 10))
+          : FindWindowA(nullptr, argv[argc - 1]);
+  if (!IsWindow(window) || argc > 3) return 1;
+  if (command == "--close") return PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
+  if (command != "--children") return Print(window, 0) ? 0 : 1;
+  EnumChildWindows(window, &Print, 0);
+  return 0;
 }
