@@ -233,8 +233,9 @@ def preview_plays_inside_its_host(w):
     check(read_line(proc.stdout, 10).strip() == b"gone",
           "the probe did not destroy its window")
     # The window went with its host; the process itself gives its media
-    # threads up to 1.5 s to let go first, so that Wine's exit does not crash.
-    code = w.wait_exit(3, what="the preview")
+    # threads up to 10 s under Wine to let go first, so that Wine's exit does
+    # not crash (a loaded machine took 8 s).
+    code = w.wait_exit(12, what="the preview")
     check(code == 0, f"exit code {code} after the host went")
     stop_group(proc)
 
