@@ -9,7 +9,6 @@ Usage: tarnlight_e2e.py PATH_TO_TARNLIGHT CASE
 import os
 import re
 import select
-import shutil
 import signal
 import socket
 import subprocess
@@ -118,10 +117,10 @@ def setup_stores_a_folder_or_says_why_not(s):
 
 
 # The folder is named in Latin-1. First it holds playlists and references
-# naming the network: the saver lives through them without connecting
-# anywhere. Then a clip shows and a character key ends the saver; so it does
-# in the OpenGL view, forced on Mesa's llvmpipe. Then the folder on a share
-# whose listings stall.
+# naming the network: the saver, in the OpenGL view forced on Mesa's
+# llvmpipe, lives through them without connecting anywhere. Then a clip
+# shows and a character key ends the saver. Then the folder on a share whose
+# listings stall.
 def saver_plays_clips_from_a_hostile_or_stalled_folder(s):
     listener = socket.create_server(("127.0.0.1", 0))
     url = f"http://127.0.0.1:{listener.getsockname()[1]}"
@@ -134,16 +133,16 @@ def saver_plays_clips_from_a_hostile_or_stalled_folder(s):
             ("ref.pls", f"[playlist]\nFile1={url}/p.mp4\nNumberOfEntries=1\n")):
         write(os.path.join(folder, name.encode()), text.encode())
     # Made beside the folder and moved in whole, so no listing sees half.
-    clip, still = os.path.join(s.tmp, "b.avi"), os.path.join(s.tmp, "s.mp4")
-    make_clip(clip, "smptebars", "200x150", 2)
+    still = os.path.join(s.tmp, "s.mp4")
     make_clip(still, "testsrc", "320x240", 16, "libx264", rate="1/8", extra=(
         "-f", "lavfi", "-i", "sine=frequency=440:duration=16", "-c:a", "aac"))
     s.settings(folder)
+    s.env["TARNLIGHT_RENDER"] = "opengl"
     s.start("/s")
     time.sleep(20)
     check(s.alive() and not select.select([listener], [], [], 0)[0],
           "the saver died on a playlist, or connected to the listener")
-    shutil.rmtree(folder)
+    os.rename(folder, folder + b".lists")
     os.mkdir(folder)
     # A picture every 8 s over sound is no stall: libmpv's clock moves.
     os.rename(still, os.path.join(folder, b"s.mp4"))
@@ -153,30 +152,17 @@ def saver_plays_clips_from_a_hostile_or_stalled_folder(s):
         check(clip_box(s.screenshot(), (320, 240)),
               f"the clip went after {time.time() - shown:.1f} s of 16")
         time.sleep(0.5)
-    os.remove(os.path.join(folder, b"s.mp4"))
-    os.rename(clip, os.path.join(folder, b"b.avi"))
-    for render in ("software", "opengl"):
-        if render == "opengl":
-            s.env["TARNLIGHT_RENDER"] = render
-            s.start("/s")
-        s.wait_clip(f"a clip drawn by the {render} view", (200, 150), seconds=14)
-        s.xdotool("key", "x")
-        check(s.wait_exit(1.5) == 0, f"non-zero exit after a key ({render})")
+    s.xdotool("key", "x")
+    check(s.wait_exit(1.5) == 0, "non-zero exit after a key")
     check("drawing with OpenGL (OpenGL renderer: llvmpipe" in s.said(),
           "the OpenGL view was not chosen")
-    # The listing runs off the GUI thread: a key and SIGTERM during a listing
-    # that takes 20 s each end the saver within a second.
+    # The listing runs off the GUI thread: SIGTERM during a listing that
+    # takes 20 s ends the saver within a second.
     share = os.path.join(s.tmp, "share")
     with stalled_share(share, 20):
         s.settings(share)
-        s.start("/s")
-        s.wait_for("the listing", lambda: os.path.exists(share + ".list"))
-        s.xdotool("key", "k")
-        check(s.wait_exit(1) == 0, "non-zero exit after a key")
-        # The first listing still holds the folder in the kernel, so this
-        # one waits there, unseen by the share.
         s.start("/s", alone=True)
-        time.sleep(2.5)
+        s.wait_for("the listing", lambda: os.path.exists(share + ".list"))
         s.proc.send_signal(signal.SIGTERM)
         check(s.wait_exit(1) == 0, "non-zero exit after SIGTERM")
     s.nothing_left()
