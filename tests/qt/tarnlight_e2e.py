@@ -42,22 +42,17 @@ class Session(X11Session):
                         XDG_RUNTIME_DIR=os.path.join(self.tmp, "run"),
                         QT_QPA_PLATFORM="xcb")
 
-    def start(self, *args, alone=False):
-        """`alone`: setsid makes it lead a process group, for nothing_left()."""
+    # Each run leads a process group, so that what it leaves behind shows.
+    def start(self, *args):
         self.log.write(f"--- start {args}\n".encode())
-        self.proc = subprocess.Popen(["setsid"] * alone + [self.binary, *args],
-                                     env=self.env, stdout=self.log,
-                                     stderr=self.log)
+        self.proc = subprocess.Popen([self.binary, *args], env=self.env,
+                                     stdout=self.log, stderr=self.log,
+                                     start_new_session=True)
 
     def settings(self, folder=None):
         write(self.ini, b"[settings]\ntimeFrom=00:00\ntimeUntil=23:59\n"
               b"intervalTime=1\nvidFolder=" + os.fsencode(folder or self.clips)
               + b"/\n")
-
-    def nothing_left(self):
-        """After a start alone: nothing it started (an on-demand bus) lives on."""
-        waited("nothing of the run left", lambda: self.run(
-            "pgrep", "-g", str(self.proc.pid)).returncode == 1, 5)
 
 
 # ---------------------------------------------------------------- cases
@@ -152,11 +147,10 @@ def saver_plays_clips_from_a_hostile_or_stalled_folder(s):
     share = os.path.join(s.tmp, "share")
     with stalled_share(share, 20):
         s.settings(share)
-        s.start("/s", alone=True)
+        s.start("/s")
         s.wait_for("the listing", lambda: os.path.exists(share + ".list"))
         s.proc.send_signal(signal.SIGTERM)
         check(s.wait_exit(1) == 0, "non-zero exit after SIGTERM")
-    s.nothing_left()
     # A player library that cannot load: said once, black, a key ends it.
     del s.env["TARNLIGHT_RENDER"]
     s.settings(folder)
@@ -207,7 +201,7 @@ def saver_stays_on_top(s, manager):
     menu = s.helper(sys.executable, "-c", GRAB_KEYBOARD, stdin=subprocess.PIPE,
                     stdout=subprocess.PIPE)
     check(read_line(menu.stdout).strip() == b"0", "no grab to wait out")
-    s.start("/s", alone=True)
+    s.start("/s")
     # Let go well inside the saver's few seconds of trying.
     s.wait_for("the saver's window", lambda: s.xdotool(
         "search", "--onlyvisible", "--classname", "tarnlight").stdout, 20)
@@ -218,7 +212,8 @@ def saver_stays_on_top(s, manager):
                lambda: bright_box(s.screenshot()) is None, 20)
     s.xdotool("key", "a")
     check(s.wait_exit(5) == 0, "a key did not end the saver")
-    s.nothing_left()
+    waited("nothing of the run (an on-demand bus) left", lambda: s.run(
+        "pgrep", "-g", str(s.proc.pid)).returncode == 1, 5)
 
 
 # ---------------------------------------------------------------- hosts
