@@ -11,7 +11,6 @@ import subprocess
 import tempfile
 import time
 
-SCREEN_W, SCREEN_H = 1024, 768
 DEFAULTS = {"timeFrom": "09:00", "timeUntil": "18:00", "vidFolder": "c:\\",
             "intervalTime": "30"}
 
@@ -41,7 +40,7 @@ def start_x(*argv, env=None):
     return server, ":" + number
 
 
-def start_xvfb(width=SCREEN_W, height=SCREEN_H):
+def start_xvfb(width=1024, height=768):
     return start_x("Xvfb", "-screen", "0", f"{width}x{height}x24")
 
 
@@ -90,10 +89,8 @@ def bright_box(shot):
     lit = pixels.translate(LIT)
     rows = [(y, lit[y * width * 3:(y + 1) * width * 3]) for y in range(height)]
     rows = [(y, row.find(1) // 3, row.rfind(1) // 3) for y, row in rows if 1 in row]
-    if not rows:
-        return None
     return (min(r[1] for r in rows), rows[0][0], max(r[2] for r in rows) + 1,
-            rows[-1][0] + 1)
+            rows[-1][0] + 1) if rows else None
 
 
 def clip_box(shot, *sizes):
@@ -103,7 +100,6 @@ def clip_box(shot, *sizes):
     if box and any(abs(box[2] - box[0] - w) <= 2 and abs(box[3] - box[1] - h) <= 2
                    for w, h in sizes):
         return box
-    return None
 
 
 # ---------------------------------------------------------------- files
@@ -185,8 +181,7 @@ class X11Session:
         self.env = dict(os.environ, DISPLAY=display)
         for name in ("WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS"):
             self.env.pop(name, None)
-        self.proc = None
-        self.helpers = []
+        self.proc, self.helpers = None, []
         self.log = open(os.path.join(self.tmp, "run.log"), "ab", buffering=0)
 
     def close(self):

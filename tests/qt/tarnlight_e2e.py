@@ -1,15 +1,11 @@
 #!/usr/bin/env python3
-"""End-to-end checks of the tarnlight program under Xvfb, where the real
-toolkit adds something to the unit tests: real keys, windows, window
-managers, hosts, heads and stalled shares.
-
-Usage: tarnlight_e2e.py PATH_TO_TARNLIGHT CASE
-"""
+"""Usage: tarnlight_e2e.py PATH_TO_TARNLIGHT CASE. End-to-end checks under
+Xvfb of what the unit tests cannot reach: real keys, windows, window
+managers, hosts, heads, libmpv and stalled shares."""
 
 import os
 import re
 import select
-import signal
 import socket
 import subprocess
 import sys
@@ -36,11 +32,9 @@ class Session(X11Session):
         self.ini = os.path.join(config, "Tarnlight", "Tarnlight.ini")
         self.clips = os.path.join(self.tmp, "clips")
         os.makedirs(self.clips)
-        os.makedirs(os.path.join(self.tmp, "run"), mode=0o700)
         # As under startx with an idle daemon: no session bus.
         self.env.update(XDG_CONFIG_HOME=config, HOME=self.tmp,
-                        XDG_RUNTIME_DIR=os.path.join(self.tmp, "run"),
-                        QT_QPA_PLATFORM="xcb")
+                        XDG_RUNTIME_DIR=self.tmp, QT_QPA_PLATFORM="xcb")
 
     # Each run leads a process group, so that what it leaves behind shows.
     def start(self, *args):
@@ -149,7 +143,7 @@ def saver_plays_clips_from_a_hostile_or_stalled_folder(s):
         s.settings(share)
         s.start("/s")
         s.wait_for("the listing", lambda: os.path.exists(share + ".list"))
-        s.proc.send_signal(signal.SIGTERM)
+        s.proc.terminate()
         check(s.wait_exit(1) == 0, "non-zero exit after SIGTERM")
     # A player library that cannot load: said once, black, a key ends it.
     del s.env["TARNLIGHT_RENDER"]
