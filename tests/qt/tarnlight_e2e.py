@@ -3,6 +3,7 @@
 Xvfb of what the unit tests cannot reach: real keys, windows, window
 managers, hosts, heads, libmpv and stalled shares."""
 
+import ctypes
 import os
 import re
 import select
@@ -161,19 +162,6 @@ def saver_plays_clips_from_a_hostile_or_stalled_folder(s):
           f"stderr said {said!r}")
 
 
-# A client that grabs the keyboard, as an open menu does, and holds it until
-# its input closes; it prints the grab's status (0: held).
-GRAB_KEYBOARD = r"""
-import ctypes as c, sys
-x = c.CDLL("libX11.so.6")
-x.XOpenDisplay.restype = x.XDefaultRootWindow.restype = c.c_void_p
-d = c.c_void_p(x.XOpenDisplay(None))
-root = c.c_void_p(x.XDefaultRootWindow(d))
-print(x.XGrabKeyboard(d, root, 0, 1, 1, c.c_ulong(0)), flush=True)
-sys.stdin.read()
-"""
-
-
 # Started on its own, the saver hides an always-on-top window and a window that
 # opens while it runs, and a key still ends it: the window manager focuses the
 # new window, but the saver holds the keyboard, taken as soon as another client
@@ -192,14 +180,18 @@ def saver_stays_on_top(s, manager):
             "wmctrl", "-l").stdout, 30)
         s.run("wmctrl", "-i", "-r", above, "-b", "add,above")
     s.settings()
-    menu = s.helper(sys.executable, "-c", GRAB_KEYBOARD, stdin=subprocess.PIPE,
-                    stdout=subprocess.PIPE)
-    check(read_line(menu.stdout).strip() == b"0", "no grab to wait out")
+    # The keyboard held by another client, as an open menu holds it.
+    x11 = ctypes.CDLL("libX11.so.6")
+    x11.XOpenDisplay.restype = x11.XDefaultRootWindow.restype = ctypes.c_void_p
+    menu = ctypes.c_void_p(x11.XOpenDisplay(s.env["DISPLAY"].encode()))
+    root = ctypes.c_void_p(x11.XDefaultRootWindow(menu))
+    check(x11.XGrabKeyboard(menu, root, 0, 1, 1, ctypes.c_ulong(0)) == 0,
+          "no grab to wait out")
     s.start("/s")
     # Let go well inside the saver's few seconds of trying.
     s.wait_for("the saver's window", lambda: s.xdotool(
         "search", "--onlyvisible", "--classname", "tarnlight").stdout, 20)
-    menu.stdin.close()
+    x11.XCloseDisplay(menu)
     s.helper("xmessage", "-name", "new", "-geometry", "400x300+300+200", "new")
     s.find_window("^new$")
     s.wait_for("the other windows hidden",
