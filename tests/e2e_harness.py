@@ -45,8 +45,7 @@ def start_xvfb(width=1024, height=768):
 
 
 def waited(what, predicate, seconds, pause=0.1, proc=None):
-    """What `predicate` gave once it held; the case fails when `seconds`
-    pass first, or `proc` ends meanwhile."""
+    """First truthy `predicate()`; fails after `seconds` or once `proc` ends."""
     deadline = time.time() + seconds
     while time.time() < deadline:
         check(not proc or proc.poll() is None,
@@ -94,8 +93,7 @@ def bright_box(shot):
 
 
 def clip_box(shot, *sizes):
-    """The bright box when it is one clip of one of `sizes` (within two
-    pixels, as scaling rounds), or None."""
+    """The bright box if it fits one of `sizes` within 2 pixels, else None."""
     box = bright_box(shot)
     if box and any(abs(box[2] - box[0] - w) <= 2 and abs(box[3] - box[1] - h) <= 2
                    for w, h in sizes):
@@ -151,8 +149,7 @@ FUSE(Share(), folder, foreground=True)
 
 @contextlib.contextmanager
 def stalled_share(folder, seconds, trigger="/nonexistent", stall="list"):
-    """`folder` mounted as a share that stalls as STALLED_SHARE says; on the
-    way out the share goes, and with it whatever waited on it."""
+    """`folder` mounted as STALLED_SHARE; leaving frees what waits on it."""
     os.makedirs(folder)
     # Debian's python3-fusepy lives in the system's Python, whichever runs
     # this.
@@ -185,9 +182,8 @@ class X11Session:
         self.log = open(os.path.join(self.tmp, "run.log"), "ab", buffering=0)
 
     def close(self):
-        for process in [self.proc, *self.helpers]:
-            if process:
-                stop_group(process)
+        for process in filter(None, [self.proc, *self.helpers]):
+            stop_group(process)
         stop_group(self.xvfb)
         shutil.rmtree(self.tmp, ignore_errors=True)
 
@@ -252,8 +248,7 @@ class X11Session:
 
 
 def run_cases(session, cases):
-    """Runs each (name, case) on the session, then closes it; 1 when a
-    case failed."""
+    """Runs each (name, case), then closes the session; 1 if any failed."""
     failed = 0
     try:
         for name, case in cases:

@@ -178,7 +178,6 @@ def saver_stays_on_top(s, manager):
         waited(f"{manager} managing the window", lambda: "above" in s.run(
             "wmctrl", "-l").stdout, 30)
         s.run("wmctrl", "-i", "-r", above, "-b", "add,above")
-    s.settings()
     # The keyboard held by another client, as an open menu holds it.
     x11 = ctypes.CDLL("libX11.so.6")
     x11.XOpenDisplay.restype = x11.XDefaultRootWindow.restype = ctypes.c_void_p
