@@ -5,7 +5,6 @@ managers, hosts, heads, libmpv and stalled shares."""
 
 import ctypes
 import os
-import re
 import select
 import socket
 import subprocess
@@ -292,8 +291,8 @@ def saver_covers_every_head(s):
     s.wait_for("a clip back on the first head", clip_on(0))
     # As a focus-follows-mouse window manager would, the window under the
     # pointer in the middle of the second head gets the keyboard.
-    cover = re.search(r"WINDOW=(\d+)", s.xdotool(
-        "mousemove", "896", "192", "getmouselocation", "--shell").stdout)[1]
+    shell = s.xdotool("mousemove", "896", "192", "getmouselocation", "--shell")
+    cover = dict(line.split("=") for line in shell.stdout.split())["WINDOW"]
     check(cover != s.xdotool("getwindowfocus").stdout.strip(),
           "the second head shows the saver window itself")
     s.xdotool("windowfocus", cover)
