@@ -11,7 +11,6 @@ import subprocess
 import tempfile
 import time
 
-SCREEN_W, SCREEN_H = 1024, 768
 DEFAULTS = {"timeFrom": "09:00", "timeUntil": "18:00", "vidFolder": "c:\\",
             "intervalTime": "30"}
 
@@ -41,13 +40,12 @@ def start_x(*argv, env=None):
     return server, ":" + number
 
 
-def start_xvfb(width=SCREEN_W, height=SCREEN_H):
+def start_xvfb(width=1024, height=768):
     return start_x("Xvfb", "-screen", "0", f"{width}x{height}x24")
 
 
 def waited(what, predicate, seconds, pause=0.1, proc=None):
-    """What `predicate` gave once it held; the case fails when `seconds`
-    pass first, or `proc` ends meanwhile."""
+    """First truthy `predicate()`; fails after `seconds` or once `proc` ends."""
     deadline = time.time() + seconds
     while time.time() < deadline:
         check(not proc or proc.poll() is None,
@@ -90,20 +88,16 @@ def bright_box(shot):
     lit = pixels.translate(LIT)
     rows = [(y, lit[y * width * 3:(y + 1) * width * 3]) for y in range(height)]
     rows = [(y, row.find(1) // 3, row.rfind(1) // 3) for y, row in rows if 1 in row]
-    if not rows:
-        return None
     return (min(r[1] for r in rows), rows[0][0], max(r[2] for r in rows) + 1,
-            rows[-1][0] + 1)
+            rows[-1][0] + 1) if rows else None
 
 
 def clip_box(shot, *sizes):
-    """The bright box when it is one clip of one of `sizes` (within two
-    pixels, as scaling rounds), or None."""
+    """The bright box if it fits one of `sizes` within 2 pixels, else None."""
     box = bright_box(shot)
     if box and any(abs(box[2] - box[0] - w) <= 2 and abs(box[3] - box[1] - h) <= 2
                    for w, h in sizes):
         return box
-    return None
 
 
 # ---------------------------------------------------------------- files
@@ -155,8 +149,7 @@ FUSE(Share(), folder, foreground=True)
 
 @contextlib.contextmanager
 def stalled_share(folder, seconds, trigger="/nonexistent", stall="list"):
-    """`folder` mounted as a share that stalls as STALLED_SHARE says; on the
-    way out the share goes, and with it whatever waited on it."""
+    """`folder` mounted as STALLED_SHARE; leaving frees what waits on it."""
     os.makedirs(folder)
     # Debian's python3-fusepy lives in the system's Python, whichever runs
     # this.
@@ -185,14 +178,12 @@ class X11Session:
         self.env = dict(os.environ, DISPLAY=display)
         for name in ("WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS"):
             self.env.pop(name, None)
-        self.proc = None
-        self.helpers = []
+        self.proc, self.helpers = None, []
         self.log = open(os.path.join(self.tmp, "run.log"), "ab", buffering=0)
 
     def close(self):
-        for process in [self.proc, *self.helpers]:
-            if process:
-                stop_group(process)
+        for process in filter(None, [self.proc, *self.helpers]):
+            stop_group(process)
         stop_group(self.xvfb)
         shutil.rmtree(self.tmp, ignore_errors=True)
 
@@ -257,8 +248,7 @@ class X11Session:
 
 
 def run_cases(session, cases):
-    """Runs each (name, case) on the session, then closes it; 1 when a
-    case failed."""
+    """Runs each (name, case), then closes the session; 1 if any failed."""
     failed = 0
     try:
         for name, case in cases:
