@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <exception>
 #include <tuple>
 
 #include "startup/main.h"
@@ -94,8 +95,8 @@ TEST(frmVid, PausesBeforeEachClipAndAfterEveryEndOrFailure) {
   const Case cases[] = {
       {"played to its end", {}, {}, every40, every40},
       {"refused by the engine", {.openFailure = error}, {}, every30, {}},
-      {"failed start", {.failPlay = true}, {}, every30, {}},
-      {"standard library error", {.failPlayStd = true}, {}, every30, {}},
+      {"failed start", {.play = [&] { throw error; }}, {}, every30, {}},
+      {"std error", {.play = [] { throw std::exception(); }}, {}, every30, {}},
       {"empty folder", {}, {.names = {}}, every30, {}},
       {"not a regular file", {}, {.kind = FileKind::Other}, every30, {}},
       {"failing listing", {}, {.listFailure = error}, every30, {}},
