@@ -101,7 +101,6 @@ TEST(frmSetup, OkWritesWhatWasTypedAndPicked) {
 TEST(frmSetup, LoadWritesDefaultsForEmptyKeysButLeavesTheBoxesEmpty) {
   FakeBackend fake;
   Module1 m;
-  m.timeFrom = "09:00";
   Lifecycle lifecycle(fake.system);
   frmSetup setup(m, fake.services, lifecycle);
   setup.ShowModal();
