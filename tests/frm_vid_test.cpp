@@ -81,13 +81,16 @@ TEST(frmVid, PlaysOnlyInsideTheDailyWindowAndAfterAPositiveInterval) {
 // counted from the moment the failure is known. The folder is listed off
 // the GUI thread, as long as it takes, with the timer off; only one
 // question is ever with the file system, and a key never waits for it.
-TEST(frmVid, PausesBeforeEachClipAndAfterEveryEndOrFailure) {
+// While the display is dark no clip plays or starts; once it is back a full
+// pause begins, whatever the cycle was doing when it went dark.
+TEST(frmVid, PausesBeforeEachClipAfterEveryEndOrFailureAndWhileDark) {
   using Seconds = std::vector<std::int64_t>;
   struct Case {
     const char* what;
     fake::EngineScript engine;
     fake::FilesScript files;
     Seconds lists, plays;
+    int darkAt = 0;  // the second the display goes dark, until 60
   };
   const Seconds every30{30, 60, 90, 120}, every40{30, 70, 110};
   const Seconds every35{30, 65, 100}, every33{30, 63, 96};
@@ -112,6 +115,10 @@ TEST(frmVid, PausesBeforeEachClipAndAfterEveryEndOrFailure) {
       {"stalls", {.clipSeconds = -1, .stalls = true}, {}, every35, every35},
       {"fails", {.clipSeconds = 3, .failsAtEnd = true}, {}, every33, every33},
       {"plays on without an end", {.clipSeconds = -1}, {}, {30}, {30}},
+      {"dark in a pause", {}, {}, {90}, {90}, 20},
+      {"dark while listing", {}, {.listAfterMs = 1500}, {30, 90}, {91}, 31},
+      {"dark while opening", {.answerAfterMs = 1500}, {}, {30, 90}, {91}, 31},
+      {"dark while playing", {}, {}, {30, 90}, {30, 90}, 35},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -119,42 +126,19 @@ TEST(frmVid, PausesBeforeEachClipAndAfterEveryEndOrFailure) {
     run.Start();
     run.engine().script = c.engine;
     run.fake.files.script = c.files;
+    // Nothing plays or shows either way, and only a lit display pauses.
+    auto power = [&run](bool on) {
+      run.window().events->DisplayPower(on);
+      EXPECT_EQ(run.window().timerOn, on);
+      EXPECT_FALSE(run.engine().current || run.engine().shown);
+    };
+    if (c.darkAt) run.fake.loop.After(c.darkAt * 1000, [=] { power(false); });
+    if (c.darkAt) run.fake.loop.After(60000, [=] { power(true); });
     run.Advance(120);
     EXPECT_EQ(run.fake.files.lists, c.lists);
     EXPECT_EQ(run.engine().plays, c.plays);
     EXPECT_EQ(run.engine().shown.has_value(), c.plays == Seconds{30});
     EXPECT_EQ(run.fake.files.mostOut, 1);
-    run.Key();
-  }
-}
-
-// While the display is dark no clip plays or starts; once it is back a
-// full pause begins, whatever the cycle was doing when it went dark.
-TEST(frmVid, NothingPlaysWhileTheDisplayIsDark) {
-  // When the display goes dark, in seconds; it comes back at 100.
-  const std::tuple<const char*, int, std::vector<std::int64_t>> cases[] = {
-      {"in a pause", 20, {30, 130}},
-      {"while the folder is listed", 31, {131}},  // listed in 1.5 s
-      {"while a clip opens", 71, {30, 130}},      // opens never answer
-      {"while a clip plays", 75, {30, 70, 130}},
-  };
-  for (const auto& [what, darkAt, plays] : cases) {
-    SCOPED_TRACE(what);
-    SaverRun run(30);
-    run.fake.files.script.listAfterMs = darkAt == 31 ? 1500 : 0;
-    run.Start();
-    run.Advance(30);
-    if (darkAt == 71) run.engine().script.answerAfterMs = -1;
-    run.Advance(darkAt - 30);
-    run.window().events->DisplayPower(false);
-    EXPECT_FALSE(run.window().timerOn);
-    EXPECT_EQ(run.engine().current, 0u);
-    EXPECT_FALSE(run.engine().shown.has_value());
-    run.engine().script.answerAfterMs = 0;
-    run.Advance(100 - darkAt);
-    run.window().events->DisplayPower(true);
-    run.Advance(35);
-    EXPECT_EQ(run.engine().plays, plays);
     run.Key();
   }
 }
