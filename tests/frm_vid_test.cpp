@@ -57,9 +57,8 @@ TEST(frmVid, PlaysOnlyInsideTheDailyWindowAndAfterAPositiveInterval) {
       // Equal ends: that minute alone.
       {"12:00", "12:00", {12, 1, 0}, false, 1},
       {"22:00", "06:00", {23, 0, 0}, false, 1},
-      // Unreadable times start no clip; empty runs as the default 18:00.
+      // Unreadable times start no clip.
       {"09:00", "25:00", {12, 0, 0}, false, 1},
-      {"09:00", "", {12, 0, 0}, true, 1},
       {"00:00", "23:59", {12, 0, 0}, false, 0},
       // What a 16-bit tick count would reach after 32,767 ticks.
       {"00:00", "23:59", {12, 0, 0}, false, -32768},
