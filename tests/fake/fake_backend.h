@@ -183,11 +183,9 @@ struct FakeEngine : Engine {
     Stop();
     current = clip;
     loop_.Later(script.answerAfterMs, [this, clip, s = script] {
-      if (!events) return;
-      if (s.openFailure)
-        events->Failed(clip, *s.openFailure);
-      else
-        events->Opened(clip, s.clipSize);
+      if (events)
+        s.openFailure ? events->Failed(clip, *s.openFailure)
+                      : events->Opened(clip, s.clipSize);
     });
   }
   void Play() override {
@@ -198,10 +196,8 @@ struct FakeEngine : Engine {
                 [this, clip = current, fails = script.failsAtEnd] {
                   if (clip != current || playingSince_ < 0 || !events) return;
                   playingSince_ = -1;
-                  if (fails)
-                    events->Failed(clip, PlatformError(5, "decoder"));
-                  else
-                    events->Ended(clip);
+                  fails ? events->Failed(clip, PlatformError(5, "decoder"))
+                        : events->Ended(clip);
                 });
   }
   void Stop() override {
