@@ -17,13 +17,6 @@
 namespace tarnlight::qt {
 namespace {
 
-void App() {
-  static int argc = 1;
-  static char* argv[] = {const_cast<char*>("mpv_engine_test"), nullptr};
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QApplication app(argc, argv);
-}
-
 TEST(FrameBuffer, FollowsThePictureSizeAndNeverDangles) {
   static int allocations = 0;
   static bool fail = false;  // as when memory runs out
@@ -173,7 +166,10 @@ struct CannotDraw : PlayerScreen {
 // With the real libmpv: a file it cannot open, or any file where it cannot
 // draw, fails, named in the error, and cannot play.
 TEST(MpvPlayer, AClipThatCannotBeOpenedFails) {
-  App();
+  int argc = 1;
+  char* argv[] = {const_cast<char*>("mpv_engine_test"), nullptr};
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
   struct : EngineEvents {
     void Opened(std::uint64_t, PixelSize) override { news = "opened"; }
     void Failed(std::uint64_t clip, const PlatformError& e) override {
