@@ -66,17 +66,10 @@ TEST(FolderText, MapsStoredSyntaxOntoPosixPaths) {
     EXPECT_EQ(posix::MapFolderText(stored), path) << stored;
 }
 
-TEST(FolderText, WildcardMatch) {
-  // Pattern, name, whether they match.
-  const std::tuple<const char*, const char*, bool> cases[] = {
-      // The wildcard fuzz target checks the rest against its own oracle.
-      {"", "a.avi", true},        {"*.avi", "a.mpg", false},
-      {"?.avi", "ab.avi", false}, {"a*b*c", "axxbyyc", true},
-      {"a*", "*", false},
-  };
-  for (auto [pattern, name, match] : cases)
-    EXPECT_EQ(posix::WildcardMatch(pattern, name), match) << pattern << name;
-  // Many stars against a long miss must still finish at once.
+// Matching is the fuzz target's, against an oracle of its own and from a
+// corpus that holds each rule; here, many stars against a long miss must
+// still finish at once.
+TEST(FolderText, WildcardMatchStaysLinearOnStars) {
   EXPECT_FALSE(
       posix::WildcardMatch(std::string(30, '*') + "x", std::string(5000, 'a')));
 }
