@@ -204,8 +204,7 @@ TEST(frmVid, ShowsTheClipAtItsSizeScaledToFitAndPlacedInsideTheWindow) {
       const VidPlayer& vid = run.app.saver()->vid();
       EXPECT_EQ(vid.Left(), r == 0.0f ? 0 : leftAtTop);
       EXPECT_EQ(vid.Top(), r == 0.0f ? topAtTop : 0);
-      ASSERT_TRUE(run.engine().shown.has_value());
-      PixelRect shown = *run.engine().shown;
+      const PixelRect shown = run.engine().shown.value();
       EXPECT_EQ((PixelSize{shown.width, shown.height}), size);
       EXPECT_LE(shown.left + shown.width, windowW / 15);
       EXPECT_LE(shown.top + shown.height, windowH / 15);
