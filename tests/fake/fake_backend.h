@@ -107,10 +107,9 @@ struct FakeLoop : EventLoop {
   void Advance(int seconds) {
     const std::int64_t until = nowMs + seconds * 1000LL;
     while (!queue_.empty() && queue_.begin()->first <= until) {
-      nowMs = queue_.begin()->first;
-      auto work = std::move(queue_.begin()->second);
-      queue_.erase(queue_.begin());
-      work();
+      auto due = queue_.extract(queue_.begin());
+      nowMs = due.key();
+      due.mapped()();
     }
     nowMs = until;
   }
