@@ -24,15 +24,12 @@ foreach(folder startup saver setup shared helpers platform)
       # The C++ standard headers are the only ones named in lower case
       # without a suffix or a folder: <unistd.h>, <QString> and <windows.h>
       # fail.
-      if(line MATCHES "include[ \t]*<[a-z_]+>")
-        continue()
+      if(NOT line MATCHES "include[ \t]*<[a-z_]+>" AND NOT
+         (line MATCHES "include[ \t]*\"([a-z]+)/[^/\"]+\\.h\""
+          AND CMAKE_MATCH_1 IN_LIST allowed_${folder}))
+        file(RELATIVE_PATH shown ${ROOT} ${source})
+        list(APPEND bad "${shown}: ${line}")
       endif()
-      if(line MATCHES "include[ \t]*\"([a-z]+)/[^/\"]+\\.h\""
-         AND CMAKE_MATCH_1 IN_LIST allowed_${folder})
-        continue()
-      endif()
-      file(RELATIVE_PATH shown ${ROOT} ${source})
-      list(APPEND bad "${shown}: ${line}")
     endforeach()
   endforeach()
 endforeach()

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <exception>
 #include <tuple>
 
 #include "startup/main.h"
@@ -34,8 +35,19 @@ struct SaverRun {
   fake::FakeSaverWindow& window() { return *fake.saver; }
   fake::FakeEngine& engine() { return window().vid; }
   void Advance(int seconds) { fake.loop.Advance(seconds); }
-  void Key(std::string_view control = "") {
-    EXPECT_THROW(window().events->KeyPress(control, 'q'), ProgramEnded);
+  // A key to `control` ends the run, or the system closes the window
+  // (nullptr). It is taken down in order, the engine stopped before its
+  // window goes, and nothing still queued brings it back.
+  void End(const char* control = "") {
+    if (control)
+      EXPECT_THROW(window().events->KeyPress(control, 'q'), ProgramEnded);
+    else
+      EXPECT_THROW(window().events->Closed(), ProgramEnded);
+    EXPECT_TRUE(window().closed && !window().engineBusyAtClose);
+    EXPECT_FALSE(window().timerOn);
+    const std::size_t plays = engine().plays.size();
+    Advance(60);
+    EXPECT_TRUE(engine().plays.size() == plays && !engine().shown);
   }
 
   FakeBackend fake;
@@ -56,9 +68,8 @@ TEST(frmVid, PlaysOnlyInsideTheDailyWindowAndAfterAPositiveInterval) {
       // Equal ends: that minute alone.
       {"12:00", "12:00", {12, 1, 0}, false, 1},
       {"22:00", "06:00", {23, 0, 0}, false, 1},
-      // Unreadable times start no clip; empty runs as the default 18:00.
+      // Unreadable times start no clip.
       {"09:00", "25:00", {12, 0, 0}, false, 1},
-      {"09:00", "", {12, 0, 0}, true, 1},
       {"00:00", "23:59", {12, 0, 0}, false, 0},
       // What a 16-bit tick count would reach after 32,767 ticks.
       {"00:00", "23:59", {12, 0, 0}, false, -32768},
@@ -80,13 +91,16 @@ TEST(frmVid, PlaysOnlyInsideTheDailyWindowAndAfterAPositiveInterval) {
 // counted from the moment the failure is known. The folder is listed off
 // the GUI thread, as long as it takes, with the timer off; only one
 // question is ever with the file system, and a key never waits for it.
-TEST(frmVid, PausesBeforeEachClipAndAfterEveryEndOrFailure) {
+// While the display is dark no clip plays or starts; once it is back a full
+// pause begins, whatever the cycle was doing when it went dark.
+TEST(frmVid, PausesBeforeEachClipAfterEveryEndOrFailureAndWhileDark) {
   using Seconds = std::vector<std::int64_t>;
   struct Case {
     const char* what;
     fake::EngineScript engine;
     fake::FilesScript files;
     Seconds lists, plays;
+    int darkAt = 0;  // the second the display goes dark, until 60
   };
   const Seconds every30{30, 60, 90, 120}, every40{30, 70, 110};
   const Seconds every35{30, 65, 100}, every33{30, 63, 96};
@@ -94,8 +108,8 @@ TEST(frmVid, PausesBeforeEachClipAndAfterEveryEndOrFailure) {
   const Case cases[] = {
       {"played to its end", {}, {}, every40, every40},
       {"refused by the engine", {.openFailure = error}, {}, every30, {}},
-      {"failed start", {.failPlay = true}, {}, every30, {}},
-      {"standard library error", {.failPlayStd = true}, {}, every30, {}},
+      {"failed start", {.play = [&] { throw error; }}, {}, every30, {}},
+      {"std error", {.play = [] { throw std::exception(); }}, {}, every30, {}},
       {"empty folder", {}, {.names = {}}, every30, {}},
       {"not a regular file", {}, {.kind = FileKind::Other}, every30, {}},
       {"failing listing", {}, {.listFailure = error}, every30, {}},
@@ -111,6 +125,10 @@ TEST(frmVid, PausesBeforeEachClipAndAfterEveryEndOrFailure) {
       {"stalls", {.clipSeconds = -1, .stalls = true}, {}, every35, every35},
       {"fails", {.clipSeconds = 3, .failsAtEnd = true}, {}, every33, every33},
       {"plays on without an end", {.clipSeconds = -1}, {}, {30}, {30}},
+      {"dark in a pause", {}, {}, {90}, {90}, 20},
+      {"dark while listing", {}, {.listAfterMs = 1500}, {30, 90}, {91}, 31},
+      {"dark while opening", {.answerAfterMs = 1500}, {}, {30, 90}, {91}, 31},
+      {"dark while playing", {}, {}, {30, 90}, {30, 90}, 35},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -118,76 +136,40 @@ TEST(frmVid, PausesBeforeEachClipAndAfterEveryEndOrFailure) {
     run.Start();
     run.engine().script = c.engine;
     run.fake.files.script = c.files;
+    // Nothing plays or shows either way, and only a lit display pauses.
+    auto power = [&run](bool on) {
+      run.window().events->DisplayPower(on);
+      EXPECT_EQ(run.window().timerOn, on);
+      EXPECT_FALSE(run.engine().current || run.engine().shown);
+    };
+    if (c.darkAt) run.fake.loop.After(c.darkAt * 1000, [=] { power(false); });
+    if (c.darkAt) run.fake.loop.After(60000, [=] { power(true); });
     run.Advance(120);
     EXPECT_EQ(run.fake.files.lists, c.lists);
     EXPECT_EQ(run.engine().plays, c.plays);
     EXPECT_EQ(run.engine().shown.has_value(), c.plays == Seconds{30});
     EXPECT_EQ(run.fake.files.mostOut, 1);
-    run.Key();
+    run.End();
   }
 }
 
-// While the display is dark no clip plays or starts; once it is back a
-// full pause begins, whatever the cycle was doing when it went dark.
-TEST(frmVid, NothingPlaysWhileTheDisplayIsDark) {
-  // When the display goes dark, in seconds; it comes back at 100.
-  const std::tuple<const char*, int, std::vector<std::int64_t>> cases[] = {
-      {"in a pause", 20, {30, 130}},
-      {"while the folder is listed", 31, {131}},  // listed in 1.5 s
-      {"while a clip opens", 71, {30, 130}},      // opens never answer
-      {"while a clip plays", 75, {30, 70, 130}},
-  };
-  for (const auto& [what, darkAt, plays] : cases) {
-    SCOPED_TRACE(what);
-    SaverRun run(30);
-    run.fake.files.script.listAfterMs = darkAt == 31 ? 1500 : 0;
-    run.Start();
-    run.Advance(30);
-    if (darkAt == 71) run.engine().script.answerAfterMs = -1;
-    run.Advance(darkAt - 30);
-    run.window().events->DisplayPower(false);
-    EXPECT_FALSE(run.window().timerOn);
-    EXPECT_EQ(run.engine().current, 0u);
-    EXPECT_FALSE(run.engine().shown.has_value());
-    run.engine().script.answerAfterMs = 0;
-    run.Advance(100 - darkAt);
-    run.window().events->DisplayPower(true);
-    run.Advance(35);
-    EXPECT_EQ(run.engine().plays, plays);
-    run.Key();
-  }
-}
-
-TEST(frmVid, CharacterKeyEndsAtEveryMomentAfterRestoringTheCursor) {
-  // The moment, the seconds run before the key, when the engine answers
-  // (-1: never), the control (nullptr: the system closes the window), the
-  // cursor's count before and the calls to show it.
-  const std::tuple<const char*, int, int, const char*, int, int> cases[] = {
-      {"pause", 5, 0, "", 0, 1},
-      {"while opening", 30, 500, "", -3, 3},
-      {"playing, on the player", 31, 0, "vid", 2, 1},
-      {"closed by the system", 31, 0, nullptr, 0, 0},
-  };
-  for (auto [moment, seconds, answerAfterMs, control, cursorCount, calls] :
-       cases) {
-    SCOPED_TRACE(moment);
+// A key ends the saver at every moment: each row of the pause table ends
+// with one. The cursor is shown again first (its count read as 16 bits),
+// whether the key went to the form or to the player, but not when the
+// system closes the window.
+TEST(frmVid, CharacterKeyEndsAfterRestoringTheCursor) {
+  // The control, the cursor's count before and the calls to show it.
+  const std::tuple<const char*, int, int> cases[] = {
+      {"", -3, 3}, {"vid", 2, 1}, {nullptr, 0, 0}};
+  for (auto [control, cursorCount, calls] : cases) {
+    SCOPED_TRACE(control ? control : "closed");
     SaverRun run(30);
     run.fake.system.cursorCount = cursorCount;
     run.Start();
-    run.engine().script.answerAfterMs = answerAfterMs;
-    run.Advance(seconds);
-    if (control)
-      run.Key(control);
-    else
-      EXPECT_THROW(run.window().events->Closed(), ProgramEnded);
+    run.engine().script.answerAfterMs = 500;  // opening at the end
+    run.Advance(30);
+    run.End(control);
     EXPECT_EQ(run.fake.system.cursorCalls, calls);
-    // Taken down in order: the engine stops before its window goes.
-    EXPECT_TRUE(run.window().closed);
-    EXPECT_FALSE(run.window().engineBusyAtClose);
-    EXPECT_FALSE(run.window().timerOn);
-    // Nothing still queued brings the saver back.
-    run.Advance(60);
-    EXPECT_TRUE(run.engine().plays.size() <= 1u && !run.engine().shown);
   }
 }
 
@@ -222,8 +204,7 @@ TEST(frmVid, ShowsTheClipAtItsSizeScaledToFitAndPlacedInsideTheWindow) {
       const VidPlayer& vid = run.app.saver()->vid();
       EXPECT_EQ(vid.Left(), r == 0.0f ? 0 : leftAtTop);
       EXPECT_EQ(vid.Top(), r == 0.0f ? topAtTop : 0);
-      ASSERT_TRUE(run.engine().shown.has_value());
-      PixelRect shown = *run.engine().shown;
+      const PixelRect shown = run.engine().shown.value();
       EXPECT_EQ((PixelSize{shown.width, shown.height}), size);
       EXPECT_LE(shown.left + shown.width, windowW / 15);
       EXPECT_LE(shown.top + shown.height, windowH / 15);

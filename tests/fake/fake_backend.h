@@ -10,7 +10,6 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -52,7 +51,7 @@ struct FakeStore : SettingsStore {
 // "open <address> <owner>", "box <text> | <title>".
 struct FakeSystem : Clock, Random, Cursor, Shell, MessageBox, Pointer, Program {
   LocalTime Now() override { return now; }
-  std::uint64_t Ticks() override { return ++ticks; }
+  std::uint64_t Ticks() override { return 0; }
   void Reseed(std::uint64_t clockTicks) override {
     ++reseeds;
     generator.Reseed(clockTicks);
@@ -92,7 +91,6 @@ struct FakeSystem : Clock, Random, Cursor, Shell, MessageBox, Pointer, Program {
   std::vector<std::string> said;
   std::string command;
   bool ended = false;
-  std::uint64_t ticks = 0;
 };
 
 // The GUI thread's queue on a simulated clock: work runs in the order of
@@ -109,15 +107,12 @@ struct FakeLoop : EventLoop {
   void Advance(int seconds) {
     const std::int64_t until = nowMs + seconds * 1000LL;
     while (!queue_.empty() && queue_.begin()->first <= until) {
-      nowMs = queue_.begin()->first;
-      auto work = std::move(queue_.begin()->second);
-      queue_.erase(queue_.begin());
-      work();
+      auto due = queue_.extract(queue_.begin());
+      nowMs = due.key();
+      due.mapped()();
     }
     nowMs = until;
   }
-  std::int64_t Second() const { return nowMs / 1000; }
-
   std::int64_t nowMs = 0;
 
  private:
@@ -146,7 +141,7 @@ struct FakeFiles : Files {
   }
   void List(const std::string& pattern, int mask,
             std::function<void(FolderListing)> answer) override {
-    lists.push_back(loop_.Second());
+    lists.push_back(loop_.nowMs / 1000);
     FolderListing found{{}, script.listFailure};
     if (pattern == script.folder && mask == attr::kNormal && !found.error)
       found.names = script.names;
@@ -174,41 +169,34 @@ struct EngineScript {
   PixelSize clipSize{239, 179};  // pixels
   int answerAfterMs = 0;         // -1: never answers
   std::optional<PlatformError> openFailure = std::nullopt;
-  bool failPlay = false;     // raises PlatformError
-  bool failPlayStd = false;  // raises a standard library error
-  int clipSeconds = 10;      // -1: never ends
-  bool failsAtEnd = false;   // ends with an error
-  bool stalls = false;       // plays, but its clock stands still
+  std::function<void()> play = nullptr;  // runs at each play; may raise
+  int clipSeconds = 10;                  // -1: never ends
+  bool failsAtEnd = false;               // ends with an error
+  bool stalls = false;                   // plays, but its clock stands still
 };
 
 struct FakeEngine : Engine {
   explicit FakeEngine(FakeLoop& loop) : loop_(loop) {}
   void SetEvents(EngineEvents* sink) override { events = sink; }
-  void Open(std::uint64_t clip, const std::string& path) override {
+  void Open(std::uint64_t clip, const std::string&) override {
     Stop();
     current = clip;
-    opens.push_back(path);
     loop_.Later(script.answerAfterMs, [this, clip, s = script] {
-      if (!events) return;
-      if (s.openFailure)
-        events->Failed(clip, *s.openFailure);
-      else
-        events->Opened(clip, s.clipSize);
+      if (events)
+        s.openFailure ? events->Failed(clip, *s.openFailure)
+                      : events->Opened(clip, s.clipSize);
     });
   }
   void Play() override {
-    if (script.failPlay) throw PlatformError(5, "Invalid procedure call");
-    if (script.failPlayStd) throw std::length_error("vector");
-    plays.push_back(loop_.Second());
+    if (script.play) script.play();
+    plays.push_back(loop_.nowMs / 1000);
     playingSince_ = loop_.nowMs;
     loop_.Later(script.clipSeconds * 1000,
                 [this, clip = current, fails = script.failsAtEnd] {
                   if (clip != current || playingSince_ < 0 || !events) return;
                   playingSince_ = -1;
-                  if (fails)
-                    events->Failed(clip, PlatformError(5, "decoder"));
-                  else
-                    events->Ended(clip);
+                  fails ? events->Failed(clip, PlatformError(5, "decoder"))
+                        : events->Ended(clip);
                 });
   }
   void Stop() override {
@@ -224,7 +212,6 @@ struct FakeEngine : Engine {
   }
 
   EngineScript script;
-  std::vector<std::string> opens;   // paths
   std::vector<std::int64_t> plays;  // seconds at which playback started
   std::optional<PixelRect> shown;
   std::uint64_t current = 0;  // the clip opening or playing, 0 once stopped

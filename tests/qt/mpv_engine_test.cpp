@@ -17,13 +17,6 @@
 namespace tarnlight::qt {
 namespace {
 
-void App() {
-  static int argc = 1;
-  static char* argv[] = {const_cast<char*>("mpv_engine_test"), nullptr};
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QApplication app(argc, argv);
-}
-
 TEST(FrameBuffer, FollowsThePictureSizeAndNeverDangles) {
   static int allocations = 0;
   static bool fail = false;  // as when memory runs out
@@ -42,44 +35,40 @@ TEST(FrameBuffer, FollowsThePictureSizeAndNeverDangles) {
 }
 
 TEST(PixelTargetIn, OnlyWhollyInsideA32BitImageMovedOrScaled) {
-  struct Case {
-    const char* name;
-    QImage::Format format;
-    QTransform transform;
-    QRect rect;
-    QRect area;  // where libmpv may draw, in image pixels; empty for nowhere
-    const char* pixels = "bgr0";
-    bool alphaShown = true;
-  };
   const QTransform moved = QTransform::fromTranslate(10, 20),
                    scaled(2, 0, 0, 2, 4, 0), turned = QTransform().rotate(90);
-  const auto rgb = QImage::Format_RGB32,
-             argb = QImage::Format_ARGB32_Premultiplied;
-  const Case cases[] = {
-      {"moved", rgb, moved, {0, 0, 30, 40}, {10, 20, 30, 40}},
-      {"scaled", rgb, scaled, {0, 0, 20, 30}, {4, 0, 40, 60}},
-      {"alpha shown", argb, moved, {0, 0, 9, 6}, {10, 20, 9, 6}, "bgra"},
-      {"alpha hidden", argb, moved, {0, 0, 9, 6}, {10, 20, 9, 6}, "bgr0", 0},
-      {"one column too wide", rgb, moved, {0, 0, 91, 60}, {}},
-      {"one row too tall", rgb, moved, {0, 0, 90, 61}, {}},
-      {"above the image", rgb, moved, {0, -21, 5, 5}, {}},
-      {"rotated", rgb, turned, {0, 0, 5, 5}, {}},
-      {"16-bit", QImage::Format_RGB16, moved, {0, 0, 5, 5}, {}},
-      {"empty", rgb, moved, {0, 0, 0, 5}, {}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    QImage image(100, 80, c.format);
+  const auto rgb = QImage::Format_RGB32;
+  // The image's format, the transform, the rect, and where libmpv may draw
+  // in image pixels (empty for nowhere).
+  const std::tuple<const char*, QImage::Format, QTransform, QRect, QRect>
+      cases[] = {
+          {"moved", rgb, moved, {0, 0, 30, 40}, {10, 20, 30, 40}},
+          {"scaled", rgb, scaled, {0, 0, 20, 30}, {4, 0, 40, 60}},
+          {"one column too wide", rgb, moved, {0, 0, 91, 60}, {}},
+          {"one row too tall", rgb, moved, {0, 0, 90, 61}, {}},
+          {"above the image", rgb, moved, {0, -21, 5, 5}, {}},
+          {"rotated", rgb, turned, {0, 0, 5, 5}, {}},
+          {"16-bit", QImage::Format_RGB16, moved, {0, 0, 5, 5}, {}},
+          {"empty", rgb, moved, {0, 0, 0, 5}, {}},
+      };
+  for (auto [name, format, transform, rect, area] : cases) {
+    SCOPED_TRACE(name);
+    QImage image(100, 80, format);
     std::optional<PixelTarget> target =
-        PixelTargetIn(&image, c.transform, c.rect, c.alphaShown);
-    ASSERT_EQ(target.has_value(), !c.area.isEmpty());
+        PixelTargetIn(&image, transform, rect, true);
+    ASSERT_EQ(target.has_value(), !area.isEmpty());
     if (!target) continue;
-    EXPECT_EQ(target->pixels, image.bits() + c.area.y() * image.bytesPerLine() +
-                                  c.area.x() * 4);
-    EXPECT_EQ(target->size, c.area.size());
+    EXPECT_EQ(target->pixels,
+              image.bits() + area.y() * image.bytesPerLine() + area.x() * 4);
+    EXPECT_EQ(target->size, area.size());
     EXPECT_EQ(target->stride, std::size_t(image.bytesPerLine()));
-    EXPECT_STREQ(target->format, c.pixels);
+    EXPECT_STREQ(target->format, "bgr0");
   }
+  // Where the fourth byte is shown as alpha, libmpv writes it opaque.
+  QImage argb(9, 6, QImage::Format_ARGB32_Premultiplied);
+  for (bool shown : {true, false})
+    EXPECT_STREQ(PixelTargetIn(&argb, {}, argb.rect(), shown).value().format,
+                 shown ? "bgra" : "bgr0");
   QPicture picture;
   EXPECT_FALSE(PixelTargetIn(&picture, {}, {0, 0, 5, 5}, false));
 }
@@ -177,7 +166,10 @@ struct CannotDraw : PlayerScreen {
 // With the real libmpv: a file it cannot open, or any file where it cannot
 // draw, fails, named in the error, and cannot play.
 TEST(MpvPlayer, AClipThatCannotBeOpenedFails) {
-  App();
+  int argc = 1;
+  char* argv[] = {const_cast<char*>("mpv_engine_test"), nullptr};
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
   struct : EngineEvents {
     void Opened(std::uint64_t, PixelSize) override { news = "opened"; }
     void Failed(std::uint64_t clip, const PlatformError& e) override {
