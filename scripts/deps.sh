@@ -14,7 +14,7 @@ install_missing() {
 }
 
 # To build the Linux program and its unit tests.
-BUILD_PACKAGES=(cmake g++ make pkg-config libgtest-dev qt6-base-dev libmpv-dev libxcb-dpms0-dev libpng-dev clang-format)
+BUILD_PACKAGES=(cmake g++ make pkg-config libgtest-dev qt6-base-dev libmpv-dev libxcb-dpms0-dev clang-format)
 # To run it without a desktop and to test it end to end (Mesa's GLX, whose
 # llvmpipe draws the OpenGL view's case under Xvfb).
 RUN_PACKAGES=(xvfb xauth xdotool libgl1-mesa-dri libglx-mesa0 x11-utils x11-xserver-utils xserver-xephyr ffmpeg imagemagick python3 fonts-dejavu-core fuse3 python3-fusepy)
