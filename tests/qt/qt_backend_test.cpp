@@ -102,6 +102,9 @@ TEST(IniText, SettingAValueKeepsEveryOtherByte) {
   };
   for (auto [before, after] : cases)
     EXPECT_EQ(ini::Set(before, "settings", "k", "c:\\"), after) << before;
+  // Quoted as QSettings, which wrote these files before, quotes them: it
+  // reads an unquoted comma as a list.
+  EXPECT_EQ(ini::Set("", "settings", "k", "a,b"), "[settings]\nk=\"a,b\"\n");
 }
 
 // The store over a throw-away XDG_CONFIG_HOME.
