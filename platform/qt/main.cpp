@@ -10,6 +10,7 @@
 
 #include "helpers/seeded_random.h"
 #include "platform/posix/helper_files.h"
+#include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_saver_window.h"
 #include "platform/qt/qt_services.h"
 #include "platform/qt/qt_session_bus.h"
@@ -51,8 +52,10 @@ bool HasDisplay() {
   };
   const std::string platform =
       set("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "";
-  if (platform.rfind("xcb", 0) == 0) return set("DISPLAY");
-  if (platform.rfind("wayland", 0) == 0) return set("WAYLAND_DISPLAY");
+  if (platform.rfind(tarnlight::qt::kX11Platform, 0) == 0)
+    return set("DISPLAY");
+  if (platform.rfind(tarnlight::qt::kWaylandPlatform, 0) == 0)
+    return set("WAYLAND_DISPLAY");
   return !platform.empty() || set("DISPLAY") || set("WAYLAND_DISPLAY");
 }
 

@@ -16,10 +16,8 @@ Qt::CursorShape CursorOf(PointerShape shape) {
   return Qt::ArrowCursor;
 }
 
-bool OnX11() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
+bool OnX11() { return QGuiApplication::platformName() == kX11Platform; }
 
-bool OnWayland() {
-  return QGuiApplication::platformName() == QLatin1String("wayland");
-}
+bool OnWayland() { return QGuiApplication::platformName() == kWaylandPlatform; }
 
 }  // namespace tarnlight::qt

@@ -13,6 +13,10 @@ inline constexpr double kTwipsPerPixel = TwipsPerPixelAt(96);
 
 Qt::CursorShape CursorOf(PointerShape shape);
 
+// Qt's names of its platforms, as QT_QPA_PLATFORM asks for them.
+inline constexpr char kX11Platform[] = "xcb";
+inline constexpr char kWaylandPlatform[] = "wayland";
+
 // Which of Qt's platforms the run is on; it never changes in a run.
 bool OnX11();
 bool OnWayland();
