@@ -18,8 +18,9 @@ namespace tarnlight::qt {
 namespace {
 
 TEST(FrameBuffer, FollowsThePictureSizeAndNeverDangles) {
-  static int allocations = 0;
-  static bool fail = false;  // as when memory runs out
+  static int allocations;
+  static bool fail;               // as when memory runs out
+  allocations = 0, fail = false;  // afresh in each repeat of the test
   FrameBuffer frame([](std::size_t alignment, std::size_t size) -> void* {
     ++allocations;
     return fail ? nullptr : std::aligned_alloc(alignment, size);
