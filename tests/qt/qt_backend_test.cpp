@@ -223,7 +223,9 @@ TEST_F(QtSettingsStoreTest, ASaveThatCannotBeCompletedSaysWhyAndKeepsTheFile) {
         folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     EXPECT_EQ(std::filesystem::is_regular_file(path), regular);
     EXPECT_EQ(Get(), regular ? "d:\\old\\" : "");
-    EXPECT_EQ(regular ? ReadIni() : old, old);  // a FIFO is never opened
+    if (regular) {
+      EXPECT_EQ(ReadIni(), old);
+    }
     EXPECT_EQ(Entries(), QStringList{"Tarnlight.ini"});
     std::filesystem::remove(path);
     std::ofstream((ini + ".lock").toStdString())

@@ -291,7 +291,9 @@ def saver_covers_every_head(s):
     s.wait_for("a clip back on the first head", clip_on(0))
     # As a focus-follows-mouse window manager would, the window under the
     # pointer in the middle of the second head gets the keyboard.
-    shell = s.xdotool("mousemove", "896", "192", "getmouselocation", "--shell")
+    x, y, w, h = HEADS[1]
+    shell = s.xdotool("mousemove", str(x + w // 2), str(y + h // 2),
+                      "getmouselocation", "--shell")
     cover = dict(line.split("=") for line in shell.stdout.split())["WINDOW"]
     check(cover != s.xdotool("getwindowfocus").stdout.strip(),
           "the second head shows the saver window itself")
